@@ -1,0 +1,87 @@
+// One RefreshPreview (editor text in, file written, pane told) against the floor: a plain C
+// library write of the same bytes. Prints the median of several runs for each size.
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "previewfile.h"
+#include "previewpane.h"
+#include "textcodec.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString htmlOfSize(qsizetype bytes)
+{
+    QString text = u"<!DOCTYPE html>\r\n<html><body>\r\n"_s;
+    const QString line =
+        u"<p class=\"x\">日本語のテキスト and some ASCII text to fill a line.</p>\r\n"_s;
+    const qsizetype lineBytes = line.toUtf8().size();
+    qsizetype size = text.toUtf8().size();
+    while (size + lineBytes <= bytes) {
+        text += line;
+        size += lineBytes;
+    }
+    text += QString(bytes - size, u'x');
+    return text;
+}
+
+double medianMs(std::vector<qint64> ns)
+{
+    std::sort(ns.begin(), ns.end());
+    return ns[ns.size() / 2] / 1e6;
+}
+
+bool plainWrite(const QByteArray &path, const QByteArray &bytes)
+{
+    FILE *file = std::fopen(path.constData(), "wb");
+    if (!file)
+        return false;
+    const bool ok = std::fwrite(bytes.constData(), 1, bytes.size(), file) == size_t(bytes.size());
+    return std::fclose(file) == 0 && ok;
+}
+
+}  // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return 1;
+    platform::RecordingPane pane;
+    engine::PreviewFile preview(pane, QDir::toNativeSeparators(dir.path()), QString());
+    const QByteArray floorPath = QFile::encodeName(dir.filePath(u"floor.html"_s));
+
+    std::printf("%-8s %12s %12s %8s\n", "size", "refresh ms", "floor ms", "ratio");
+    const std::vector<std::pair<const char *, qsizetype>> sizes{{"10 KB", 10 * 1024},
+                                                                {"100 KB", 100 * 1024},
+                                                                {"1 MB", 1024 * 1024},
+                                                                {"10 MB", 10 * 1024 * 1024}};
+    for (const auto &[label, size] : sizes) {
+        const QString text = htmlOfSize(size);
+        const QByteArray bytes = *platform::encodeText(text + u"\r\n"_s);
+        const int runs = size >= 10 * 1024 * 1024 ? 15 : 51;
+        std::vector<qint64> refresh, floor;
+        for (int i = 0; i < runs; ++i) {
+            // Alternate the two so that cache and disk state treat them alike.
+            QElapsedTimer timer;
+            timer.start();
+            if (preview.RefreshPreview(text))
+                return 2;
+            refresh.push_back(timer.nsecsElapsed());
+            timer.restart();
+            if (!plainWrite(floorPath, bytes))
+                return 3;
+            floor.push_back(timer.nsecsElapsed());
+        }
+        const double r = medianMs(refresh), f = medianMs(floor);
+        std::printf("%-8s %12.3f %12.3f %8.2f\n", label, r, f, r / f);
+    }
+    return 0;
+}

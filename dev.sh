@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Set-up, build, start and test on Debian 12: installs whatever Debian packages are missing first.
+#   bash dev.sh run    build and start the editor
+#   bash dev.sh test   build and run every test (what CI runs)
+#   bash dev.sh bench  build and print the benchmarks
+set -euo pipefail
+cd "$(dirname "$0")"
+
+PACKAGES=(cmake make g++ qt6-base-dev qt6-webengine-dev xvfb xauth fonts-noto-cjk clang-format)
+BUILD=build
+JOBS=$(nproc 2>/dev/null || echo 2)
+
+install_missing() {
+    local missing=()
+    for package in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+            missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing missing packages: ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    "${sudo[@]}" apt-get update
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
+        apt-get install -y --no-install-recommends "${missing[@]}" </dev/null
+}
+
+build() {
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake --build "$dir" -j"$JOBS"
+}
+
+check_format() {
+    git ls-files -- '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+}
+
+case "${1:-}" in
+run)
+    install_missing
+    build "$BUILD"
+    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+        echo "Quorvane is built ($BUILD/quorvane), but there is no display to show it on." >&2
+        echo "Start it from a desktop session, or under a virtual display:" >&2
+        echo "    xvfb-run -a -s '-screen 0 1600x1000x24' $BUILD/quorvane" >&2
+        exit 1
+    fi
+    exec "$BUILD/quorvane"
+    ;;
+test)
+    install_missing
+    check_format
+    build "$BUILD"
+    (cd "$BUILD" && ctest --output-on-failure)
+    # The GUI-less tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+    build "$BUILD-sanitize" -DQUORVANE_GUI=OFF -DQUORVANE_SANITIZE=ON
+    (cd "$BUILD-sanitize" && ctest --output-on-failure -L engine)
+    ;;
+bench)
+    install_missing
+    build "$BUILD"
+    "$BUILD/bench/bench_refresh"
+    ;;
+*)
+    echo "usage: bash dev.sh run|test|bench" >&2
+    exit 2
+    ;;
+esac

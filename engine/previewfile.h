@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+#include <optional>
+
+#include "fileerror.h"
+
+namespace platform {
+class PreviewPane;
+}
+
+namespace engine {
+
+using platform::FileError;
+
+inline constexpr char16_t kPreviewFileName[] = u"一時.html";
+
+// The one refresh that every trigger shares: the whole text to the preview file, then the pane
+// is told to load it.
+class PreviewFile {
+public:
+    // fallbackFolder is used when the program's folder cannot take the file (an installed program
+    // usually sits in a read-only folder); it is made owner-only before use.
+    PreviewFile(platform::PreviewPane &pane, QString programFolder, QString fallbackFolder);
+    Q_DISABLE_COPY_MOVE(PreviewFile)
+
+    QString PreviewPathFor() const;
+
+    // On failure the pane is shown why, previewPath keeps the last good file and the error is
+    // returned; the caller's text is never touched.
+    std::optional<FileError> RefreshPreview(const QString &text);
+
+    const QString &previewPath() const { return m_previewPath; }
+
+private:
+    std::optional<FileError> writeToFallback(const QString &text);
+
+    platform::PreviewPane &m_pane;
+    const QString m_programFolder;
+    const QString m_fallbackFolder;
+    QString m_previewPath;
+};
+
+}  // namespace engine

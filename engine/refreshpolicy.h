@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+#include <optional>
+
+#include "fileerror.h"
+
+namespace engine {
+
+class PreviewFile;
+using platform::FileError;
+
+// When the preview is rebuilt: every Nth edit (count modes "5", "6", "7"), on timer ticks when
+// the text changed since the last tick refresh, or when the user asks.
+class RefreshPolicy {
+public:
+    explicit RefreshPolicy(PreviewFile &preview) : m_preview(preview) {}
+    Q_DISABLE_COPY_MOVE(RefreshPolicy)
+
+    // Once per change notification of the editor. Returns the error of a refresh that failed.
+    std::optional<FileError> OnEdit(const QString &editorText, const QString &modeText);
+    std::optional<FileError> OnTick(const QString &editorText);
+    std::optional<FileError> ReflectNow(const QString &editorText);
+
+    // A new mode starts counting from zero, so a count left over from another mode can neither
+    // stop count refreshes nor grow without end.
+    void OnModeApplied() { m_changeCount = 0; }
+
+    // Milliseconds for the timer, 0 to stop it; nothing for an index that is no mode.
+    static std::optional<int> IntervalForMode(int index);
+
+    // Edits per refresh in a count mode, 0 for any other mode text.
+    static int CountForMode(const QString &modeText);
+
+    int changeCount() const { return m_changeCount; }
+    const QString &lastPreviewText() const { return m_lastPreviewText; }
+
+private:
+    PreviewFile &m_preview;
+    int m_changeCount = 0;
+    QString m_lastPreviewText;
+};
+
+}  // namespace engine

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+#include "fileerror.h"
+#include "fileio.h"
+
+namespace engine {
+
+using platform::FileError;
+
+// Folder, the platform's separator unless the folder already ends in it, then the name.
+QString JoinPath(const QString &folder, const QString &name);
+
+// The file's lines: each ends at CR or CR LF, the terminator dropped; a LF not after a CR stays
+// inside its line. Every line, the last included, comes back followed by CR LF.
+QString LinesFromFile(const QString &content);
+
+struct ReadText {
+    QString text;
+    std::optional<FileError> error;
+};
+
+// The document's text as LinesFromFile gives it; an empty file gives "".
+ReadText ReadTextFile(const QString &path);
+
+// The text, then CR LF, in the system encoding; replaces the file as a whole. Nothing on success.
+std::optional<FileError> WriteTextFile(
+    const QString &path, const QString &text,
+    platform::Durability durability = platform::Durability::Synced);
+
+}  // namespace engine

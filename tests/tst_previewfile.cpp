@@ -1,0 +1,132 @@
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "previewfile.h"
+#include "previewpane.h"
+#include "textfile.h"
+
+using namespace Qt::StringLiterals;
+using engine::FileError;
+using engine::PreviewFile;
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return "<missing>";
+    return file.readAll();
+}
+
+}  // namespace
+
+class PreviewFileTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void startupRefreshWritesCrLfAndNavigates();
+    void unchangedTextStillRewritesAndNavigates();
+    void unwritableProgramFolderFallsBackToPrivateFolder();
+    void fallbackFolderMustNotBeALink();
+    void failureOfBothIsReported();
+    void unencodableTextIsNotRetriedElsewhere();
+
+private:
+    QString programFolder() const { return QDir::toNativeSeparators(m_dir->path()); }
+    QString privateFolder() const { return m_dir->filePath(u"private/preview"_s); }
+    // A folder that cannot exist, since a regular file stands in its path.
+    QString blockedFolder() const { return m_dir->filePath(u"plain.txt/sub"_s); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    platform::RecordingPane m_pane;
+};
+
+void PreviewFileTest::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    QFile plain(m_dir->filePath(u"plain.txt"_s));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    m_pane = {};
+}
+
+void PreviewFileTest::startupRefreshWritesCrLfAndNavigates()
+{
+    PreviewFile preview(m_pane, programFolder(), privateFolder());
+    const QString expected = engine::JoinPath(programFolder(), u"一時.html"_s);
+    QCOMPARE(preview.PreviewPathFor(), expected);
+    QVERIFY(!preview.RefreshPreview(QString()));
+    QCOMPARE(preview.previewPath(), expected);
+    QCOMPARE(readAll(expected), QByteArray("\r\n"));
+    QCOMPARE(m_pane.navigations, QStringList{expected});
+    QVERIFY(m_pane.failures.isEmpty());
+}
+
+void PreviewFileTest::unchangedTextStillRewritesAndNavigates()
+{
+    PreviewFile preview(m_pane, programFolder(), privateFolder());
+    QVERIFY(!preview.RefreshPreview(u"<b>a</b>"_s));
+    QFile tampered(preview.previewPath());
+    QVERIFY(tampered.open(QIODevice::WriteOnly));
+    tampered.close();
+    QVERIFY(!preview.RefreshPreview(u"<b>a</b>"_s));
+    QCOMPARE(readAll(preview.previewPath()), QByteArray("<b>a</b>\r\n"));
+    QCOMPARE(m_pane.navigations.size(), 2);
+}
+
+void PreviewFileTest::unwritableProgramFolderFallsBackToPrivateFolder()
+{
+    PreviewFile preview(m_pane, blockedFolder(), privateFolder());
+    QVERIFY(!preview.RefreshPreview(u"<p>x</p>"_s));
+    const QString fallback = engine::JoinPath(privateFolder(), u"一時.html"_s);
+    QCOMPARE(preview.previewPath(), fallback);
+    QCOMPARE(readAll(fallback), QByteArray("<p>x</p>\r\n"));
+    QCOMPARE(m_pane.navigations, QStringList{fallback});
+    const QFile::Permissions permissions = QFileInfo(privateFolder()).permissions();
+    QCOMPARE(permissions & 0x7077, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+void PreviewFileTest::fallbackFolderMustNotBeALink()
+{
+    QVERIFY(QDir(m_dir->path()).mkpath(u"elsewhere"_s));
+    QVERIFY(QDir(m_dir->path()).mkpath(u"private"_s));
+    QVERIFY(QFile::link(m_dir->filePath(u"elsewhere"_s), privateFolder()));
+    PreviewFile preview(m_pane, blockedFolder(), privateFolder());
+    const std::optional<FileError> error = preview.RefreshPreview(u"x"_s);
+    QVERIFY(error);
+    QCOMPARE(int(error->kind), int(FileError::Kind::Folder));
+    QVERIFY(QDir(m_dir->filePath(u"elsewhere"_s)).isEmpty());
+}
+
+void PreviewFileTest::failureOfBothIsReported()
+{
+    PreviewFile preview(m_pane, blockedFolder(), m_dir->filePath(u"plain.txt/private"_s));
+    QVERIFY(preview.RefreshPreview(u"ok"_s));
+    QVERIFY(m_pane.navigations.isEmpty());
+    QCOMPARE(m_pane.failures.size(), 1);
+    QVERIFY(m_pane.failures.first().contains(u"plain.txt"_s));
+    QVERIFY(preview.previewPath().isEmpty());
+}
+
+void PreviewFileTest::unencodableTextIsNotRetriedElsewhere()
+{
+    PreviewFile preview(m_pane, programFolder(), privateFolder());
+    QVERIFY(!preview.RefreshPreview(u"good"_s));
+    const QString good = preview.previewPath();
+    const std::optional<FileError> error = preview.RefreshPreview(u"bad"_s + QChar(0xdc00));
+    QVERIFY(error);
+    QCOMPARE(int(error->kind), int(FileError::Kind::Encode));
+    QVERIFY(!QFileInfo::exists(privateFolder()));
+    QCOMPARE(preview.previewPath(), good);
+    QCOMPARE(readAll(good), QByteArray("good\r\n"));
+    QCOMPARE(m_pane.navigations.size(), 1);
+    QCOMPARE(m_pane.failures.size(), 1);
+}
+
+QTEST_GUILESS_MAIN(PreviewFileTest)
+#include "tst_previewfile.moc"
