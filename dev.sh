@@ -55,7 +55,7 @@ test)
     (cd "$BUILD" && ctest --output-on-failure)
     # The GUI-less tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
     build "$BUILD-sanitize" -DQUORVANE_GUI=OFF -DQUORVANE_SANITIZE=ON
-    (cd "$BUILD-sanitize" && ctest --output-on-failure -L engine)
+    (cd "$BUILD-sanitize" && ctest --output-on-failure -L unit)
     ;;
 bench)
     install_missing

@@ -1,4 +1,6 @@
-int main()
+#include "program.h"
+
+int main(int argc, char *argv[])
 {
-    return 0;
+    return windows::runProgram(argc, argv);
 }

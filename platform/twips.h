@@ -23,6 +23,8 @@ struct TwipsRect {
     double top = 0;
     double width = 0;
     double height = 0;
+
+    friend bool operator==(const TwipsRect &, const TwipsRect &) = default;
 };
 
 inline QRect twipsToPixels(const TwipsRect &r, double logicalDpi)

@@ -1,0 +1,55 @@
+#include "editortext.h"
+
+namespace windows {
+
+QString toDocumentText(QStringView text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar ch = text[i];
+        if (ch == u'\r') {
+            if (i + 1 < text.size() && text[i + 1] == u'\n')
+                ++i;
+            out.append(u'\n');
+        } else if (ch == u'\n') {
+            out.append(QChar::LineSeparator);
+        } else {
+            out.append(ch);
+        }
+    }
+    return out;
+}
+
+QString fromDocumentText(QStringView raw)
+{
+    QString out;
+    out.reserve(raw.size() + raw.size() / 16);
+    for (const QChar ch : raw) {
+        if (ch == QChar::ParagraphSeparator)
+            out.append(u"\r\n");
+        else if (ch == QChar::LineSeparator)
+            out.append(u'\n');
+        else
+            out.append(ch);
+    }
+    return out;
+}
+
+QString pastedToDocumentText(QStringView text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar ch = text[i];
+        if (ch == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+            continue;
+        if (ch == u'\r' || ch == QChar::LineSeparator || ch == QChar::ParagraphSeparator)
+            out.append(u'\n');
+        else
+            out.append(ch);
+    }
+    return out;
+}
+
+}  // namespace windows

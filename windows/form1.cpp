@@ -1,0 +1,166 @@
+#include "form1.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QPushButton>
+#include <QTimer>
+
+#include "form1layout.h"
+#include "form3.h"
+#include "previewfile.h"
+#include "sourceedit.h"
+#include "twipsgeometry.h"
+
+using namespace Qt::StringLiterals;
+
+namespace windows {
+
+namespace {
+
+QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption,
+                        const platform::TwipsRect &rect)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    placeInTwips(button, rect);
+    return button;
+}
+
+}  // namespace
+
+Form1::Form1(engine::PreviewFile &preview, QWidget *previewWidget, QWidget *parent)
+    : QWidget(parent), m_preview(preview), m_policy(preview)
+{
+    setObjectName(u"Form1"_s);
+    setWindowTitle(u"Quorvane"_s);
+    resize(twipsSize(this, 8490, 8310));
+
+    m_text1 = new SourceEdit(this);
+    m_text1->setObjectName(u"Text1"_s);
+    placeInTwips(m_text1, {0, 720, 7935, 8895});
+
+    m_webBrowser1 = previewWidget ? previewWidget : new QWidget(this);
+    m_webBrowser1->setParent(this);
+    m_webBrowser1->setObjectName(u"WebBrowser1"_s);
+    placeInTwips(m_webBrowser1, {7920, 720, 7335, 9135});
+
+    // The doubled ampersand shows as one and marks no access key.
+    m_cmdsave = makeButton(this, u"cmdsave"_s, u"読み込み&&保存"_s, {0, 0, 1575, 375});
+    m_cmd = makeButton(this, u"cmd"_s, u"反映設定"_s, {1560, 0, 1575, 375});
+    m_command1 = makeButton(this, u"Command1"_s, u"今すぐ反映"_s, {3120, 0, 1455, 375});
+    m_command2 = makeButton(this, u"Command2"_s, u"終了"_s, {4560, 0, 1455, 375});
+
+    setTabOrder(m_text1, m_webBrowser1);
+    setTabOrder(m_webBrowser1, m_cmdsave);
+    setTabOrder(m_cmdsave, m_cmd);
+    setTabOrder(m_cmd, m_command1);
+    setTabOrder(m_command1, m_command2);
+
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(u"Timer1"_s);
+    m_timer1->setInterval(0);
+
+    connect(m_text1, &SourceEdit::changed, this, &Form1::Text1_Change);
+    connect(m_timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    connect(m_command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(m_cmd, &QPushButton::clicked, this, &Form1::cmd_Click);
+    connect(m_cmdsave, &QPushButton::clicked, this, &Form1::cmdsave_Click);
+    connect(m_command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+
+    Form_Load();
+}
+
+Form1::~Form1() = default;
+
+const QString &Form1::previewPath() const
+{
+    return m_preview.previewPath();
+}
+
+void Form1::Form_Load()
+{
+    Form_Resize();
+    // A failure is shown in the preview pane itself; the editor has nothing to lose yet.
+    m_preview.RefreshPreview(QString());
+    m_form3 = new Form3(*this);
+    m_form3->setWindowTitle(u"7"_s);
+}
+
+void Form1::Form_Resize()
+{
+    const double dpi = logicalDpiX();
+    const QRect frame = frameGeometry();
+    const float outerWidth = platform::pixelsToTwips(frame.width(), dpi);
+    const Form1Layout layout = layoutForm1(platform::pixelsToTwips(width(), dpi),
+                                           platform::pixelsToTwips(height(), dpi), outerWidth);
+    placeInTwips(m_text1, layout.text1);
+    placeInTwips(m_webBrowser1, layout.webBrowser1);
+}
+
+void Form1::Text1_Change()
+{
+    // Read once: the text is the same for both, and reading it costs the whole document.
+    const QString text = m_text1->text();
+    m_policy.OnEdit(text, m_form3 ? m_form3->windowTitle() : QString());
+    if (m_form3 && m_form3->lineBreakOn())
+        AutoLineBreak(text);
+}
+
+void Form1::AutoLineBreak(const QString &text)
+{
+    if (!text.endsWith(u'>'))
+        return;
+    // Raises the nested change notification, which counts once more.
+    m_text1->appendLineBreak();
+    m_text1->moveCaretToEnd();
+}
+
+void Form1::Timer1_Timer()
+{
+    m_policy.OnTick(m_text1->text());
+}
+
+void Form1::Command1_Click()
+{
+    m_policy.ReflectNow(m_text1->text());
+}
+
+void Form1::cmd_Click()
+{
+    m_form3->openForSettings();
+}
+
+void Form1::cmdsave_Click() {}
+
+void Form1::Command2_Click()
+{
+    QCoreApplication::quit();
+}
+
+void Form1::applyMode(std::optional<int> timerInterval)
+{
+    if (timerInterval) {
+        m_timer1->setInterval(*timerInterval);
+        // A Qt timer at 0 would fire on every pass of the event loop; 0 means idle here.
+        if (*timerInterval > 0)
+            m_timer1->start();
+        else
+            m_timer1->stop();
+    }
+    m_policy.OnModeApplied();
+}
+
+void Form1::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    // The hidden dialogs must not keep the program running.
+    event->accept();
+    QCoreApplication::quit();
+}
+
+}  // namespace windows

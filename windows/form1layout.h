@@ -1,0 +1,17 @@
+#pragma once
+
+#include "twips.h"
+
+namespace windows {
+
+struct Form1Layout {
+    platform::TwipsRect text1;
+    platform::TwipsRect webBrowser1;
+};
+
+// Editor and preview side by side below the buttons, in single precision as the window was
+// designed. The preview's left edge follows half the outer width (frame included). Sizes that
+// would be negative in a tiny or minimised window are 0.
+Form1Layout layoutForm1(float clientWidth, float clientHeight, float outerWidth);
+
+}  // namespace windows
