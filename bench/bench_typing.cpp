@@ -27,7 +27,8 @@ namespace {
 QString pageOfSize(qsizetype bytes)
 {
     QString text = u"<!DOCTYPE html>\r\n<html><body>\r\n"_s;
-    const QString line = u"<p class=\"x\">日本語のテキスト and some ASCII text to fill a line.</p>\r\n"_s;
+    const QString line =
+        u"<p class=\"x\">日本語のテキスト and some ASCII text to fill a line.</p>\r\n"_s;
     const qsizetype lineBytes = line.toUtf8().size();
     qsizetype size = text.toUtf8().size();
     while (size + lineBytes <= bytes) {
@@ -81,7 +82,8 @@ int main(int argc, char *argv[])
     const QUrl previewUrl = QUrl::fromLocalFile(dir.filePath(u"一時.html"_s));
 
     std::printf("%-8s %14s %12s %8s\n", "page", "keystroke ms", "floor ms", "ratio");
-    for (const auto &[label, size] : {std::pair{"10 KB", 10 * 1024}, std::pair{"100 KB", 100 * 1024}}) {
+    for (const auto &[label, size] :
+         {std::pair{"10 KB", 10 * 1024}, std::pair{"100 KB", 100 * 1024}}) {
         timeToLoad(view, [&] { form1.Text1().setText(pageOfSize(size)); });
         form1.Text1().moveCaretToEnd();
         std::vector<double> keystroke, floor;

@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "form1layout.h"
+#include "form2.h"
 #include "form3.h"
 #include "previewfile.h"
 #include "sourceedit.h"
@@ -130,7 +131,14 @@ void Form1::cmd_Click()
     m_form3->openForSettings();
 }
 
-void Form1::cmdsave_Click() {}
+void Form1::cmdsave_Click()
+{
+    if (!m_form2)
+        m_form2 = new Form2(*this);
+    m_form2->setVisible(true);
+    m_form2->raise();
+    m_form2->activateWindow();
+}
 
 void Form1::Command2_Click()
 {

@@ -13,6 +13,7 @@ class PreviewFile;
 
 namespace windows {
 
+class Form2;
 class Form3;
 class SourceEdit;
 
@@ -30,6 +31,8 @@ public:
     SourceEdit &Text1() const { return *m_text1; }
     QTimer &Timer1() const { return *m_timer1; }
     Form3 &form3() const { return *m_form3; }
+    // Nothing until the file dialog is first shown.
+    Form2 *form2() const { return m_form2; }
     engine::RefreshPolicy &policy() { return m_policy; }
     const QString &previewPath() const;
 
@@ -64,6 +67,7 @@ private:
     QPushButton *m_command2 = nullptr;
     QTimer *m_timer1 = nullptr;
     Form3 *m_form3 = nullptr;
+    Form2 *m_form2 = nullptr;
 };
 
 }  // namespace windows

@@ -36,20 +36,6 @@ constexpr OptionDesign kOptions[] = {
 // Tab order by index of the option buttons, as designed.
 constexpr int kOptionTabOrder[] = {4, 3, 2, 1, 7, 6, 5, 0};
 
-// A box or radio button shorter than its text would be clipped; it keeps its designed place
-// and width and grows about its middle.
-void placeLegibly(QWidget *widget, const platform::TwipsRect &rect)
-{
-    placeInTwips(widget, rect);
-    const int needed = widget->sizeHint().height();
-    QRect geometry = widget->geometry();
-    if (geometry.height() < needed) {
-        geometry.adjust(0, -(needed - geometry.height()) / 2, 0, 0);
-        geometry.setHeight(needed);
-        widget->setGeometry(geometry);
-    }
-}
-
 }  // namespace
 
 Form3::Form3(Form1 &form1) : QWidget(&form1, Qt::Dialog), m_form1(form1)

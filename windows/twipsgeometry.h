@@ -18,4 +18,18 @@ inline QSize twipsSize(const QWidget *widget, double width, double height)
     return {platform::twipsToPixels(width, dpi), platform::twipsToPixels(height, dpi)};
 }
 
+// A control shorter than its text would be clipped; it keeps its designed place and width and
+// grows about its middle.
+inline void placeLegibly(QWidget *widget, const platform::TwipsRect &rect)
+{
+    placeInTwips(widget, rect);
+    const int needed = widget->sizeHint().height();
+    QRect geometry = widget->geometry();
+    if (geometry.height() < needed) {
+        geometry.adjust(0, -(needed - geometry.height()) / 2, 0, 0);
+        geometry.setHeight(needed);
+        widget->setGeometry(geometry);
+    }
+}
+
 }  // namespace windows

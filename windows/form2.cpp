@@ -1,0 +1,213 @@
+#include "form2.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QStyle>
+
+#include "form1.h"
+#include "sourceedit.h"
+#include "textfile.h"
+#include "twipsgeometry.h"
+
+using namespace Qt::StringLiterals;
+
+namespace windows {
+
+namespace {
+
+constexpr int kPathRole = Qt::UserRole;
+const QString kPattern = u"*.html"_s;
+
+QString lastName(const QString &path)
+{
+    const QString clean = QDir::fromNativeSeparators(path);
+    const qsizetype slash = clean.lastIndexOf(u'/');
+    if (slash < 0 || slash == clean.size() - 1)
+        return path;  // a root keeps its whole name
+    return clean.sliced(slash + 1);
+}
+
+}  // namespace
+
+QString Form2::namePrompt()
+{
+    return u"ファイル名を入れてください"_s;
+}
+
+Form2::Form2(Form1 &form1)
+    : QWidget(&form1, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      m_form1(form1)
+{
+    setObjectName(u"Form2"_s);
+    setWindowTitle(u"read&write"_s);
+    setFixedSize(twipsSize(this, 9135, 5295));
+
+    m_dir1 = new QListWidget(this);
+    m_dir1->setObjectName(u"Dir1"_s);
+    placeInTwips(m_dir1, {0, 600, 2775, 2820});
+
+    m_drive1 = new QComboBox(this);
+    m_drive1->setObjectName(u"Drive1"_s);
+    placeLegibly(m_drive1, {0, 240, 2775, 300});
+
+    m_file1 = new QListWidget(this);
+    m_file1->setObjectName(u"File1"_s);
+    placeInTwips(m_file1, {3000, 600, 2655, 2790});
+
+    m_text1 = new QLineEdit(this);
+    m_text1->setObjectName(u"Text1"_s);
+    placeLegibly(m_text1, {3000, 240, 2775, 270});
+
+    auto *command1 = new QPushButton(u"開く"_s, this);
+    command1->setObjectName(u"Command1"_s);
+    placeInTwips(command1, {1080, 4320, 1455, 375});
+    auto *command2 = new QPushButton(u"保存"_s, this);
+    command2->setObjectName(u"Command2"_s);
+    placeInTwips(command2, {3000, 4320, 1575, 375});
+
+    setTabOrder(m_dir1, m_drive1);
+    setTabOrder(m_drive1, m_file1);
+    setTabOrder(m_file1, m_text1);
+    setTabOrder(m_text1, command1);
+    setTabOrder(command1, command2);
+
+    m_volumes = platform::volumes();
+    for (const platform::Volume &volume : m_volumes)
+        m_drive1->addItem(volume.label, volume.rootPath);
+
+    connect(m_drive1, &QComboBox::activated, this, &Form2::Drive1_Change);
+    connect(m_dir1, &QListWidget::itemActivated, this,
+            [this](QListWidgetItem *item) { setDirPath(item->data(kPathRole).toString()); });
+    connect(m_file1, &QListWidget::currentItemChanged, this, &Form2::File1_Click);
+    connect(m_file1, &QListWidget::itemDoubleClicked, this, &Form2::Command1_Click);
+    connect(command1, &QPushButton::clicked, this, &Form2::Command1_Click);
+    connect(command2, &QPushButton::clicked, this, &Form2::Command2_Click);
+    connect(m_text1, &QLineEdit::returnPressed, this, &Form2::Command2_Click);
+
+    if (!setDirPath(QDir::toNativeSeparators(QDir::currentPath())))
+        setDirPath(QDir::toNativeSeparators(QDir::homePath()));
+}
+
+bool Form2::setDirPath(const QString &folder)
+{
+    const platform::Listing subfolders = platform::listSubfolders(folder);
+    if (subfolders.error) {
+        warn(subfolders.error->message());
+        selectDriveOf(m_dirPath);
+        return false;
+    }
+    m_dirPath = QDir::toNativeSeparators(QDir::cleanPath(folder));
+    fillDir1(subfolders.names);
+    selectDriveOf(m_dirPath);
+    Dir1_Change();
+    return true;
+}
+
+void Form2::fillDir1(const QStringList &subfolders)
+{
+    m_dir1->clear();
+    const QStringList chain = platform::folderChain(m_dirPath);
+    const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
+    int depth = 0;
+    for (const QString &path : chain) {
+        auto *item = new QListWidgetItem(open, QString(depth++ * 2, u' ') + lastName(path), m_dir1);
+        item->setData(kPathRole, path);
+    }
+    m_dir1->setCurrentRow(m_dir1->count() - 1);
+    for (const QString &name : subfolders) {
+        auto *item = new QListWidgetItem(closed, QString(depth * 2, u' ') + name, m_dir1);
+        item->setData(kPathRole, engine::JoinPath(m_dirPath, name));
+    }
+}
+
+void Form2::selectDriveOf(const QString &folder)
+{
+    const QString root = platform::volumeOf(m_volumes, folder);
+    const QSignalBlocker blocker(m_drive1);
+    m_drive1->setCurrentIndex(m_drive1->findData(root));
+}
+
+QString Form2::fileName() const
+{
+    const QListWidgetItem *item = m_file1->currentItem();
+    return item && item->isSelected() ? item->text() : QString();
+}
+
+void Form2::Drive1_Change()
+{
+    setDirPath(m_drive1->currentData().toString());
+}
+
+void Form2::Dir1_Change()
+{
+    fillFile1();
+}
+
+void Form2::fillFile1()
+{
+    const platform::Listing files = platform::listFiles(m_dirPath, kPattern);
+    m_file1->clear();
+    if (files.error) {
+        warn(files.error->message());
+        return;
+    }
+    m_file1->addItems(files.names);
+}
+
+void Form2::File1_Click()
+{
+    const QString name = fileName();
+    if (!name.isEmpty())
+        m_text1->setText(name);
+}
+
+void Form2::Command1_Click()
+{
+    const QString name = fileName();
+    if (name.isEmpty()) {
+        warn(u"開くファイルが選ばれていません。右の一覧からファイルを選んでください。"_s);
+        return;
+    }
+    const engine::ReadText read = engine::ReadTextFile(engine::JoinPath(m_dirPath, name));
+    if (read.error) {
+        warn(read.error->message());
+        return;
+    }
+    m_form1.Text1().setText(read.text);
+    setVisible(false);
+}
+
+void Form2::Command2_Click()
+{
+    const QString name = m_text1->text();
+    if (name.isEmpty() || name == namePrompt()) {
+        m_text1->setText(namePrompt());
+        return;
+    }
+    // The name is used as typed: no extension is added, and an existing file is replaced.
+    const QString path = engine::JoinPath(m_dirPath, name);
+    if (std::optional<engine::FileError> error =
+            engine::WriteTextFile(path, m_form1.Text1().text())) {
+        warn(error->message());
+        return;
+    }
+    setVisible(false);
+}
+
+void Form2::warn(const QString &text)
+{
+    // Window-modal and not waited for: the program goes on, and the dialog stays as it was.
+    auto *box = new QMessageBox(QMessageBox::Warning, windowTitle(), text, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+}  // namespace windows
