@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -200,6 +201,15 @@ void Form2::Command2_Click()
         return;
     }
     setVisible(false);
+}
+
+void Form2::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        setVisible(false);
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void Form2::warn(const QString &text)

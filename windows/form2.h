@@ -41,6 +41,9 @@ public slots:
     void Command1_Click();
     void Command2_Click();
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     void fillDir1(const QStringList &subfolders);
     void fillFile1();

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -135,6 +136,15 @@ void Form3::Command2_Click()
     m_form1.setEnabled(true);
     if (windowTitle() == kSettingsTitle && !m_modeInForce.isEmpty())
         setWindowTitle(m_modeInForce);
+}
+
+void Form3::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        Command2_Click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void Form3::closeEvent(QCloseEvent *event)
