@@ -15,6 +15,7 @@ class EditorTest : public QObject {
 private slots:
     void setThenGetGivesTheString_data();
     void setThenGetGivesTheString();
+    void ownLineSeparatorSurvivesEditing();
     void enterTypesCrLf_data();
     void enterTypesCrLf();
     void pasteMakesLinesOfEveryBreak();
@@ -33,6 +34,7 @@ void EditorTest::setThenGetGivesTheString_data()
     QTest::addRow("no-break space and tab") << u"a\u00a0\tb&nbsp;"_s;
     QTest::addRow("Japanese") << u"<title>一時</title>\r\n"_s;
     QTest::addRow("empty lines") << u"\r\n\r\n\r\n"_s;
+    QTest::addRow("line separator of its own") << u"a\u2028b\nc\u2028\r\n"_s;
     QTest::addRow("beyond 32767 characters") << QString(40000, u'x') + u">"_s;
 }
 
@@ -44,6 +46,18 @@ void EditorTest::setThenGetGivesTheString()
     edit.setText(text);
     QCOMPARE(edit.text(), text);
     QCOMPARE(changed.size(), 1);
+}
+
+void EditorTest::ownLineSeparatorSurvivesEditing()
+{
+    SourceEdit edit;
+    edit.setText(u"x\u2028y\nz"_s);
+    edit.moveCaretToEnd();
+    QTest::keyClicks(&edit, u"!"_s);
+    QTest::keyClick(&edit, Qt::Key_Return);
+    QCOMPARE(edit.text(), u"x\u2028y\nz!\r\n"_s);
+    edit.undo();
+    QCOMPARE(edit.text(), u"x\u2028y\nz!"_s);
 }
 
 void EditorTest::enterTypesCrLf_data()

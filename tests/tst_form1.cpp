@@ -65,7 +65,8 @@ private slots:
     void okWithoutAClickKeepsTheMode();
     void resizeFollowsTheLayoutRule();
     void failedRefreshLeavesTheTextAlone();
-    void quitButtonEndsTheProgram();
+    void quitEndsTheProgram_data();
+    void quitEndsTheProgram();
 
 private:
     QString previewFile() const
@@ -291,7 +292,7 @@ void Form1Test::cancelRestoresTheModeInForce()
     QTest::mouseClick(button(*m_form1, u"cmd"_s), Qt::LeftButton);
     QCOMPARE(form3.windowTitle(), u"設定"_s);
     if (byTitleBar)
-        QVERIFY(form3.close() == false);
+        QVERIFY(form3.close());
     else
         QTest::mouseClick(button(form3, u"Command2"_s), Qt::LeftButton);
     QVERIFY(!form3.isVisible());
@@ -343,9 +344,24 @@ void Form1Test::failedRefreshLeavesTheTextAlone()
     QVERIFY(pane.navigations.isEmpty());
 }
 
-void Form1Test::quitButtonEndsTheProgram()
+void Form1Test::quitEndsTheProgram_data()
 {
-    QTimer::singleShot(0, this, [this] { button(*m_form1, u"Command2"_s)->click(); });
+    QTest::addColumn<bool>("byTitleBar");
+    QTest::addRow("終了") << false;
+    QTest::addRow("title-bar close, with the dialogs alive") << true;
+}
+
+void Form1Test::quitEndsTheProgram()
+{
+    QFETCH(bool, byTitleBar);
+    m_form1->cmd_Click();
+    m_form1->cmdsave_Click();
+    QTimer::singleShot(0, this, [&] {
+        if (byTitleBar)
+            m_form1->close();
+        else
+            button(*m_form1, u"Command2"_s)->click();
+    });
     QTimer::singleShot(5000, this, [] { QCoreApplication::exit(1); });
     QCOMPARE(QCoreApplication::exec(), 0);
 }

@@ -2,9 +2,10 @@
 
 namespace windows {
 
-QString toDocumentText(QStringView text)
+DocumentText toDocumentText(QStringView text)
 {
-    QString out;
+    DocumentText result;
+    QString &out = result.text;
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar ch = text[i];
@@ -15,10 +16,12 @@ QString toDocumentText(QStringView text)
         } else if (ch == u'\n') {
             out.append(QChar::LineSeparator);
         } else {
+            if (ch == QChar::LineSeparator)
+                result.literalSeparators.append(out.size());
             out.append(ch);
         }
     }
-    return out;
+    return result;
 }
 
 QString fromDocumentText(QStringView raw)

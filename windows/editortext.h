@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 namespace windows {
@@ -8,10 +9,17 @@ namespace windows {
 // Unix open that way) stays a LF. The text document behind the editor keeps a line per block,
 // and such a LF as a line separator inside its block, so that set-then-get gives back the string.
 
-// From editor text to what QPlainTextEdit::setPlainText takes.
-QString toDocumentText(QStringView text);
+// A line separator that was in the text itself, not made from a LF, is marked by the document
+// positions listed here, so that it can be told apart when the text is read back.
+struct DocumentText {
+    QString text;
+    QList<qsizetype> literalSeparators;
+};
 
-// From QTextDocument::toRawText() to editor text.
+// From editor text to what QPlainTextEdit::setPlainText takes.
+DocumentText toDocumentText(QStringView text);
+
+// From QTextDocument::toRawText() to editor text, when no separator is marked.
 QString fromDocumentText(QStringView raw);
 
 // Pasted or dropped text: every kind of line break becomes a line of the editor.

@@ -142,7 +142,8 @@ void Form1::cmdsave_Click()
 
 void Form1::Command2_Click()
 {
-    QCoreApplication::quit();
+    // exit, not quit: quit first asks every window to close, and any of them could refuse.
+    QCoreApplication::exit(0);
 }
 
 void Form1::applyMode(std::optional<int> timerInterval)
@@ -168,7 +169,7 @@ void Form1::closeEvent(QCloseEvent *event)
 {
     // The hidden dialogs must not keep the program running.
     event->accept();
-    QCoreApplication::quit();
+    QCoreApplication::exit(0);
 }
 
 }  // namespace windows

@@ -149,9 +149,9 @@ void Form3::keyPressEvent(QKeyEvent *event)
 
 void Form3::closeEvent(QCloseEvent *event)
 {
-    // Closing by the title bar is a cancel: hidden, not destroyed.
-    event->ignore();
+    // Closing by the title bar is a cancel; the window is hidden, not destroyed.
     Command2_Click();
+    event->accept();
 }
 
 }  // namespace windows

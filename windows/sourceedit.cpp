@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextDocumentFragment>
 
 #include "editortext.h"
@@ -25,16 +26,58 @@ SourceEdit::SourceEdit(QWidget *parent) : QPlainTextEdit(parent)
     });
 }
 
+namespace {
+
+// Set on a line separator that was a character of the text, not a LF.
+constexpr int kLiteralSeparator = QTextFormat::UserProperty + 1;
+
+}  // namespace
+
 QString SourceEdit::text() const
 {
+    if (m_hasMarkedSeparators)
+        return textWithMarkedSeparators();
     return fromDocumentText(document()->toRawText());
+}
+
+QString SourceEdit::textWithMarkedSeparators() const
+{
+    QString out;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        if (block != document()->begin())
+            out.append(u"\r\n");
+        for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const bool literal = fragment.charFormat().hasProperty(kLiteralSeparator);
+            for (const QChar ch : fragment.text()) {
+                if (ch == QChar::LineSeparator && !literal)
+                    out.append(u'\n');
+                else
+                    out.append(ch);
+            }
+        }
+    }
+    return out;
 }
 
 void SourceEdit::setText(const QString &text)
 {
-    // setPlainText may clear and insert in separate steps; the text changes once.
+    const DocumentText document = toDocumentText(text);
+    // setPlainText may clear and insert in separate steps, and marking changes formats; the text
+    // changes once.
     m_settingText = true;
-    setPlainText(toDocumentText(text));
+    setPlainText(document.text);
+    m_hasMarkedSeparators = !document.literalSeparators.isEmpty();
+    QTextCharFormat literal;
+    literal.setProperty(kLiteralSeparator, true);
+    for (const qsizetype position : document.literalSeparators) {
+        QTextCursor cursor(this->document());
+        cursor.setPosition(int(position));
+        cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+        cursor.mergeCharFormat(literal);
+    }
+    if (m_hasMarkedSeparators)
+        this->document()->clearUndoRedoStacks();
     m_settingText = false;
     emit changed();
 }

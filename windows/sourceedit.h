@@ -30,7 +30,12 @@ protected:
     QMimeData *createMimeDataFromSelection() const override;
 
 private:
+    QString textWithMarkedSeparators() const;
+
     bool m_settingText = false;
+    // Whether the text set last held line separators of its own, which only a slower reading
+    // tells from those that stand for a LF.
+    bool m_hasMarkedSeparators = false;
 };
 
 }  // namespace windows
