@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "benchpage.h"
 #include "previewfile.h"
 #include "previewpane.h"
 #include "textcodec.h"
@@ -15,21 +16,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-QString htmlOfSize(qsizetype bytes)
-{
-    QString text = u"<!DOCTYPE html>\r\n<html><body>\r\n"_s;
-    const QString line =
-        u"<p class=\"x\">日本語のテキスト and some ASCII text to fill a line.</p>\r\n"_s;
-    const qsizetype lineBytes = line.toUtf8().size();
-    qsizetype size = text.toUtf8().size();
-    while (size + lineBytes <= bytes) {
-        text += line;
-        size += lineBytes;
-    }
-    text += QString(bytes - size, u'x');
-    return text;
-}
 
 double medianMs(std::vector<qint64> ns)
 {

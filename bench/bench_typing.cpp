@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "benchpage.h"
 #include "form1.h"
 #include "previewfile.h"
 #include "sourceedit.h"
@@ -23,20 +24,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-QString pageOfSize(qsizetype bytes)
-{
-    QString text = u"<!DOCTYPE html>\r\n<html><body>\r\n"_s;
-    const QString line =
-        u"<p class=\"x\">日本語のテキスト and some ASCII text to fill a line.</p>\r\n"_s;
-    const qsizetype lineBytes = line.toUtf8().size();
-    qsizetype size = text.toUtf8().size();
-    while (size + lineBytes <= bytes) {
-        text += line;
-        size += lineBytes;
-    }
-    return text;
-}
 
 // Runs the event loop until the view finishes a load; the time from start to then, in ms.
 double timeToLoad(QWebEngineView &view, const std::function<void()> &start)
@@ -84,7 +71,7 @@ int main(int argc, char *argv[])
     std::printf("%-8s %14s %12s %8s\n", "page", "keystroke ms", "floor ms", "ratio");
     for (const auto &[label, size] :
          {std::pair{"10 KB", 10 * 1024}, std::pair{"100 KB", 100 * 1024}}) {
-        timeToLoad(view, [&] { form1.Text1().setText(pageOfSize(size)); });
+        timeToLoad(view, [&] { form1.Text1().setText(htmlOfSize(size)); });
         form1.Text1().moveCaretToEnd();
         std::vector<double> keystroke, floor;
         for (int i = 0; i < runs; ++i) {

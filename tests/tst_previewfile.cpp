@@ -6,23 +6,13 @@
 
 #include "previewfile.h"
 #include "previewpane.h"
+#include "testsupport.h"
 #include "textfile.h"
 
 using namespace Qt::StringLiterals;
 using engine::FileError;
 using engine::PreviewFile;
-
-namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return "<missing>";
-    return file.readAll();
-}
-
-}  // namespace
+using testsupport::readAll;
 
 class PreviewFileTest : public QObject {
     Q_OBJECT
@@ -30,7 +20,6 @@ class PreviewFileTest : public QObject {
 private slots:
     void init();
     void startupRefreshWritesCrLfAndNavigates();
-    void unchangedTextStillRewritesAndNavigates();
     void unwritableProgramFolderFallsBackToPrivateFolder();
     void fallbackFolderMustNotBeALink();
     void failureOfBothIsReported();
@@ -65,18 +54,6 @@ void PreviewFileTest::startupRefreshWritesCrLfAndNavigates()
     QCOMPARE(readAll(expected), QByteArray("\r\n"));
     QCOMPARE(m_pane.navigations, QStringList{expected});
     QVERIFY(m_pane.failures.isEmpty());
-}
-
-void PreviewFileTest::unchangedTextStillRewritesAndNavigates()
-{
-    PreviewFile preview(m_pane, programFolder(), privateFolder());
-    QVERIFY(!preview.RefreshPreview(u"<b>a</b>"_s));
-    QFile tampered(preview.previewPath());
-    QVERIFY(tampered.open(QIODevice::WriteOnly));
-    tampered.close();
-    QVERIFY(!preview.RefreshPreview(u"<b>a</b>"_s));
-    QCOMPARE(readAll(preview.previewPath()), QByteArray("<b>a</b>\r\n"));
-    QCOMPARE(m_pane.navigations.size(), 2);
 }
 
 void PreviewFileTest::unwritableProgramFolderFallsBackToPrivateFolder()

@@ -5,21 +5,11 @@
 #include "previewfile.h"
 #include "previewpane.h"
 #include "refreshpolicy.h"
+#include "testsupport.h"
 
 using namespace Qt::StringLiterals;
 using engine::RefreshPolicy;
-
-namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return "<missing>";
-    return file.readAll();
-}
-
-}  // namespace
+using testsupport::readAll;
 
 class RefreshPolicyTest : public QObject {
     Q_OBJECT
@@ -28,11 +18,9 @@ private slots:
     void init();
     void editsInMode_data();
     void editsInMode();
-    void countRefreshWritesTheTextOfThatEdit();
     void ticksRefreshOnlyOnChangedText();
     void failedTickRefreshIsRetried();
     void reflectNowRestartsTheCount();
-    void applyingAModeRestartsTheCount();
     void intervalForMode_data();
     void intervalForMode();
 
@@ -84,15 +72,6 @@ void RefreshPolicyTest::editsInMode()
     QCOMPARE(m_policy->changeCount(), count);
 }
 
-void RefreshPolicyTest::countRefreshWritesTheTextOfThatEdit()
-{
-    const QStringList texts{u"<"_s, u"<b"_s, u"<b>"_s, u"<b>x"_s, u"<b>x<"_s};
-    for (const QString &text : texts)
-        m_policy->OnEdit(text, u"6"_s);
-    QCOMPARE(m_pane.navigations.size(), 1);
-    QCOMPARE(readAll(m_preview->previewPath()), QByteArray("<b>x<\r\n"));
-}
-
 void RefreshPolicyTest::ticksRefreshOnlyOnChangedText()
 {
     // Both start empty, so ticks before the first edit do nothing.
@@ -134,20 +113,6 @@ void RefreshPolicyTest::reflectNowRestartsTheCount()
         m_policy->OnEdit(u"a"_s, u"5"_s);
     QCOMPARE(m_pane.navigations.size(), 1);
     m_policy->OnEdit(u"a"_s, u"5"_s);
-    QCOMPARE(m_pane.navigations.size(), 2);
-}
-
-void RefreshPolicyTest::applyingAModeRestartsTheCount()
-{
-    // Left at 7 from mode "5", the count would pass 5 in mode "6" and never refresh again.
-    for (int i = 0; i < 7; ++i)
-        m_policy->OnEdit(u"a"_s, u"5"_s);
-    m_policy->OnModeApplied();
-    for (int i = 0; i < 5; ++i)
-        m_policy->OnEdit(u"a"_s, u"6"_s);
-    QCOMPARE(m_pane.navigations.size(), 1);
-    m_policy->OnModeApplied();
-    m_policy->OnEdit(u"a"_s, u"7"_s);
     QCOMPARE(m_pane.navigations.size(), 2);
 }
 
