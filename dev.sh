@@ -40,14 +40,16 @@ case "${1:-}" in
 run)
     install_missing
     build "$BUILD"
+    # Chromium's sandbox refuses to start for root; an ordinary user keeps it.
+    as_root=""
+    [ "$(id -u)" -ne 0 ] || as_root="QTWEBENGINE_DISABLE_SANDBOX=1 "
     if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
         echo "Quorvane is built ($BUILD/quorvane), but there is no display to show it on." >&2
         echo "Start it from a desktop session, or under a virtual display:" >&2
-        echo "    xvfb-run -a -s '-screen 0 1600x1000x24' $BUILD/quorvane" >&2
+        echo "    ${as_root}xvfb-run -a -s '-screen 0 1600x1000x24' $BUILD/quorvane" >&2
         exit 1
     fi
-    # Chromium's sandbox refuses to start for root; an ordinary user keeps it.
-    [ "$(id -u)" -ne 0 ] || export QTWEBENGINE_DISABLE_SANDBOX=1
+    [ -z "$as_root" ] || export QTWEBENGINE_DISABLE_SANDBOX=1
     exec "$BUILD/quorvane"
     ;;
 test)

@@ -16,19 +16,6 @@ using namespace Qt::StringLiterals;
 
 namespace windows {
 
-namespace {
-
-QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption,
-                        const platform::TwipsRect &rect)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    placeInTwips(button, rect);
-    return button;
-}
-
-}  // namespace
-
 Form1::Form1(engine::PreviewFile &preview, QWidget *previewWidget, QWidget *parent)
     : QWidget(parent), m_preview(preview), m_policy(preview)
 {
@@ -83,7 +70,8 @@ void Form1::Form_Load()
     Form_Resize();
     // A failure is shown in the preview pane itself; the editor has nothing to lose yet.
     m_preview.RefreshPreview(QString());
-    m_form3 = new Form3(*this);
+    if (!m_form3)
+        m_form3 = new Form3(*this);
     m_form3->setWindowTitle(u"7"_s);
 }
 

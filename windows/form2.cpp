@@ -66,12 +66,8 @@ Form2::Form2(Form1 &form1)
     m_text1->setObjectName(u"Text1"_s);
     placeLegibly(m_text1, {3000, 240, 2775, 270});
 
-    auto *command1 = new QPushButton(u"開く"_s, this);
-    command1->setObjectName(u"Command1"_s);
-    placeInTwips(command1, {1080, 4320, 1455, 375});
-    auto *command2 = new QPushButton(u"保存"_s, this);
-    command2->setObjectName(u"Command2"_s);
-    placeInTwips(command2, {3000, 4320, 1575, 375});
+    QPushButton *command1 = makeButton(this, u"Command1"_s, u"開く"_s, {1080, 4320, 1455, 375});
+    QPushButton *command2 = makeButton(this, u"Command2"_s, u"保存"_s, {3000, 4320, 1575, 375});
 
     setTabOrder(m_dir1, m_drive1);
     setTabOrder(m_drive1, m_file1);

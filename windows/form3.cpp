@@ -69,13 +69,10 @@ Form3::Form3(Form1 &form1) : QWidget(&form1, Qt::Dialog), m_form1(form1)
         m_option->addButton(button, design.index);
     }
 
-    auto *command1 = new QPushButton(u"OK"_s, this);
-    command1->setObjectName(u"Command1"_s);
-    placeInTwips(command1, {240, 5280, 2895, 495});
+    QPushButton *command1 = makeButton(this, u"Command1"_s, u"OK"_s, {240, 5280, 2895, 495});
     command1->setDefault(true);
-    auto *command2 = new QPushButton(u"キャンセル"_s, this);
-    command2->setObjectName(u"Command2"_s);
-    placeInTwips(command2, {3360, 5280, 2895, 495});
+    QPushButton *command2 =
+        makeButton(this, u"Command2"_s, u"キャンセル"_s, {3360, 5280, 2895, 495});
 
     QWidget *previous = frame2;
     setTabOrder(frame1, frame2);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPushButton>
 #include <QWidget>
 
 #include "twips.h"
@@ -16,6 +17,15 @@ inline QSize twipsSize(const QWidget *widget, double width, double height)
 {
     const double dpi = widget->logicalDpiX();
     return {platform::twipsToPixels(width, dpi), platform::twipsToPixels(height, dpi)};
+}
+
+inline QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption,
+                               const platform::TwipsRect &rect)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    placeInTwips(button, rect);
+    return button;
 }
 
 // A control shorter than its text would be clipped; it keeps its designed place and width and
