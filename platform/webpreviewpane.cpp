@@ -13,31 +13,16 @@ WebPreviewPane::WebPreviewPane(QWidget *parent) : QWebEngineView(parent)
 {
     // Pages without a charset declaration are read in the encoding the preview file is written in.
     settings()->setDefaultTextEncoding(encodingName());
-    connect(this, &QWebEngineView::loadFinished, this, &WebPreviewPane::restoreScroll);
 }
 
 void WebPreviewPane::navigate(const QString &localPath)
 {
-    const QUrl target = QUrl::fromLocalFile(QDir::fromNativeSeparators(localPath));
-    m_scrollToRestore.reset();
-    if (url() == target)
-        m_scrollToRestore = page()->scrollPosition();
-    load(target);
-}
-
-void WebPreviewPane::restoreScroll(bool ok)
-{
-    if (!ok || !m_scrollToRestore)
-        return;
-    const QPointF at = *m_scrollToRestore;
-    m_scrollToRestore.reset();
-    if (!at.isNull())
-        page()->runJavaScript(u"window.scrollTo(%1, %2);"_s.arg(at.x()).arg(at.y()));
+    // The browser takes a load of the page it shows as a reload, which keeps the reader's place.
+    load(QUrl::fromLocalFile(QDir::fromNativeSeparators(localPath)));
 }
 
 void WebPreviewPane::showFailure(const FileError &error)
 {
-    m_scrollToRestore.reset();
     const QString body = error.message().toHtmlEscaped().replace(u'\n', u"<br>"_s);
     setHtml(
         u"<!DOCTYPE html><html lang=\"ja\"><head><meta charset=\"utf-8\">"

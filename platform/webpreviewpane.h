@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QPointF>
-#include <QUrl>
 #include <QWebEngineView>
 
 #include "previewpane.h"
@@ -19,12 +17,6 @@ public:
 
     void navigate(const QString &localPath) override;
     void showFailure(const FileError &error) override;
-
-private:
-    void restoreScroll(bool ok);
-
-    // Every refresh reloads the same file; the reader keeps their place in the page.
-    std::optional<QPointF> m_scrollToRestore;
 };
 
 }  // namespace platform

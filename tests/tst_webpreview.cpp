@@ -54,6 +54,16 @@ void WebPreviewTest::typedPageIsShownWithJapanese()
     // The page declares no charset; its Japanese must still come out right.
     form1.Text1().setText(u"<h1>日本語の見出し</h1>"_s);
     QTRY_COMPARE_WITH_TIMEOUT(pageText(view), u"日本語の見出し"_s, 20000);
+
+    // Every refresh reloads the page; the reader keeps their place in it.
+    form1.Text1().setText(u"<div style=\"height: 5000px\">tall</div>"_s);
+    QTRY_COMPARE_WITH_TIMEOUT(pageText(view), u"tall"_s, 20000);
+    view.page()->runJavaScript(u"window.scrollTo(0, 1200);"_s);
+    QTRY_COMPARE_WITH_TIMEOUT(view.page()->scrollPosition().y(), 1200.0, 20000);
+    form1.Text1().moveCaretToEnd();
+    QTest::keyClicks(&form1.Text1(), u"<p>end</p>"_s);
+    QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains(u"end"_s), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(view.page()->scrollPosition().y(), 1200.0, 20000);
 }
 
 void WebPreviewTest::failedRefreshIsShownInThePane()
