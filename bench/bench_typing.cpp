@@ -65,6 +65,7 @@ int main(int argc, char *argv[])
     QWebEngineView bare;
     bare.settings()->setDefaultTextEncoding(platform::encodingName());
     bare.resize(view.size());
+    bare.move(form1.frameGeometry().right() + 20, 0);
     bare.show();
     const QUrl previewUrl = QUrl::fromLocalFile(dir.filePath(u"一時.html"_s));
 
