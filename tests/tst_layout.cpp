@@ -22,8 +22,6 @@ class LayoutTest : public QObject {
 private slots:
     void layout_data();
     void layout();
-    void twipsToPixels_data();
-    void twipsToPixels();
 };
 
 void LayoutTest::layout_data()
@@ -61,25 +59,6 @@ void LayoutTest::layout()
     const windows::Form1Layout result = layoutForm1(clientWidth, clientHeight, outerWidth);
     QCOMPARE(result.text1, text1);
     QCOMPARE(result.webBrowser1, webBrowser1);
-}
-
-void LayoutTest::twipsToPixels_data()
-{
-    QTest::addColumn<double>("twips");
-    QTest::addColumn<double>("dpi");
-    QTest::addColumn<int>("pixels");
-    QTest::addRow("15 twips a pixel at 96 dpi") << 1575.0 << 96.0 << 105;
-    QTest::addRow("a whole inch at 144 dpi") << 1440.0 << 144.0 << 144;
-    QTest::addRow("rounded to nearest") << 8.0 << 96.0 << 1;
-    QTest::addRow("half width of the window") << 4235.0 << 96.0 << 282;
-}
-
-void LayoutTest::twipsToPixels()
-{
-    QFETCH(double, twips);
-    QFETCH(double, dpi);
-    QFETCH(int, pixels);
-    QCOMPARE(platform::twipsToPixels(twips, dpi), pixels);
 }
 
 QTEST_GUILESS_MAIN(LayoutTest)

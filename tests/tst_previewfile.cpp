@@ -19,7 +19,6 @@ class PreviewFileTest : public QObject {
 
 private slots:
     void init();
-    void startupRefreshWritesCrLfAndNavigates();
     void unwritableProgramFolderFallsBackToPrivateFolder();
     void fallbackFolderMustNotBeALink();
     void failureOfBothIsReported();
@@ -42,18 +41,6 @@ void PreviewFileTest::init()
     QFile plain(m_dir->filePath(u"plain.txt"_s));
     QVERIFY(plain.open(QIODevice::WriteOnly));
     m_pane = {};
-}
-
-void PreviewFileTest::startupRefreshWritesCrLfAndNavigates()
-{
-    PreviewFile preview(m_pane, programFolder(), privateFolder());
-    const QString expected = engine::JoinPath(programFolder(), u"一時.html"_s);
-    QCOMPARE(preview.PreviewPathFor(), expected);
-    QVERIFY(!preview.RefreshPreview(QString()));
-    QCOMPARE(preview.previewPath(), expected);
-    QCOMPARE(readAll(expected), QByteArray("\r\n"));
-    QCOMPARE(m_pane.navigations, QStringList{expected});
-    QVERIFY(m_pane.failures.isEmpty());
 }
 
 void PreviewFileTest::unwritableProgramFolderFallsBackToPrivateFolder()

@@ -21,8 +21,6 @@ private slots:
     void ticksRefreshOnlyOnChangedText();
     void failedTickRefreshIsRetried();
     void reflectNowRestartsTheCount();
-    void intervalForMode_data();
-    void intervalForMode();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -114,28 +112,6 @@ void RefreshPolicyTest::reflectNowRestartsTheCount()
     QCOMPARE(m_pane.navigations.size(), 1);
     m_policy->OnEdit(u"a"_s, u"5"_s);
     QCOMPARE(m_pane.navigations.size(), 2);
-}
-
-void RefreshPolicyTest::intervalForMode_data()
-{
-    QTest::addColumn<int>("index");
-    QTest::addColumn<int>("interval");  // -1: no interval, the timer is left as it is
-    QTest::addRow("10 seconds") << 1 << 10000;
-    QTest::addRow("4 seconds") << 2 << 4000;
-    QTest::addRow("2 seconds, as the caption says") << 3 << 2000;
-    QTest::addRow("1 second, as the caption says") << 4 << 1000;
-    QTest::addRow("no automatic refresh stops the timer") << 0 << 0;
-    for (int index : {5, 6, 7})
-        QTest::addRow("count mode %d stops the timer", index) << index << 0;
-    QTest::addRow("below the modes") << -1 << -1;
-    QTest::addRow("above the modes") << 8 << -1;
-}
-
-void RefreshPolicyTest::intervalForMode()
-{
-    QFETCH(int, index);
-    QFETCH(int, interval);
-    QCOMPARE(RefreshPolicy::IntervalForMode(index).value_or(-1), interval);
 }
 
 QTEST_GUILESS_MAIN(RefreshPolicyTest)
