@@ -26,16 +26,10 @@ DocumentText toDocumentText(QStringView text)
 
 QString fromDocumentText(QStringView raw)
 {
-    QString out;
-    out.reserve(raw.size() + raw.size() / 16);
-    for (const QChar ch : raw) {
-        if (ch == QChar::ParagraphSeparator)
-            out.append(u"\r\n");
-        else if (ch == QChar::LineSeparator)
-            out.append(u'\n');
-        else
-            out.append(ch);
-    }
+    // On every keystroke: Qt's bulk replace is much faster than appending character by character.
+    QString out = raw.toString();
+    out.replace(QChar::ParagraphSeparator, QLatin1StringView("\r\n"));
+    out.replace(QChar::LineSeparator, QLatin1Char('\n'));
     return out;
 }
 
