@@ -51,7 +51,7 @@ int main(int argc, char *argv[])
                                                                 {"10 MB", 10 * 1024 * 1024}};
     for (const auto &[label, size] : sizes) {
         const QString text = htmlOfSize(size);
-        const QByteArray bytes = *platform::encodeText(text + u"\r\n"_s);
+        const QByteArray bytes = (text + u"\r\n"_s).toUtf8();
         const int runs = size >= 10 * 1024 * 1024 ? 15 : 51;
         std::vector<qint64> refresh, floor;
         for (int i = 0; i < runs; ++i) {

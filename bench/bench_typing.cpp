@@ -63,7 +63,7 @@ int main(int argc, char *argv[])
     form1.show();
 
     QWebEngineView bare;
-    bare.settings()->setDefaultTextEncoding(platform::encodingName());
+    bare.settings()->setDefaultTextEncoding(platform::systemEncoding());
     bare.resize(view.size());
     bare.move(form1.frameGeometry().right() + 20, 0);
     bare.show();

@@ -2,6 +2,7 @@
 
 #include "fileio.h"
 #include "previewpane.h"
+#include "textcodec.h"
 #include "textfile.h"
 
 namespace engine {
@@ -9,7 +10,8 @@ namespace engine {
 PreviewFile::PreviewFile(platform::PreviewPane &pane, QString programFolder, QString fallbackFolder)
     : m_pane(pane),
       m_programFolder(std::move(programFolder)),
-      m_fallbackFolder(std::move(fallbackFolder))
+      m_fallbackFolder(std::move(fallbackFolder)),
+      m_documentEncoding(platform::systemEncoding())
 {
 }
 
@@ -18,33 +20,38 @@ QString PreviewFile::PreviewPathFor() const
     return JoinPath(m_programFolder, QString::fromUtf16(kPreviewFileName));
 }
 
+void PreviewFile::setDocument(const QString &folder, const QString &encoding)
+{
+    m_documentEncoding = encoding;
+    m_pane.setDocumentFolder(folder);
+}
+
 std::optional<FileError> PreviewFile::RefreshPreview(const QString &text)
 {
-    const QString path = PreviewPathFor();
-    std::optional<FileError> error = WriteTextFile(path, text, platform::Durability::Cached);
-    if (!error) {
-        m_previewPath = path;
-        m_pane.navigate(m_previewPath);
-        return std::nullopt;
-    }
+    std::optional<FileError> error = write(PreviewPathFor(), text);
     // A character the encoding cannot hold fails in any folder; only a folder problem is worth
     // another place.
-    if (error->kind != FileError::Kind::Encode && !m_fallbackFolder.isEmpty())
-        error = writeToFallback(text);
+    if (error && error->kind != FileError::Kind::Encode && !m_fallbackFolder.isEmpty()) {
+        error = platform::ensurePrivateFolder(m_fallbackFolder);
+        if (!error)
+            error = write(JoinPath(m_fallbackFolder, QString::fromUtf16(kPreviewFileName)), text);
+    }
     if (error)
         m_pane.showFailure(*error);
     return error;
 }
 
-std::optional<FileError> PreviewFile::writeToFallback(const QString &text)
+std::optional<FileError> PreviewFile::write(const QString &path, const QString &text)
 {
-    if (std::optional<FileError> folderError = platform::ensurePrivateFolder(m_fallbackFolder))
-        return folderError;
-    const QString path = JoinPath(m_fallbackFolder, QString::fromUtf16(kPreviewFileName));
-    if (std::optional<FileError> error = WriteTextFile(path, text, platform::Durability::Cached))
+    // Written as the page will be read: in the charset it declares, else in the document's own.
+    QString encoding = platform::declaredEncoding(text);
+    if (encoding.isEmpty())
+        encoding = m_documentEncoding;
+    if (std::optional<FileError> error =
+            WriteTextFile(path, text, encoding, platform::Durability::Cached))
         return error;
     m_previewPath = path;
-    m_pane.navigate(m_previewPath);
+    m_pane.navigate(m_previewPath, encoding);
     return std::nullopt;
 }
 

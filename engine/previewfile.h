@@ -33,13 +33,19 @@ public:
 
     const QString &previewPath() const { return m_previewPath; }
 
+    // The document being edited: the folder its page's relative addresses resolve against
+    // (empty for none) and the encoding its preview is written in when the page declares none.
+    void setDocument(const QString &folder, const QString &encoding);
+    const QString &documentEncoding() const { return m_documentEncoding; }
+
 private:
-    std::optional<FileError> writeToFallback(const QString &text);
+    std::optional<FileError> write(const QString &path, const QString &text);
 
     platform::PreviewPane &m_pane;
     const QString m_programFolder;
     const QString m_fallbackFolder;
     QString m_previewPath;
+    QString m_documentEncoding;
 };
 
 }  // namespace engine

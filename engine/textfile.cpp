@@ -40,17 +40,17 @@ ReadText ReadTextFile(const QString &path)
 {
     platform::ReadBytes read = platform::readFileBytes(path);
     if (read.error)
-        return {{}, read.error};
-    std::optional<QString> content = platform::decodeText(read.bytes);
+        return {{}, {}, read.error};
+    std::optional<platform::DecodedText> content = platform::decodeDocument(read.bytes);
     if (!content)
-        return {{}, FileError{FileError::Kind::Decode, QDir::toNativeSeparators(path), {}}};
-    return {LinesFromFile(*content), std::nullopt};
+        return {{}, {}, FileError(FileError::Kind::Decode, path, {})};
+    return {LinesFromFile(content->text), content->encoding, std::nullopt};
 }
 
 std::optional<FileError> WriteTextFile(const QString &path, const QString &text,
-                                       platform::Durability durability)
+                                       const QString &encoding, platform::Durability durability)
 {
-    return platform::writeTextAtomically(path, {text, u"\r\n"}, durability);
+    return platform::writeTextAtomically(path, {text, u"\r\n"}, encoding, durability);
 }
 
 }  // namespace engine

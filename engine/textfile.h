@@ -19,15 +19,16 @@ QString LinesFromFile(const QString &content);
 
 struct ReadText {
     QString text;
+    QString encoding;  // the one the document is in, to be saved in again
     std::optional<FileError> error;
 };
 
 // The document's text as LinesFromFile gives it; an empty file gives "".
 ReadText ReadTextFile(const QString &path);
 
-// The text, then CR LF, in the system encoding; replaces the file as a whole. Nothing on success.
+// The text, then CR LF, in the encoding; replaces the file as a whole. Nothing on success.
 std::optional<FileError> WriteTextFile(
-    const QString &path, const QString &text,
+    const QString &path, const QString &text, const QString &encoding,
     platform::Durability durability = platform::Durability::Synced);
 
 }  // namespace engine

@@ -10,15 +10,25 @@ struct FileError {
         Open,      // could not be opened for reading
         Read,      // opened, but reading failed
         TooLarge,  // larger than the editor can hold
-        Decode,    // bytes not valid in the text encoding
+        Decode,    // bytes not valid in any encoding the document may be in
         Write,     // could not be created, written or put in place
         Encode,    // text holds a character the encoding cannot represent
         Folder,    // a folder could not be made ready
     };
 
+    FileError() = default;
+    // path in any separators; reason in Japanese.
+    FileError(Kind kind, const QString &path, QString reason = {});
+    // The reason from the system's error code.
+    static FileError fromSystem(Kind kind, const QString &path, int code);
+
     Kind kind = Kind::Open;
     QString path;    // in native separators
-    QString reason;  // the system's own words, may be empty
+    QString reason;  // in Japanese, may be empty
+    // For Encode: the encoding, and the first character it cannot hold with its line (from 1).
+    QString encoding;
+    QString character;
+    int line = 0;
 
     // One or two sentences in Japanese, naming the file and the reason.
     QString message() const;

@@ -24,14 +24,15 @@ enum class Durability {
     Cached,  // left to the system's cache: for files that are rewritten on every keystroke
 };
 
-// Replaces the file as a whole with the parts, one after another, in the system encoding: the
+// Replaces the file as a whole with the parts, one after another, in the named encoding: the
 // bytes go to a temporary file beside it, which is then renamed over it, so a failure midway (or
 // a character the encoding cannot hold) leaves the earlier file intact and no reader sees half a
-// file. A target that is not a regular file (a device, a pipe) cannot be replaced and is written
-// directly. Nothing on success.
+// file. Only a regular file or nothing is ever renamed over, judged at the start and again right
+// before the rename; a device or a pipe is written directly, a link is followed. Nothing on
+// success.
 std::optional<FileError> writeTextAtomically(const QString &path,
                                              std::initializer_list<QStringView> parts,
-                                             Durability durability);
+                                             const QString &encoding, Durability durability);
 
 // Makes sure an owner-only folder exists at path, refusing a link or a non-folder there.
 std::optional<FileError> ensurePrivateFolder(const QString &path);

@@ -32,7 +32,7 @@ std::optional<FileError> unusableFolder(const QString &folder)
         reason = u"読み取る権限がありません"_s;
     if (reason.isEmpty())
         return std::nullopt;
-    return FileError{FileError::Kind::Folder, QDir::toNativeSeparators(folder), reason};
+    return FileError(FileError::Kind::Folder, folder, reason);
 }
 
 Listing list(const QString &folder, QDir::Filters filters, const QStringList &patterns)

@@ -12,21 +12,33 @@ class PreviewPane {
 public:
     virtual ~PreviewPane() = default;
 
-    // Starts loading the file at localPath (native separators) and returns at once.
-    virtual void navigate(const QString &localPath) = 0;
+    // Starts loading the file at localPath (native separators) and returns at once; a page that
+    // declares no charset is read in encoding.
+    virtual void navigate(const QString &localPath, const QString &encoding) = 0;
 
     // Shows, in place of the page, that the preview could not be brought up to date.
     virtual void showFailure(const FileError &error) = 0;
+
+    // The page's relative addresses resolve against folder (native separators), as if the page
+    // were shown from there; empty for a document that has no place yet.
+    virtual void setDocumentFolder(const QString &folder) = 0;
 };
 
 // Records what it was told, for tests and benchmarks that need no web view.
 class RecordingPane final : public PreviewPane {
 public:
-    void navigate(const QString &localPath) override { navigations.append(localPath); }
+    void navigate(const QString &localPath, const QString &encoding) override
+    {
+        navigations.append(localPath);
+        encodings.append(encoding);
+    }
     void showFailure(const FileError &error) override { failures.append(error.message()); }
+    void setDocumentFolder(const QString &folder) override { documentFolder = folder; }
 
     QStringList navigations;
+    QStringList encodings;
     QStringList failures;
+    QString documentFolder;
 };
 
 }  // namespace platform

@@ -1,7 +1,8 @@
 #include "textcodec.h"
 
 #include <QStringDecoder>
-#include <QStringEncoder>
+#include <QStringList>
+#include <algorithm>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -11,45 +12,34 @@ using namespace Qt::StringLiterals;
 
 namespace platform {
 
+namespace {
+
 // A byte-order mark is text like any other here: dropping it would change the file on save.
-static constexpr auto kFlags =
+constexpr auto kFlags =
     QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom;
 
-std::optional<QString> decodeText(const QByteArray &bytes)
+// How far into a page a browser looks for its charset.
+constexpr qsizetype kPrescanBytes = 1024;
+
+QString declaredIn(QByteArrayView head)
 {
-    QStringDecoder decoder(QStringConverter::System, kFlags);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
+    head = head.first(std::min(head.size(), kPrescanBytes));
+    // decoderForHtml answers UTF-8 both for a page that says so and for one that says nothing.
+    const QByteArray lower = head.toByteArray().toLower();
+    const qsizetype meta = lower.indexOf("meta ");
+    if (meta < 0 || lower.indexOf("charset=", meta) < 0)
+        return {};
+    const QStringDecoder decoder = QStringDecoder::decoderForHtml(head);
+    if (!decoder.isValid())
+        return {};
+    const QString name = QString::fromLatin1(decoder.name());
+    // A browser reads a page that claims UTF-16 without a byte-order mark as UTF-8.
+    return name.startsWith(u"UTF-16"_s) ? u"UTF-8"_s : name;
 }
 
-std::optional<QByteArray> encodeText(QStringView text)
-{
-    QStringEncoder encoder(QStringConverter::System, kFlags);
-    QByteArray bytes(encoder.requiredSpace(text.size()), Qt::Uninitialized);
-    // appendToBuffer, unlike encode(), reports unpaired surrogates in Qt 6.4.
-    const char *end = encoder.appendToBuffer(bytes.data(), text);
-    bytes.truncate(end - bytes.constData());
-    if (encoder.hasError() || !isFaithful(text, bytes))
-        return std::nullopt;
-    return bytes;
-}
+}  // namespace
 
-bool isFaithful([[maybe_unused]] QStringView text, [[maybe_unused]] QByteArrayView bytes)
-{
-#ifdef Q_OS_WIN
-    // An ANSI code page turns what it lacks into '?' or a look-alike without a word; only a
-    // round trip tells.
-    QStringDecoder decoder(QStringConverter::System, kFlags);
-    return decoder.decode(bytes) == text;
-#else
-    // UTF-8 holds every valid UTF-16 string, and the encoder reports unpaired surrogates.
-    return true;
-#endif
-}
-
-QString encodingName()
+QString systemEncoding()
 {
 #ifdef Q_OS_WIN
     switch (const unsigned page = GetACP()) {
@@ -69,6 +59,66 @@ QString encodingName()
 #else
     // Qt's system converter is UTF-8 on every platform but Windows.
     return u"UTF-8"_s;
+#endif
+}
+
+std::optional<QString> decodeText(QByteArrayView bytes, const QString &encoding)
+{
+    QStringDecoder decoder(encoding.toLatin1().constData(), kFlags);
+    if (!decoder.isValid())
+        return std::nullopt;
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    // Qt's UTF-16 decoder lets an odd last byte and a lone surrogate through without a word.
+    if (encoding.startsWith(u"UTF-16"_s) && (bytes.size() % 2 || !QStringView(text).isValidUtf16()))
+        return std::nullopt;
+    return text;
+}
+
+std::optional<DecodedText> decodeDocument(QByteArrayView bytes)
+{
+    QString bom;
+    if (bytes.startsWith("\xef\xbb\xbf"))
+        bom = u"UTF-8"_s;
+    else if (bytes.startsWith("\xff\xfe"))
+        bom = u"UTF-16LE"_s;
+    else if (bytes.startsWith("\xfe\xff"))
+        bom = u"UTF-16BE"_s;
+    // Bytes that are all ASCII read the same in the system encoding whatever they are meant
+    // to be; only the page's own declaration tells (ISO-2022-JP is all ASCII).
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return c >= 0; });
+    const QString declared = declaredIn(bytes);
+    const QStringList candidates = !bom.isEmpty() ? QStringList{bom}
+                                   : ascii
+                                       ? QStringList{declared, systemEncoding()}
+                                       : QStringList{systemEncoding(), declared, u"Shift_JIS"_s};
+    for (const QString &encoding : candidates) {
+        if (encoding.isEmpty())
+            continue;
+        if (std::optional<QString> text = decodeText(bytes, encoding))
+            return DecodedText{std::move(*text), encoding};
+    }
+    return std::nullopt;
+}
+
+QString declaredEncoding(QStringView text)
+{
+    // The pre-scan reads ASCII only; anything else cannot spell a charset.
+    return declaredIn(text.first(std::min(text.size(), kPrescanBytes)).toLatin1());
+}
+
+bool isFaithful([[maybe_unused]] QStringView text, [[maybe_unused]] QByteArrayView bytes,
+                [[maybe_unused]] const QString &encoding)
+{
+#ifdef Q_OS_WIN
+    // An ANSI code page turns what it lacks into '?' or a look-alike without a word; only a
+    // round trip tells.
+    QStringDecoder decoder(encoding.toLatin1().constData(), kFlags);
+    return decoder.decode(bytes) == text;
+#else
+    // The encoders here report what they cannot hold, unpaired surrogates included.
+    return true;
 #endif
 }
 

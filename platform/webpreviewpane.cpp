@@ -1,7 +1,11 @@
 #include "webpreviewpane.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInterceptor>
 
 #include "textcodec.h"
 
@@ -9,20 +13,127 @@ using namespace Qt::StringLiterals;
 
 namespace platform {
 
-WebPreviewPane::WebPreviewPane(QWidget *parent) : QWebEngineView(parent)
+namespace {
+
+bool isBelow(const QString &path, const QString &folder)
 {
-    // Pages without a charset declaration are read in the encoding the preview file is written in.
-    settings()->setDefaultTextEncoding(encodingName());
+    return path.startsWith(folder.endsWith(u'/') ? folder : folder + u'/');
 }
 
-void WebPreviewPane::navigate(const QString &localPath)
+// What a page may load from anywhere, as in a browser; it cannot read what these hold.
+bool isPassive(QWebEngineUrlRequestInfo::ResourceType type)
+{
+    using Info = QWebEngineUrlRequestInfo;
+    switch (type) {
+    case Info::ResourceTypeMainFrame:  // the user's own navigation; the page's scripts go with it
+    case Info::ResourceTypeStylesheet:
+    case Info::ResourceTypeScript:
+    case Info::ResourceTypeImage:
+    case Info::ResourceTypeFontResource:
+    case Info::ResourceTypeMedia:
+    case Info::ResourceTypeFavicon:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QString canonical(const QString &path)
+{
+    const QString real = QFileInfo(path).canonicalFilePath();
+    return real.isEmpty() ? path : real;
+}
+
+}  // namespace
+
+// Decides every request of the preview's pages: what lies beside the preview file is fetched from
+// beside the document instead, and a page's scripts, frames and objects may read local files
+// only within the document's folder.
+class PreviewRequests : public QWebEngineUrlRequestInterceptor {
+public:
+    using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+
+    QString previewFile;     // '/' separators, as URLs have them
+    QString documentFolder;  // the same, or empty
+
+    void interceptRequest(QWebEngineUrlRequestInfo &info) override
+    {
+        const QUrl url = info.requestUrl();
+        if (!url.isLocalFile())
+            return;  // web resources load as in a browser
+        const QString path = QDir::cleanPath(url.toLocalFile());
+        if (path == previewFile)
+            return;
+        const QString previewFolder = QFileInfo(previewFile).path();
+        if (!documentFolder.isEmpty() && documentFolder != previewFolder &&
+            isBelow(path, previewFolder)) {
+            // The redirected request comes through here again, and is judged by where it goes.
+            info.redirect(QUrl::fromLocalFile(documentFolder + path.sliced(previewFolder.size())));
+            return;
+        }
+        if (isPassive(info.resourceType()))
+            return;
+        if (documentFolder.isEmpty() || !isBelow(canonical(path), canonical(documentFolder)))
+            info.block(true);
+    }
+};
+
+WebPreviewPane::WebPreviewPane(QWidget *parent) : QWebEngineView(parent)
+{
+    // A profile of its own, kept in memory only: the preview stores nothing in the user's home.
+    auto *profile = new QWebEngineProfile(this);
+    m_requests = new PreviewRequests(profile);
+    profile->setUrlRequestInterceptor(m_requests);
+    setPage(new QWebEnginePage(profile, this));
+    // A page's stylesheets and fonts from the web load, as in a browser.
+    settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    settings()->setDefaultTextEncoding(systemEncoding());
+
+    m_timeout.setSingleShot(true);
+    m_timeout.setInterval(kLoadTimeoutMs);
+    connect(&m_timeout, &QTimer::timeout, this, &WebPreviewPane::loadEnded);
+    connect(this, &QWebEngineView::loadFinished, this, &WebPreviewPane::loadEnded);
+}
+
+WebPreviewPane::~WebPreviewPane()
+{
+    // The page must go before the profile it was made on.
+    delete page();
+}
+
+void WebPreviewPane::navigate(const QString &localPath, const QString &encoding)
+{
+    m_requests->previewFile = QDir::cleanPath(QDir::fromNativeSeparators(localPath));
+    m_url = QUrl::fromLocalFile(m_requests->previewFile);
+    settings()->setDefaultTextEncoding(encoding);
+    if (m_gate.refresh())
+        startLoad();
+}
+
+void WebPreviewPane::startLoad()
 {
     // The browser takes a load of the page it shows as a reload, which keeps the reader's place.
-    load(QUrl::fromLocalFile(QDir::fromNativeSeparators(localPath)));
+    load(m_url);
+    m_timeout.start();
+}
+
+void WebPreviewPane::loadEnded()
+{
+    m_timeout.stop();
+    if (m_gate.finished())
+        startLoad();
+}
+
+void WebPreviewPane::setDocumentFolder(const QString &folder)
+{
+    m_requests->documentFolder =
+        folder.isEmpty() ? QString() : QDir::cleanPath(QDir::fromNativeSeparators(folder));
 }
 
 void WebPreviewPane::showFailure(const FileError &error)
 {
+    m_gate.reset();
+    m_timeout.stop();
     const QString body = error.message().toHtmlEscaped().replace(u'\n', u"<br>"_s);
     setHtml(
         u"<!DOCTYPE html><html lang=\"ja\"><head><meta charset=\"utf-8\">"

@@ -1,10 +1,14 @@
 #pragma once
 
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QString>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 
 namespace testsupport {
 
@@ -45,6 +49,36 @@ public:
 private:
     rlimit m_saved{};
     void (*m_handler)(int) = nullptr;
+};
+
+// A small file system of the test's own on an empty folder inside its temporary folder, where the
+// system lets the test mount one; error() says why not otherwise.
+class SmallDisk {
+public:
+    explicit SmallDisk(const QString &folder, int kilobytes) : m_folder(QFile::encodeName(folder))
+    {
+        QDir().mkpath(folder);
+        const QByteArray options = "size=" + QByteArray::number(kilobytes) + "k";
+        if (::mount("tmpfs", m_folder.constData(), "tmpfs", 0, options.constData()) != 0)
+            m_error = QString::fromLocal8Bit(std::strerror(errno));
+    }
+    ~SmallDisk()
+    {
+        if (m_error.isEmpty())
+            ::umount2(m_folder.constData(), MNT_DETACH);
+    }
+    SmallDisk(const SmallDisk &) = delete;
+    SmallDisk &operator=(const SmallDisk &) = delete;
+
+    const QString &error() const { return m_error; }
+    bool makeReadOnly()
+    {
+        return ::mount("tmpfs", m_folder.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    }
+
+private:
+    QByteArray m_folder;
+    QString m_error;
 };
 
 }  // namespace testsupport

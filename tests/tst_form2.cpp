@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
@@ -47,6 +48,7 @@ private slots:
     void drivesListTheRootAndHome();
     void openFillsTheEditorAndRefreshes();
     void unixDocumentOpensAndSavesBackByTheFormat();
+    void windowsPageKeepsItsEncoding();
     void saveWithoutAUsableNameShowsThePrompt_data();
     void saveWithoutAUsableNameShowsThePrompt();
     void saveUsesTheNameAsTyped();
@@ -63,11 +65,16 @@ private:
     QListWidget *list(const QString &name) { return m_form2->findChild<QListWidget *>(name); }
     QLineEdit *nameBox() { return m_form2->findChild<QLineEdit *>(u"Text1"_s); }
     void click(const QString &name) { m_form2->findChild<QPushButton *>(name)->click(); }
+    // With the mouse, as a person does: the item becomes current before it is selected.
     void select(const QString &file)
     {
-        const QList<QListWidgetItem *> items = list(u"File1"_s)->findItems(file, Qt::MatchExactly);
+        QListWidget *file1 = list(u"File1"_s);
+        const QList<QListWidgetItem *> items = file1->findItems(file, Qt::MatchExactly);
         QCOMPARE(items.size(), 1);
-        list(u"File1"_s)->setCurrentItem(items.first());
+        file1->scrollToItem(items.first());
+        QTest::mouseClick(file1->viewport(), Qt::LeftButton, {},
+                          file1->visualItemRect(items.first()).center());
+        QCOMPARE(nameBox()->text(), file);
     }
     // The messages shown since the last call, each closed.
     QStringList takeMessages()
@@ -181,6 +188,34 @@ void Form2Test::unixDocumentOpensAndSavesBackByTheFormat()
     QVERIFY(!m_form2->isVisible());
 }
 
+void Form2Test::windowsPageKeepsItsEncoding()
+{
+    const QByteArray page("<p>\x93\xfa\x96\x7b\x81\x60\x87\x40</p>\r\n");
+    QVERIFY(writeAll(root(u"win.html"_s), page));
+    QVERIFY(m_form2->setDirPath(root()));
+    QVERIFY(m_pane.documentFolder.isEmpty());
+    select(u"win.html"_s);
+    click(u"Command1"_s);
+    QCOMPARE(m_form1->Text1().text(), u"<p>日本～①</p>\r\n"_s);
+    // Previewed from its own folder, in its own encoding.
+    QCOMPARE(m_pane.documentFolder, root());
+    QCOMPARE(m_pane.encodings.last(), u"Shift_JIS"_s);
+    QCOMPARE(readAll(m_preview->previewPath()), page + "\r\n");
+    m_form1->cmdsave_Click();
+    click(u"Command2"_s);
+    QCOMPARE(readAll(root(u"win.html"_s)), page + "\r\n");
+
+    m_form1->Text1().setText(u"<p>日本</p>\r\n<p>😀</p>"_s);
+    m_form1->cmdsave_Click();
+    click(u"Command2"_s);
+    const QStringList messages = takeMessages();
+    QCOMPARE(messages.size(), 1);
+    QVERIFY2(messages.first().contains(u"2 行目の文字「😀」は文字コード Shift_JIS で表せない"_s),
+             qPrintable(messages.first()));
+    QCOMPARE(readAll(root(u"win.html"_s)), page + "\r\n");
+    QVERIFY(m_form2->isVisible());
+}
+
 void Form2Test::saveWithoutAUsableNameShowsThePrompt_data()
 {
     QTest::addColumn<QString>("name");
@@ -209,6 +244,7 @@ void Form2Test::saveUsesTheNameAsTyped()
         QByteArray(
             "<p>\xe6\x96\xb0\xe3\x81\x97\xe3\x81\x84\xe3\x83\x9a\xe3\x83\xbc\xe3\x82\xb8</p>\r\n"));
     QVERIFY(!m_form2->isVisible());
+    QCOMPARE(m_pane.documentFolder, root());
     // Replaced without asking; the list is not read again.
     m_form1->Text1().setText(u"again"_s);
     m_form1->cmdsave_Click();
@@ -228,14 +264,15 @@ void Form2Test::failuresChangeNothingAndSayWhy_data()
     QTest::addColumn<QString>("says");
     QTest::addRow("open with nothing selected") << u"open"_s << QString() << u"選ばれていません"_s;
     QTest::addRow("open a file gone since listing")
-        << u"open"_s << u"gone.html"_s << u"開けません"_s;
-    QTest::addRow("open bytes not in the encoding")
-        << u"open"_s << u"bad.html"_s << u"読めないバイト"_s;
+        << u"open"_s << u"gone.html"_s << u"開けません。\n理由: 見つかりません"_s;
+    QTest::addRow("open bytes in no encoding")
+        << u"open"_s << u"bad.html"_s << u"文字コードを判別できません"_s;
     QTest::addRow("save below a regular file")
-        << u"save"_s << u"plain.txt/x.html"_s << u"書き込めません"_s;
+        << u"save"_s << u"plain.txt/x.html"_s << u"書き込めません。\n理由: パスの途中"_s;
     QTest::addRow("save into a missing folder")
-        << u"save"_s << u"nowhere/x.html"_s << u"書き込めません"_s;
-    QTest::addRow("save under a folder's name") << u"save"_s << u"sub"_s << u"フォルダー"_s;
+        << u"save"_s << u"nowhere/x.html"_s << u"書き込めません。\n理由: 見つかりません"_s;
+    QTest::addRow("save under a folder's name")
+        << u"save"_s << u"sub"_s << u"理由: ファイルではなくフォルダーです"_s;
 }
 
 void Form2Test::failuresChangeNothingAndSayWhy()
@@ -244,7 +281,7 @@ void Form2Test::failuresChangeNothingAndSayWhy()
     QFETCH(QString, name);
     QFETCH(QString, says);
     QVERIFY(writeAll(root(u"gone.html"_s), "x"));
-    QVERIFY(writeAll(root(u"bad.html"_s), "<p>\x93\xfa\x96\x7b</p>"));
+    QVERIFY(writeAll(root(u"bad.html"_s), "<p>\x81\x20\xff</p>"));
     QVERIFY(m_form2->setDirPath(root()));
     QVERIFY(QFile::remove(root(u"gone.html"_s)));
     m_form1->Text1().setText(u"<p>unsaved work</p>"_s);
@@ -261,6 +298,8 @@ void Form2Test::failuresChangeNothingAndSayWhy()
     const QStringList messages = takeMessages();
     QCOMPARE(messages.size(), 1);
     QVERIFY2(messages.first().contains(says), qPrintable(messages.first()));
+    // The reason is in Japanese, never the system's English.
+    QVERIFY(!messages.first().section(u"理由: "_s, 1).contains(QRegularExpression(u"[A-Za-z]"_s)));
     if (!name.isEmpty())
         QVERIFY2(messages.first().contains(name.section(u'/', 0, 0)), qPrintable(messages.first()));
     QCOMPARE(m_form1->Text1().text(), u"<p>unsaved work</p>"_s);

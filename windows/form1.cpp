@@ -2,6 +2,8 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QTimer>
 
@@ -63,6 +65,16 @@ Form1::~Form1() = default;
 const QString &Form1::previewPath() const
 {
     return m_preview.previewPath();
+}
+
+void Form1::setDocument(const QString &path, const QString &encoding)
+{
+    m_preview.setDocument(QDir::toNativeSeparators(QFileInfo(path).absolutePath()), encoding);
+}
+
+const QString &Form1::documentEncoding() const
+{
+    return m_preview.documentEncoding();
 }
 
 void Form1::Form_Load()

@@ -36,6 +36,11 @@ public:
     engine::RefreshPolicy &policy() { return m_policy; }
     const QString &previewPath() const;
 
+    // The document opened or saved last, at path in the encoding it is kept in: the preview shows
+    // it from its folder, and saving writes that encoding again.
+    void setDocument(const QString &path, const QString &encoding);
+    const QString &documentEncoding() const;
+
     // The settings dialog's OK: a new timer interval (0 stops it; nothing leaves it as it is),
     // and counting starts afresh.
     void applyMode(std::optional<int> timerInterval);

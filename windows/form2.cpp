@@ -82,7 +82,10 @@ Form2::Form2(Form1 &form1)
     connect(m_drive1, &QComboBox::activated, this, &Form2::Drive1_Change);
     connect(m_dir1, &QListWidget::itemActivated, this,
             [this](QListWidgetItem *item) { setDirPath(item->data(kPathRole).toString()); });
-    connect(m_file1, &QListWidget::currentItemChanged, this, &Form2::File1_Click);
+    // A mouse click makes the item current before it selects it, so the selection is what tells;
+    // a click on the item already selected fills the name box again.
+    connect(m_file1, &QListWidget::itemSelectionChanged, this, &Form2::File1_Click);
+    connect(m_file1, &QListWidget::itemClicked, this, &Form2::File1_Click);
     connect(m_file1, &QListWidget::itemDoubleClicked, this, &Form2::Command1_Click);
     connect(command1, &QPushButton::clicked, this, &Form2::Command1_Click);
     connect(command2, &QPushButton::clicked, this, &Form2::Command2_Click);
@@ -173,11 +176,14 @@ void Form2::Command1_Click()
         warn(u"開くファイルが選ばれていません。右の一覧からファイルを選んでください。"_s);
         return;
     }
-    const engine::ReadText read = engine::ReadTextFile(engine::JoinPath(m_dirPath, name));
+    const QString path = engine::JoinPath(m_dirPath, name);
+    const engine::ReadText read = engine::ReadTextFile(path);
     if (read.error) {
         warn(read.error->message());
         return;
     }
+    // Before the text, whose change refreshes the preview: it is shown from the document's place.
+    m_form1.setDocument(path, read.encoding);
     m_form1.Text1().setText(read.text);
     setVisible(false);
 }
@@ -191,11 +197,13 @@ void Form2::Command2_Click()
     }
     // The name is used as typed: no extension is added, and an existing file is replaced.
     const QString path = engine::JoinPath(m_dirPath, name);
+    const QString encoding = m_form1.documentEncoding();
     if (std::optional<engine::FileError> error =
-            engine::WriteTextFile(path, m_form1.Text1().text())) {
+            engine::WriteTextFile(path, m_form1.Text1().text(), encoding)) {
         warn(error->message());
         return;
     }
+    m_form1.setDocument(path, encoding);
     setVisible(false);
 }
 
