@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QList>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
@@ -65,10 +66,18 @@ public:
         if (path == previewFile)
             return;
         const QString previewFolder = QFileInfo(previewFile).path();
-        if (!documentFolder.isEmpty() && documentFolder != previewFolder &&
+        // A redirected request comes through here again; it is judged by where it goes, and never
+        // moved twice, even when the document's folder lies below the preview's.
+        const bool redirected = m_redirected.removeOne(url);
+        if (!redirected && !documentFolder.isEmpty() && documentFolder != previewFolder &&
             isBelow(path, previewFolder)) {
-            // The redirected request comes through here again, and is judged by where it goes.
-            info.redirect(QUrl::fromLocalFile(documentFolder + path.sliced(previewFolder.size())));
+            const QUrl target =
+                QUrl::fromLocalFile(documentFolder + path.sliced(previewFolder.size()));
+            // A request cancelled before it came back must not keep its place for ever.
+            if (m_redirected.size() > 1000)
+                m_redirected.removeFirst();
+            m_redirected.append(target);
+            info.redirect(target);
             return;
         }
         if (isPassive(info.resourceType()))
@@ -76,6 +85,9 @@ public:
         if (documentFolder.isEmpty() || !isBelow(canonical(path), canonical(documentFolder)))
             info.block(true);
     }
+
+private:
+    QList<QUrl> m_redirected;
 };
 
 WebPreviewPane::WebPreviewPane(QWidget *parent) : QWebEngineView(parent)

@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "loadgate.h"
 #include "previewfile.h"
 #include "previewpane.h"
 #include "testsupport.h"
@@ -23,6 +24,8 @@ private slots:
     void fallbackFolderMustNotBeALink();
     void failureOfBothIsReported();
     void unencodableTextIsNotRetriedElsewhere();
+    void loadsWaitForTheOneInFlight_data();
+    void loadsWaitForTheOneInFlight();
 
 private:
     QString programFolder() const { return QDir::toNativeSeparators(m_dir->path()); }
@@ -90,6 +93,38 @@ void PreviewFileTest::unencodableTextIsNotRetriedElsewhere()
     QCOMPARE(readAll(good), QByteArray("good\r\n"));
     QCOMPARE(m_pane.navigations.size(), 1);
     QCOMPARE(m_pane.failures.size(), 1);
+}
+
+void PreviewFileTest::loadsWaitForTheOneInFlight_data()
+{
+    QTest::addColumn<QString>("events");  // R refresh, E load ended (any way), X failure page
+    QTest::addColumn<QString>("loads");   // after each event: L a load starts, . none
+    QTest::addRow("first refresh loads at once") << u"R"_s << u"L"_s;
+    QTest::addRow("refreshes in flight wait") << u"RRR"_s << u"L.."_s;
+    QTest::addRow("one more load for all of them") << u"RRRE"_s << u"L..L"_s;
+    QTest::addRow("then nothing is due") << u"RRREE"_s << u"L..L."_s;
+    QTest::addRow("idle again: loads at once") << u"RREER"_s << u"L.L.L"_s;
+    QTest::addRow("no refresh meanwhile, no load") << u"RE"_s << u"L."_s;
+    QTest::addRow("a failure page ends the wait") << u"RRXR"_s << u"L..L"_s;
+}
+
+void PreviewFileTest::loadsWaitForTheOneInFlight()
+{
+    QFETCH(QString, events);
+    QFETCH(QString, loads);
+    platform::LoadGate gate;
+    QString started;
+    for (const QChar event : events) {
+        bool load = false;
+        if (event == u'R')
+            load = gate.refresh();
+        else if (event == u'E')
+            load = gate.finished();
+        else
+            gate.reset();
+        started += load ? u'L' : u'.';
+    }
+    QCOMPARE(started, loads);
 }
 
 QTEST_GUILESS_MAIN(PreviewFileTest)

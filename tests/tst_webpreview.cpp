@@ -1,32 +1,91 @@
 #include <QDir>
+#include <QImage>
+#include <QListWidget>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebEnginePage>
 
 #include "form1.h"
+#include "form2.h"
 #include "previewfile.h"
 #include "sourceedit.h"
+#include "testsupport.h"
 #include "textfile.h"
 #include "webpreviewpane.h"
 
 using namespace Qt::StringLiterals;
+using testsupport::readAll;
+using testsupport::writeAll;
 
 namespace {
 
-QString pageText(QWebEngineView &view)
+QVariant evaluate(QWebEngineView &view, const QString &script)
 {
-    QString text;
+    QVariant value = u"<no answer>"_s;
     bool done = false;
-    view.page()->runJavaScript(u"document.body ? document.body.innerText : ''"_s,
-                               [&](const QVariant &result) {
-                                   text = result.toString();
-                                   done = true;
-                               });
+    view.page()->runJavaScript(script, [&](const QVariant &result) {
+        value = result;
+        done = true;
+    });
     if (!QTest::qWaitFor([&] { return done; }, 10000))
         return u"<no answer>"_s;
-    return text;
+    return value;
 }
+
+QString pageText(QWebEngineView &view)
+{
+    return evaluate(view, u"document.body ? document.body.innerText : ''"_s).toString();
+}
+
+// Answers every request with one stylesheet, as a web server would; while holding, it keeps
+// the requests waiting, as a slow server does.
+class StylesheetServer : public QTcpServer {
+public:
+    explicit StylesheetServer(QByteArray css) : m_css(std::move(css))
+    {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = nextPendingConnection()) {
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    socket->readAll();
+                    ++requests;
+                    if (holding)
+                        m_held.append(socket);
+                    else
+                        answer(socket);
+                });
+            }
+        });
+        listen(QHostAddress::LocalHost);
+    }
+
+    QString url() const { return u"http://127.0.0.1:%1/s.css"_s.arg(serverPort()); }
+    void release()
+    {
+        holding = false;
+        for (QTcpSocket *socket : std::exchange(m_held, {}))
+            answer(socket);
+    }
+
+    bool holding = false;
+    int requests = 0;
+
+private:
+    void answer(QTcpSocket *socket)
+    {
+        socket->write(
+            "HTTP/1.1 200 OK\r\nContent-Type: text/css\r\nCache-Control: no-store\r\n"
+            "Content-Length: " +
+            QByteArray::number(m_css.size()) + "\r\nConnection: close\r\n\r\n" + m_css);
+        socket->disconnectFromHost();
+    }
+
+    QByteArray m_css;
+    QList<QTcpSocket *> m_held;
+};
 
 }  // namespace
 
@@ -34,45 +93,190 @@ class WebPreviewTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void init();
+    void cleanup();
     void typedPageIsShownWithJapanese();
+    void documentShowsFromItsOwnFolder();
+    void localFilesOutsideTheDocumentStayPrivate();
+    void webStylesheetApplies();
+    void windowsPageDeclaringShiftJisShowsJapanese();
+    void quickTypingEndsWithTheFinalText();
+    void loadThatNeverEndsIsNotWaitedForForEver();
     void failedRefreshIsShownInThePane();
+
+private:
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+    void openDocument(const QString &folder, const QString &name);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    platform::WebPreviewPane *m_view = nullptr;
+    std::unique_ptr<engine::PreviewFile> m_preview;
+    std::unique_ptr<windows::Form1> m_form1;
 };
+
+void WebPreviewTest::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(QDir(m_dir->path()).mkpath(u"program"_s));
+    auto pane = std::make_unique<platform::WebPreviewPane>();
+    m_view = pane.get();
+    m_preview = std::make_unique<engine::PreviewFile>(
+        *pane, QDir::toNativeSeparators(path(u"program"_s)), path(u"private"_s));
+    QSignalSpy loaded(m_view, &QWebEngineView::loadFinished);
+    m_form1 = std::make_unique<windows::Form1>(*m_preview, pane.release());
+    m_form1->show();
+    QVERIFY(loaded.wait(20000));
+    QCOMPARE(m_view->url(), QUrl::fromLocalFile(path(u"program/一時.html"_s)));
+}
+
+void WebPreviewTest::cleanup()
+{
+    m_form1.reset();
+    m_preview.reset();
+}
+
+// Through the file dialog, with the mouse, as a person opens a document.
+void WebPreviewTest::openDocument(const QString &folder, const QString &name)
+{
+    m_form1->cmdsave_Click();
+    windows::Form2 &form2 = *m_form1->form2();
+    QVERIFY(form2.setDirPath(QDir::toNativeSeparators(folder)));
+    auto *file1 = form2.findChild<QListWidget *>(u"File1"_s);
+    QListWidgetItem *item = file1->findItems(name, Qt::MatchExactly).value(0);
+    QVERIFY(item);
+    QTest::mouseClick(file1->viewport(), Qt::LeftButton, {}, file1->visualItemRect(item).center());
+    form2.findChild<QPushButton *>(u"Command1"_s)->click();
+    QVERIFY(!form2.isVisible());
+}
 
 void WebPreviewTest::typedPageIsShownWithJapanese()
 {
-    QTemporaryDir dir;
-    auto pane = std::make_unique<platform::WebPreviewPane>();
-    platform::WebPreviewPane &view = *pane;
-    engine::PreviewFile preview(view, QDir::toNativeSeparators(dir.path()),
-                                dir.filePath(u"private"_s));
-    windows::Form1 form1(preview, pane.release());
-    form1.show();
-    QSignalSpy loaded(&view, &QWebEngineView::loadFinished);
-    QVERIFY(loaded.wait(20000));
-    QCOMPARE(view.url(), QUrl::fromLocalFile(dir.filePath(u"一時.html"_s)));
-
     // The page declares no charset; its Japanese must still come out right.
-    form1.Text1().setText(u"<h1>日本語の見出し</h1>"_s);
-    QTRY_COMPARE_WITH_TIMEOUT(pageText(view), u"日本語の見出し"_s, 20000);
+    m_form1->Text1().setText(u"<h1>日本語の見出し</h1>"_s);
+    QTRY_COMPARE_WITH_TIMEOUT(pageText(*m_view), u"日本語の見出し"_s, 20000);
 
     // Every refresh reloads the page; the reader keeps their place in it.
-    form1.Text1().setText(u"<div style=\"height: 5000px\">tall</div>"_s);
-    QTRY_COMPARE_WITH_TIMEOUT(pageText(view), u"tall"_s, 20000);
-    view.page()->runJavaScript(u"window.scrollTo(0, 1200);"_s);
-    QTRY_COMPARE_WITH_TIMEOUT(view.page()->scrollPosition().y(), 1200.0, 20000);
-    form1.Text1().moveCaretToEnd();
-    QTest::keyClicks(&form1.Text1(), u"<p>end</p>"_s);
-    QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains(u"end"_s), 20000);
-    QTRY_COMPARE_WITH_TIMEOUT(view.page()->scrollPosition().y(), 1200.0, 20000);
+    m_form1->Text1().setText(u"<div style=\"height: 5000px\">tall</div>"_s);
+    QTRY_COMPARE_WITH_TIMEOUT(pageText(*m_view), u"tall"_s, 20000);
+    evaluate(*m_view, u"window.scrollTo(0, 1200);"_s);
+    QTRY_COMPARE_WITH_TIMEOUT(m_view->page()->scrollPosition().y(), 1200.0, 20000);
+    m_form1->Text1().moveCaretToEnd();
+    QTest::keyClicks(&m_form1->Text1(), u"<p>end</p>"_s);
+    QTRY_VERIFY_WITH_TIMEOUT(pageText(*m_view).contains(u"end"_s), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_view->page()->scrollPosition().y(), 1200.0, 20000);
+}
+
+void WebPreviewTest::documentShowsFromItsOwnFolder()
+{
+    const QByteArray page =
+        "<link rel=\"stylesheet\" href=\"css/style.css\">\r\n"
+        "<p id=\"p\">styled</p><img id=\"i\" src=\"img/pic.png\">\r\n";
+    QVERIFY(QDir(m_dir->path()).mkpath(u"doc/css"_s));
+    QVERIFY(QDir(m_dir->path()).mkpath(u"doc/img"_s));
+    QVERIFY(writeAll(path(u"doc/page.html"_s), page));
+    QVERIFY(writeAll(path(u"doc/css/style.css"_s), "p { color: rgb(1, 2, 3); }"));
+    QVERIFY(QImage(7, 5, QImage::Format_RGB32).save(path(u"doc/img/pic.png"_s)));
+    openDocument(path(u"doc"_s), u"page.html"_s);
+
+    const QString shown =
+        u"getComputedStyle(document.getElementById('p')).color + ' ' + "
+        u"document.getElementById('i').naturalWidth"_s;
+    QTRY_COMPARE_WITH_TIMEOUT(evaluate(*m_view, shown).toString(), u"rgb(1, 2, 3) 7"_s, 20000);
+    // The preview file holds the document's text as the format writes it, nothing added.
+    QCOMPARE(m_view->url(), QUrl::fromLocalFile(path(u"program/一時.html"_s)));
+    QCOMPARE(readAll(path(u"program/一時.html"_s)), page + "\r\n");
+}
+
+void WebPreviewTest::localFilesOutsideTheDocumentStayPrivate()
+{
+    QVERIFY(QDir(m_dir->path()).mkpath(u"doc"_s));
+    QVERIFY(writeAll(path(u"secret.txt"_s), "SECRET"));
+    QVERIFY(writeAll(path(u"doc/data.json"_s), "{\"own\": 1}"));
+    const QString secret = QUrl::fromLocalFile(path(u"secret.txt"_s)).toString();
+    QVERIFY(writeAll(path(u"doc/probe.html"_s),
+                     u"<script>\n"
+                     "var seen = {};\n"
+                     "fetch('data.json').then(r => r.text()).then(t => seen.own = t,"
+                     " () => seen.own = 'refused');\n"
+                     "fetch('%1').then(r => r.text()).then(t => seen.fetch = t,"
+                     " () => seen.fetch = 'refused');\n"
+                     "var x = new XMLHttpRequest(); x.open('GET', '%1');\n"
+                     "x.onload = () => seen.xhr = x.responseText;"
+                     " x.onerror = () => seen.xhr = 'refused'; x.send();\n"
+                     "</script><iframe id=\"f\" src=\"%1\"></iframe>"_s.arg(secret)
+                         .toUtf8()));
+    openDocument(path(u"doc"_s), u"probe.html"_s);
+
+    QTRY_COMPARE_WITH_TIMEOUT(
+        evaluate(*m_view, u"JSON.stringify([seen.own, seen.fetch, seen.xhr])"_s).toString(),
+        u"[\"{\\\"own\\\": 1}\",\"refused\",\"refused\"]"_s, 20000);
+    const QString frame =
+        u"(() => { try { return document.getElementById('f')"
+        u".contentDocument.body.innerText; } catch (e) { return 'refused'; } })()"_s;
+    QVERIFY(!evaluate(*m_view, frame).toString().contains(u"SECRET"_s));
+}
+
+void WebPreviewTest::webStylesheetApplies()
+{
+    StylesheetServer server("p { color: rgb(4, 5, 6); }");
+    QVERIFY(server.isListening());
+    m_form1->Text1().setText(
+        u"<link rel=\"stylesheet\" href=\"http://127.0.0.1:%1/s.css\"><p id=\"p\">web</p>"_s.arg(
+            server.serverPort()));
+    QTRY_COMPARE_WITH_TIMEOUT(
+        evaluate(*m_view, u"getComputedStyle(document.getElementById('p')).color"_s).toString(),
+        u"rgb(4, 5, 6)"_s, 20000);
+}
+
+void WebPreviewTest::windowsPageDeclaringShiftJisShowsJapanese()
+{
+    QVERIFY(QDir(m_dir->path()).mkpath(u"doc"_s));
+    QVERIFY(writeAll(path(u"doc/sjis.html"_s),
+                     "<meta charset=\"Shift_JIS\"><p>\x93\xfa\x96\x7b\x8c\xea\x81\x60</p>\r\n"));
+    openDocument(path(u"doc"_s), u"sjis.html"_s);
+    QTRY_COMPARE_WITH_TIMEOUT(pageText(*m_view), u"日本語～"_s, 20000);
+}
+
+// Keystrokes while a load is in flight do not cancel it: it finishes, then one more load shows
+// everything typed meanwhile.
+void WebPreviewTest::quickTypingEndsWithTheFinalText()
+{
+    StylesheetServer server("p { color: rgb(7, 8, 9); }");
+    server.holding = true;
+    QSignalSpy started(m_view, &QWebEngineView::loadStarted);
+    QSignalSpy finished(m_view, &QWebEngineView::loadFinished);
+    m_form1->Text1().setText(u"<link rel=\"stylesheet\" href=\"%1\"><p>typed:"_s.arg(server.url()));
+    QTRY_COMPARE_WITH_TIMEOUT(server.requests, 1, 20000);  // in flight, waiting for its style
+    m_form1->Text1().moveCaretToEnd();
+    // A person's keystrokes come apart: the page answers a script between them.
+    for (const char key : {'a', 'b', 'c'}) {
+        QTest::keyClick(&m_form1->Text1(), key);
+        evaluate(*m_view, u"0"_s);
+    }
+    server.release();
+    QTRY_COMPARE_WITH_TIMEOUT(pageText(*m_view), u"typed:abc"_s, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), started.size(), 20000);
+    QCOMPARE(started.size(), 2);
+    for (const QList<QVariant> &load : finished)
+        QVERIFY(load.first().toBool());
+}
+
+void WebPreviewTest::loadThatNeverEndsIsNotWaitedForForEver()
+{
+    StylesheetServer server("");
+    server.holding = true;
+    m_form1->Text1().setText(u"<link rel=\"stylesheet\" href=\"%1\"><p>a"_s.arg(server.url()));
+    QTRY_COMPARE_WITH_TIMEOUT(server.requests, 1, 20000);
+    m_form1->Text1().moveCaretToEnd();
+    QTest::keyClick(&m_form1->Text1(), 'b');
+    QTRY_COMPARE_WITH_TIMEOUT(pageText(*m_view), u"ab"_s,
+                              platform::WebPreviewPane::kLoadTimeoutMs + 20000);
 }
 
 void WebPreviewTest::failedRefreshIsShownInThePane()
 {
-    QTemporaryDir dir;
-    QFile blocker(dir.filePath(u"plain.txt"_s));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    const QString blocked = QDir::toNativeSeparators(dir.filePath(u"plain.txt/x"_s));
+    QVERIFY(writeAll(path(u"plain.txt"_s), ""));
+    const QString blocked = QDir::toNativeSeparators(path(u"plain.txt/x"_s));
     auto pane = std::make_unique<platform::WebPreviewPane>();
     platform::WebPreviewPane &view = *pane;
     engine::PreviewFile preview(view, blocked, blocked);
@@ -80,6 +284,12 @@ void WebPreviewTest::failedRefreshIsShownInThePane()
     form1.show();
     QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains(u"プレビューを更新できません"_s), 20000);
     QVERIFY(pageText(view).contains(u"plain.txt"_s));
+
+    // A character the encoding cannot hold fails; the next good refresh shows the page again.
+    m_form1->Text1().setText(u"<meta charset=\"Shift_JIS\"><p>😀</p>"_s);
+    QTRY_VERIFY_WITH_TIMEOUT(pageText(*m_view).contains(u"😀"_s), 20000);
+    m_form1->Text1().setText(u"<p>good again</p>"_s);
+    QTRY_COMPARE_WITH_TIMEOUT(pageText(*m_view), u"good again"_s, 20000);
 }
 
 QTEST_MAIN(WebPreviewTest)
