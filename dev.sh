@@ -3,10 +3,12 @@
 #   bash dev.sh run    build and start the editor
 #   bash dev.sh test   build and run every test (what CI runs)
 #   bash dev.sh bench  build and print the benchmarks
+#   bash dev.sh package  build the Debian package quorvane_1.00_<arch>.deb here
 set -euo pipefail
 cd "$(dirname "$0")"
 
-PACKAGES=(cmake make g++ qt6-base-dev qt6-webengine-dev xvfb xauth fonts-noto-cjk clang-format)
+PACKAGES=(cmake make g++ qt6-base-dev qt6-webengine-dev xvfb xauth fonts-noto-cjk clang-format
+          librsvg2-bin desktop-file-utils appstream dpkg-dev)
 BUILD=build
 JOBS=$(nproc 2>/dev/null || echo 2)
 
@@ -68,8 +70,16 @@ bench)
     [ "$(id -u)" -ne 0 ] || export QTWEBENGINE_DISABLE_SANDBOX=1
     QT_QPA_PLATFORM=offscreen "$BUILD/bench/bench_typing"
     ;;
+package)
+    install_missing
+    build "$BUILD-package" -DCMAKE_BUILD_TYPE=Release
+    (cd "$BUILD-package" && cpack -G DEB -B . >/dev/null)
+    deb=$(cd "$BUILD-package" && ls quorvane_*.deb)
+    cp "$BUILD-package/$deb" .
+    echo "Built $deb. Install it with: sudo apt install ./$deb"
+    ;;
 *)
-    echo "usage: bash dev.sh run|test|bench" >&2
+    echo "usage: bash dev.sh run|test|bench|package" >&2
     exit 2
     ;;
 esac

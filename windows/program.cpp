@@ -46,12 +46,16 @@ int runProgram(int argc, char *argv[])
     QApplication::setApplicationName(u"Quorvane"_s);
     QApplication::setApplicationVersion(u"1.00"_s);
     QApplication::setWindowIcon(QIcon(u":/quorvane.png"_s));
+    // Matches the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(QUORVANE_APP_ID));
 
     // The main window takes the pane as its child WebBrowser1 and deletes it; preview outlives
     // neither and never touches the pane on its way out.
     auto webBrowser1 = std::make_unique<platform::WebPreviewPane>();
-    engine::PreviewFile preview(*webBrowser1, platform::programFolder(),
-                                platform::privateCacheFolder());
+    // Installed, the program's folder belongs to the system even for root, who could write in it.
+    const QString cache = platform::privateCacheFolder();
+    engine::PreviewFile preview(*webBrowser1,
+                                platform::isInstalled() ? cache : platform::programFolder(), cache);
     Form1 form1(preview, webBrowser1.release());
     form1.show();
     return QApplication::exec();

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# The desktop install and the Debian package: the validators, the files an install puts in place,
+# the package's dependencies, and the program from the package starting headless.
+#   package.sh SOURCE_DIR BUILD_DIR APP_ID
+set -euo pipefail
+source_dir=$1 build_dir=$2 id=$3
+work=$(mktemp -d)
+pid=
+trap '[ -z "$pid" ] || kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+desktop-file-validate "$source_dir/data/$id.desktop"
+appstreamcli validate --no-net "$source_dir/data/$id.metainfo.xml"
+
+DESTDIR="$work/dest" cmake --install "$build_dir" --prefix /usr >/dev/null
+expected="usr/bin/quorvane
+usr/share/applications/$id.desktop
+usr/share/metainfo/$id.metainfo.xml
+usr/share/icons/hicolor/scalable/apps/$id.svg"
+for size in 16 24 32 48 64 128 256; do
+    expected+=$'\n'"usr/share/icons/hicolor/${size}x${size}/apps/$id.png"
+done
+diff <(sort <<<"$expected") <(cd "$work/dest" && find . -type f -printf '%P\n' | sort) ||
+    fail "the install does not hold the files above"
+
+(cd "$build_dir" && cpack -G DEB -B "$work/pkg" >/dev/null)
+deb="$work/pkg/quorvane_1.00_$(dpkg --print-architecture).deb"
+[ -f "$deb" ] || fail "no $(basename "$deb")"
+depends=$(dpkg-deb -f "$deb" Depends)
+for library in libqt6core6 libqt6widgets6 libqt6webenginewidgets6 libc6; do
+    grep -q "$library" <<<"$depends" || fail "Depends lacks $library: $depends"
+done
+[ "$(dpkg-deb -f "$deb" Recommends)" = fonts-noto-cjk ] || fail "fonts-noto-cjk not recommended"
+
+# Installed, the program writes its preview to the user's cache, never beside itself.
+dpkg -x "$deb" "$work/root"
+mkdir -p "$work/home"
+HOME="$work/home" XDG_CACHE_HOME="$work/cache" QT_QPA_PLATFORM=offscreen \
+    QTWEBENGINE_DISABLE_SANDBOX=1 "$work/root/usr/bin/quorvane" >"$work/log" 2>&1 &
+pid=$!
+preview="$work/cache/Quorvane/一時.html"
+for _ in $(seq 600); do
+    [ -f "$preview" ] && break
+    kill -0 "$pid" 2>/dev/null || { cat "$work/log" >&2; fail "the program ended at start"; }
+    sleep 0.1
+done
+[ "$(cat "$preview")" = $'\r' ] || fail "no start-up preview in the user's cache"
+[ "$(ls "$work/root/usr/bin")" = quorvane ] || fail "something was written beside the program"
+kill -0 "$pid" 2>/dev/null || { cat "$work/log" >&2; fail "the program did not stay up"; }
+echo "package: validators, install, $(basename "$deb") and its start all pass"
