@@ -1,0 +1,451 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <QDir>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cerrno>
+
+#include "loadgate.h"
+#include "previewfile.h"
+#include "previewpane.h"
+#include "refreshpolicy.h"
+#include "systemerror.h"
+#include "testsupport.h"
+#include "textfile.h"
+
+using namespace Qt::StringLiterals;
+using engine::FileError;
+using testsupport::readAll;
+using testsupport::writeAll;
+
+namespace {
+
+QByteArray utf16(const QString &text, bool bigEndian)
+{
+    QByteArray bytes;
+    for (const QChar ch : text) {
+        const char high = char(ch.unicode() >> 8), low = char(ch.unicode() & 0xff);
+        bytes.append(bigEndian ? high : low).append(bigEndian ? low : high);
+    }
+    return bytes;
+}
+
+enum class Trouble { None, FileSizeLimit, FullDisk, ReadOnlyDisk };
+
+}  // namespace
+
+Q_DECLARE_METATYPE(Trouble)
+
+// The file format, encodings and file failures; the preview file; the refresh policy.
+class EngineTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+private slots:
+    void joinPath()
+    {
+        const QString root = QDir::rootPath();
+        QCOMPARE(engine::JoinPath(u"/web"_s, u"a.html"_s),
+                 QDir::toNativeSeparators(u"/web/a.html"_s));
+        QCOMPARE(engine::JoinPath(QDir::toNativeSeparators(root), u"a.html"_s),
+                 QDir::toNativeSeparators(root + u"a.html"_s));
+        QCOMPARE(engine::JoinPath({}, u"a.html"_s), QDir::toNativeSeparators(u"/a.html"_s));
+    }
+
+    void write_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addRow("empty text is CR LF alone") << QString() << QByteArray("\r\n");
+        QTest::addRow("CR LF at the end gets another") << u"a\r\n"_s << QByteArray("a\r\n\r\n");
+        QTest::addRow("lone LF written as is") << u"x\ny"_s << QByteArray("x\ny\r\n");
+        QTest::addRow("Japanese, no byte-order mark")
+            << u"<p>日本</p>"_s << QByteArray("<p>\xe6\x97\xa5\xe6\x9c\xac</p>\r\n");
+        // Beyond one encoding slice, with a surrogate pair across its edge.
+        QTest::addRow("long text") << QString(256 * 1024 - 1, u'a') + u"😀"_s
+                                   << QByteArray(256 * 1024 - 1, 'a') + "\xf0\x9f\x98\x80\r\n";
+    }
+    void write()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, bytes);
+        QVERIFY(writeAll(path(u"out.html"_s), "an earlier, longer file"));
+        QVERIFY(!engine::WriteTextFile(path(u"out.html"_s), text, u"UTF-8"_s));
+        QCOMPARE(readAll(path(u"out.html"_s)), bytes);
+    }
+
+    void read_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::addRow("empty file gives empty text") << QByteArray() << QString();
+        QTest::addRow("last line without terminator") << QByteArray("a\r\nb") << u"a\r\nb\r\n"_s;
+        QTest::addRow("lone LF stays inside the line") << QByteArray("x\ny") << u"x\ny\r\n"_s;
+        QTest::addRow("lone CR ends a line") << QByteArray("a\rb") << u"a\r\nb\r\n"_s;
+        QTest::addRow("CR then CR LF") << QByteArray("a\r\r\nb") << u"a\r\n\r\nb\r\n"_s;
+        QTest::addRow("LF CR") << QByteArray("a\n\rb") << u"a\n\r\nb\r\n"_s;
+    }
+    void read()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QVERIFY(writeAll(path(u"in.html"_s), bytes));
+        const engine::ReadText result = engine::ReadTextFile(path(u"in.html"_s));
+        QVERIFY(!result.error);
+        QCOMPARE(result.text, text);
+    }
+
+    void encodingsRoundTrip_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");  // a page ending in CR LF
+        QTest::addColumn<QString>("encoding");
+        QTest::addColumn<QString>("text");
+        const QString page = u"<p>日本語</p>\r\n"_s, bom = u"\ufeff"_s;
+        QTest::addRow("UTF-8") << page.toUtf8() << u"UTF-8"_s << page;
+        QTest::addRow("UTF-8 with its mark")
+            << "\xef\xbb\xbf" + page.toUtf8() << u"UTF-8"_s << bom + page;
+        QTest::addRow("UTF-16LE with its mark")
+            << utf16(bom + page, false) << u"UTF-16LE"_s << bom + page;
+        QTest::addRow("UTF-16BE with its mark")
+            << utf16(bom + page, true) << u"UTF-16BE"_s << bom + page;
+        // Wave dash, NEC row 13, IBM extensions as Windows writes them, and the other
+        // look-alikes where CP932 and plain Shift_JIS part ways.
+        QTest::addRow("CP932 without a declaration")
+            << QByteArray(
+                   "<p>\x81\x60\x87\x40\x87\x8a\xfb\xfc\xfa\x40\x81\xca\x81\x5f\x81\x7c</p>\r\n")
+            << u"Shift_JIS"_s << u"<p>～①㈱髙ⅰ￢＼－</p>\r\n"_s;
+        QTest::addRow("CP932 declaring Shift_JIS")
+            << QByteArray("<meta charset=\"Shift_JIS\">\x93\xfa\x96\x7b\r\n") << u"Shift_JIS"_s
+            << u"<meta charset=\"Shift_JIS\">日本\r\n"_s;
+        QTest::addRow("EUC-JP declared by http-equiv")
+            << QByteArray(
+                   "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=EUC-JP\">"
+                   "\xc6\xfc\xcb\xdc\r\n")
+            << u"EUC-JP"_s
+            << u"<meta http-equiv=\"Content-Type\" content=\"text/html; charset=EUC-JP\">日本\r\n"_s;
+        QTest::addRow("ISO-2022-JP, all ASCII, declared")
+            << QByteArray("<meta charset=iso-2022-jp>\x1b$BF|K\\\x1b(B\r\n") << u"ISO-2022-JP"_s
+            << u"<meta charset=iso-2022-jp>日本\r\n"_s;
+    }
+    // Opened and saved again, a document gives back its bytes plus the CR LF the format adds.
+    void encodingsRoundTrip()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, encoding);
+        QFETCH(QString, text);
+        QVERIFY(writeAll(path(u"page.html"_s), bytes));
+        const engine::ReadText read = engine::ReadTextFile(path(u"page.html"_s));
+        QVERIFY(!read.error);
+        QCOMPARE(read.encoding, encoding);
+        QCOMPARE(read.text, text);
+        QVERIFY(!engine::WriteTextFile(path(u"page.html"_s), read.text, read.encoding));
+        const bool wide = encoding.startsWith(u"UTF-16"_s);
+        QCOMPARE(readAll(path(u"page.html"_s)),
+                 bytes + (wide ? utf16(u"\r\n"_s, encoding.endsWith(u"BE"_s)) : "\r\n"));
+    }
+
+    void readFailures_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("says");
+        const int decode = int(FileError::Kind::Decode);
+        const QString unknown = u"文字コードを判別できません"_s;
+        QTest::addRow("missing file") << u"missing.html"_s << QByteArray()
+                                      << int(FileError::Kind::Open) << u"見つかりません"_s;
+        QTest::addRow("a folder") << u"."_s << QByteArray() << int(FileError::Kind::Open)
+                                  << u"フォルダーです"_s;
+        QTest::addRow("no encoding reads it")
+            << u"bad.html"_s << QByteArray("ok\x81\x20\xff") << decode << unknown;
+        QTest::addRow("invalid after a UTF-8 mark")
+            << u"bom.html"_s << QByteArray("\xef\xbb\xbf\x93\xfa") << decode << unknown;
+        QTest::addRow("odd byte after a UTF-16 mark")
+            << u"odd.html"_s << QByteArray("\xff\xfe<\0p", 5) << decode << unknown;
+        QTest::addRow("lone surrogate in UTF-16")
+            << u"lone.html"_s << QByteArray("\xff\xfe\x00\xd8", 4) << decode << unknown;
+        QTest::addRow("declared, but invalid in it")
+            << u"euc.html"_s << QByteArray("<meta charset=euc-jp>\xc6\xfc\xcb\xff") << decode
+            << unknown;
+        QTest::addRow("larger than the editor takes")
+            << u"huge.html"_s << QByteArray() << int(FileError::Kind::TooLarge) << u"64 MB"_s;
+    }
+    void readFailures()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, kind);
+        QFETCH(QString, says);
+        if (!bytes.isEmpty())
+            QVERIFY(writeAll(path(name), bytes));
+        if (kind == int(FileError::Kind::TooLarge)) {
+            QFile huge(path(name));
+            QVERIFY(huge.open(QIODevice::WriteOnly));
+            QVERIFY(huge.resize(65 * 1024 * 1024));  // sparse, costs no disk
+        }
+        const engine::ReadText result = engine::ReadTextFile(path(name));
+        QVERIFY(result.error);
+        QCOMPARE(int(result.error->kind), kind);
+        QVERIFY2(result.error->message().contains(QDir::toNativeSeparators(path(name))) &&
+                     result.error->message().contains(says),
+                 qPrintable(result.error->message()));
+        QVERIFY(result.text.isEmpty());
+    }
+
+    void writeFailures_data()
+    {
+        QTest::addColumn<QString>("name");  // below the test's folder
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("encoding");
+        QTest::addColumn<Trouble>("trouble");
+        QTest::addColumn<QString>("says");
+        // Root writes into read-only folders, so failures come from paths that cannot exist, a
+        // file size limit, or a small file system of the test's own.
+        const Trouble none = Trouble::None;
+        const QString utf8 = u"UTF-8"_s, big(100000, u'x');
+        QTest::addRow("below a regular file")
+            << u"plain.txt/a.html"_s << u"x"_s << utf8 << none << u"フォルダーではないもの"_s;
+        QTest::addRow("missing folder")
+            << u"nowhere/a.html"_s << u"x"_s << utf8 << none << u"見つかりません"_s;
+        QTest::addRow("name of a folder")
+            << u"folder"_s << u"x"_s << utf8 << none << u"フォルダーです"_s;
+        QTest::addRow("unpaired surrogate")
+            << u"keep.html"_s << u"a"_s + QChar(0xd800) + u"b"_s << utf8 << none
+            << u"1 行目の文字「"_s + QChar(0xd800) + u"」"_s;
+        QTest::addRow("emoji in a CP932 page")
+            << u"keep.html"_s << u"<p>日本</p>\r\n<p>😀</p>"_s << u"Shift_JIS"_s << none
+            << u"2 行目の文字「😀」は文字コード Shift_JIS で表せない"_s;
+        QTest::addRow("file size limit")
+            << u"keep.html"_s << big << utf8 << Trouble::FileSizeLimit << u"大きすぎます"_s;
+        QTest::addRow("full disk")
+            << u"disk/keep.html"_s << big << utf8 << Trouble::FullDisk << u"空き容量が足りません"_s;
+        QTest::addRow("read-only file system")
+            << u"disk/keep.html"_s << u"x"_s << utf8 << Trouble::ReadOnlyDisk << u"読み取り専用"_s;
+    }
+    // Every failure names the file and its reason, and leaves the earlier file whole with
+    // nothing beside it.
+    void writeFailures()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        QFETCH(QString, encoding);
+        QFETCH(Trouble, trouble);
+        QFETCH(QString, says);
+        QTemporaryDir dir;
+        QVERIFY(writeAll(dir.filePath(u"plain.txt"_s), "keep"));
+        QVERIFY(QDir(dir.path()).mkpath(u"folder"_s));
+        std::optional<testsupport::SmallDisk> disk;
+        if (trouble == Trouble::FullDisk || trouble == Trouble::ReadOnlyDisk) {
+            disk.emplace(dir.filePath(u"disk"_s), 32);
+            if (!disk->error().isEmpty())
+                QSKIP(qPrintable(u"no file system of the test's own here: "_s + disk->error()));
+        }
+        const QString target = dir.filePath(name), folder = QFileInfo(target).path();
+        const QString earlier = engine::JoinPath(folder, u"keep.html"_s);
+        if (QFileInfo(folder).isDir())
+            QVERIFY(writeAll(earlier, "<p>earlier</p>\r\n"));
+        if (trouble == Trouble::ReadOnlyDisk)
+            QVERIFY(disk->makeReadOnly());
+        const QStringList before = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden);
+
+        std::optional<testsupport::FullDisk> limit;
+        if (trouble == Trouble::FileSizeLimit)
+            limit.emplace();
+        const std::optional<FileError> error = engine::WriteTextFile(target, text, encoding);
+        limit.reset();
+        QVERIFY(error);
+        QVERIFY2(error->message().contains(QDir::toNativeSeparators(target)) &&
+                     error->message().contains(says),
+                 qPrintable(error->message()));
+        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden), before);
+        if (QFileInfo(folder).isDir())
+            QCOMPARE(readAll(earlier), "<p>earlier</p>\r\n");
+        QCOMPARE(readAll(dir.filePath(u"plain.txt"_s)), QByteArray("keep"));
+    }
+
+    // A pipe, like a device, cannot be replaced by a file: it is written to, and stays a pipe.
+    void specialFileIsWrittenNotReplaced()
+    {
+        const QByteArray fifo = QFile::encodeName(path(u"pipe"_s));
+        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+        const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK);
+        QVERIFY(reader >= 0);
+        const bool failed =
+            engine::WriteTextFile(path(u"pipe"_s), u"<p>"_s, u"UTF-8"_s).has_value();
+        char bytes[16] = {};
+        const ssize_t got = ::read(reader, bytes, sizeof bytes);
+        ::close(reader);
+        QVERIFY(!failed);
+        QCOMPARE(QByteArray(bytes, int(std::max<ssize_t>(got, 0))), QByteArray("<p>\r\n"));
+        struct stat status {};
+        QVERIFY(::lstat(fifo.constData(), &status) == 0 && S_ISFIFO(status.st_mode));
+    }
+
+    // A saved file keeps its permissions; saving through a link replaces the file it names.
+    void savingKeepsModeAndLinks()
+    {
+        QVERIFY(writeAll(path(u"real.html"_s), "old"));
+        QVERIFY(QFile::setPermissions(path(u"real.html"_s), QFile::ReadOwner | QFile::WriteOwner));
+        QVERIFY(QFile::link(path(u"real.html"_s), path(u"link.html"_s)));
+        QVERIFY(!engine::WriteTextFile(path(u"link.html"_s), u"new"_s, u"UTF-8"_s));
+        QVERIFY(QFileInfo(path(u"link.html"_s)).isSymLink());
+        QCOMPARE(readAll(path(u"real.html"_s)), "new\r\n");
+        QCOMPARE(QFileInfo(path(u"real.html"_s)).permissions() & 0x7777,
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    }
+
+    void reasonsAreJapanese_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("says");
+        for (const auto &[code, says] :
+             std::initializer_list<std::pair<int, QString>>{{ENOSPC, u"空き容量"_s},
+                                                            {EDQUOT, u"空き容量"_s},
+                                                            {EROFS, u"読み取り専用"_s},
+                                                            {EACCES, u"権限"_s},
+                                                            {EPERM, u"権限"_s},
+                                                            {ENOENT, u"見つかりません"_s},
+                                                            {ENOTDIR, u"フォルダーではない"_s},
+                                                            {EISDIR, u"フォルダーです"_s},
+                                                            {ENAMETOOLONG, u"名前が長すぎ"_s},
+                                                            {EMFILE, u"ファイルが多すぎ"_s},
+                                                            {ENFILE, u"ファイルが多すぎ"_s},
+                                                            {EIO, u"読み書きでエラー"_s},
+                                                            {EFBIG, u"大きすぎ"_s},
+                                                            {4321, u"エラー番号 4321"_s}})
+            QTest::addRow("%d", code) << code << says;
+    }
+    void reasonsAreJapanese()
+    {
+        QFETCH(int, code);
+        QFETCH(QString, says);
+        const QString reason = platform::systemErrorReason(code);
+        QVERIFY2(reason.contains(says), qPrintable(reason));
+        QVERIFY2(!reason.contains(QRegularExpression(u"[A-Za-z]"_s)), qPrintable(reason));
+    }
+
+    void previewFallsBackToAPrivateFolder()
+    {
+        QVERIFY(writeAll(path(u"plain.txt"_s), ""));
+        platform::RecordingPane pane;
+        const QString blocked = path(u"plain.txt/program"_s), own = path(u"private/preview"_s);
+        engine::PreviewFile preview(pane, blocked, own);
+        QVERIFY(!preview.RefreshPreview(u"<p>x</p>"_s));
+        const QString fallback = engine::JoinPath(own, u"一時.html"_s);
+        QCOMPARE(pane.navigations, QStringList{fallback});
+        QCOMPARE(readAll(fallback), "<p>x</p>\r\n");
+        QCOMPARE(QFileInfo(own).permissions() & 0x7077,
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        // Neither a link in its place nor a folder that cannot be made will do.
+        QVERIFY(QDir(m_dir.path()).mkpath(u"elsewhere"_s));
+        QVERIFY(QFile::link(path(u"elsewhere"_s), path(u"private/link"_s)));
+        for (const QString &unusable : {path(u"private/link"_s), path(u"plain.txt/private"_s)}) {
+            platform::RecordingPane failing;
+            engine::PreviewFile nowhere(failing, blocked, unusable);
+            QVERIFY(nowhere.RefreshPreview(u"x"_s));
+            QCOMPARE(failing.failures.size(), 1);
+            QVERIFY(failing.navigations.isEmpty() && nowhere.previewPath().isEmpty());
+        }
+        QVERIFY(QDir(path(u"elsewhere"_s)).isEmpty());
+    }
+
+    // Written as the page will be read: in the charset it declares, else the document's own.
+    void previewIsWrittenInThePagesEncoding()
+    {
+        platform::RecordingPane pane;
+        engine::PreviewFile preview(pane, m_dir.path(), path(u"unused"_s));
+        QVERIFY(!preview.RefreshPreview(u"日本"_s));
+        preview.setDocument(path(u"docs"_s), u"Shift_JIS"_s);
+        QCOMPARE(pane.documentFolder, path(u"docs"_s));
+        QVERIFY(!preview.RefreshPreview(u"日本"_s));
+        const QString utf8 = u"<meta charset=\"utf-8\">日本"_s;
+        QVERIFY(!preview.RefreshPreview(utf8));
+        QCOMPARE(pane.encodings, (QStringList{u"UTF-8"_s, u"Shift_JIS"_s, u"UTF-8"_s}));
+        QCOMPARE(readAll(preview.previewPath()), utf8.toUtf8() + "\r\n");
+        // What the encoding cannot hold fails in any folder: it is not tried elsewhere.
+        QVERIFY(preview.RefreshPreview(u"<p>😀</p>"_s));
+        QCOMPARE(pane.failures.size(), 1);
+        QVERIFY(!QFileInfo::exists(path(u"unused"_s)));
+        QCOMPARE(readAll(preview.previewPath()), utf8.toUtf8() + "\r\n");
+    }
+
+    void policy_data()
+    {
+        QTest::addColumn<QString>("mode");
+        // e: an edit, t: a timer tick, n: the reflect-now button, f: a tick that fails
+        QTest::addColumn<QString>("events");
+        QTest::addColumn<QString>("refreshes");  // after each event: R refreshed, . not
+        QTest::addRow("7: every change") << u"7"_s << u"eee"_s << u"RRR"_s;
+        QTest::addRow("6: every fifth") << u"6"_s << u"eeeeeeeeee"_s << u"....R....R"_s;
+        QTest::addRow("5: every tenth") << u"5"_s << u"eeeeeeeeee"_s << u".........R"_s;
+        for (const QString &mode : {u"0"_s, u"4"_s, u"設定"_s, u"07"_s, u" 7"_s, u"７"_s})
+            QTest::addRow("%s: no count mode", qPrintable(mode)) << mode << u"ee"_s << u".."_s;
+        QTest::addRow("ticks: only on a changed text") << u"0"_s << u"tettet"_s << u"..R..R"_s;
+        QTest::addRow("reflect now restarts the count")
+            << u"5"_s << u"eeeeeeeneeeeeeeeee"_s << u".......R.........R"_s;
+        QTest::addRow("reflect now leaves the tick's snapshot")
+            << u"0"_s << u"etent"_s << u".R.RR"_s;
+        QTest::addRow("a failed tick is tried again") << u"0"_s << u"eff"_s << u"..."_s;
+    }
+    void policy()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QString, events);
+        QFETCH(QString, refreshes);
+        platform::RecordingPane pane;
+        engine::PreviewFile preview(pane, m_dir.path(), path(u"private"_s));
+        engine::RefreshPolicy policy(preview);
+        QString text, seen;
+        for (const QChar event : events) {
+            const qsizetype before = pane.navigations.size() + pane.failures.size();
+            if (event == u'e')
+                policy.OnEdit(text += u'a', mode);
+            else if (event == u't')
+                policy.OnTick(text);
+            else if (event == u'n')
+                policy.ReflectNow(text);
+            else
+                QVERIFY(policy.OnTick(text + QChar(0xd800)));
+            seen += pane.navigations.size() + pane.failures.size() > before
+                        ? (event == u'f' ? u'.' : u'R')
+                        : u'.';
+        }
+        QCOMPARE(seen, refreshes);
+        QCOMPARE(pane.failures.size(), events.count(u'f'));
+        if (refreshes.contains(u'R'))
+            QCOMPARE(readAll(preview.previewPath()), text.toUtf8() + "\r\n");
+    }
+
+    void loadsWaitForTheOneInFlight_data()
+    {
+        QTest::addColumn<QString>("events");  // R refresh, E load ended (any way), X failure page
+        QTest::addColumn<QString>("loads");   // after each event: L a load starts, . none
+        QTest::addRow("first refresh loads at once") << u"R"_s << u"L"_s;
+        QTest::addRow("one more load for all refreshes meanwhile") << u"RRRE"_s << u"L..L"_s;
+        QTest::addRow("then nothing is due") << u"RRREE"_s << u"L..L."_s;
+        QTest::addRow("idle again: loads at once") << u"RREER"_s << u"L.L.L"_s;
+        QTest::addRow("no refresh meanwhile, no load") << u"RE"_s << u"L."_s;
+        QTest::addRow("a failure page ends the wait") << u"RRXR"_s << u"L..L"_s;
+    }
+    void loadsWaitForTheOneInFlight()
+    {
+        QFETCH(QString, events);
+        QFETCH(QString, loads);
+        platform::LoadGate gate;
+        QString started;
+        for (const QChar event : events) {
+            if (event == u'X')
+                gate.reset();
+            const bool load = event == u'R' ? gate.refresh() : event == u'E' && gate.finished();
+            started += load ? u'L' : u'.';
+        }
+        QCOMPARE(started, loads);
+    }
+};
+
+QTEST_GUILESS_MAIN(EngineTest)
+#include "tst_engine.moc"
