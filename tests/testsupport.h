@@ -73,7 +73,8 @@ public:
     const QString &error() const { return m_error; }
     bool makeReadOnly()
     {
-        return ::mount("tmpfs", m_folder.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+        return ::mount("tmpfs", m_folder.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) ==
+               0;
     }
 
 private:
