@@ -7,6 +7,7 @@
 #include <QTest>
 #include <cerrno>
 
+#include "folders.h"
 #include "loadgate.h"
 #include "previewfile.h"
 #include "previewpane.h"
@@ -290,6 +291,28 @@ private slots:
         const QString reason = platform::systemErrorReason(code);
         QVERIFY2(reason.contains(says), qPrintable(reason));
         QVERIFY2(!reason.contains(QRegularExpression(u"[A-Za-z]"_s)), qPrintable(reason));
+    }
+
+    void folders()
+    {
+        QCOMPARE(platform::folderChain(u"/a/b/"_s), (QStringList{u"/"_s, u"/a"_s, u"/a/b"_s}));
+        QCOMPARE(platform::folderChain(u"/"_s), QStringList{u"/"_s});
+        QCOMPARE(platform::folderChain(u"C:/Web/x"_s),
+                 (QStringList{u"C:/"_s, u"C:/Web"_s, u"C:/Web/x"_s}));
+        const QList<platform::Volume> volumes{
+            {u"/"_s, {}}, {u"/home/u"_s, {}}, {u"/mnt/usb"_s, {}}};
+        QCOMPARE(platform::volumeOf(volumes, u"/home/u/docs"_s), u"/home/u"_s);
+        QCOMPARE(platform::volumeOf(volumes, u"/mnt/usb"_s), u"/mnt/usb"_s);
+        QCOMPARE(platform::volumeOf(volumes, u"/mnt/usbstick"_s), u"/"_s);
+        // Only the places a person keeps files: not /proc, /sys, /dev and the like.
+        const QString home = QDir::toNativeSeparators(QDir::homePath());
+        const QList<platform::Volume> listed = platform::volumes();
+        QCOMPARE(listed.value(0).rootPath, u"/"_s);
+        for (const platform::Volume &volume : listed)
+            QVERIFY2(
+                volume.rootPath == u"/"_s || volume.rootPath == home ||
+                    volume.rootPath.contains(QRegularExpression(u"^/(media|mnt|run/media)/"_s)),
+                qPrintable(volume.rootPath));
     }
 
     void previewFallsBackToAPrivateFolder()
