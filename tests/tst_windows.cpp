@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -96,15 +97,29 @@ class WindowsTest : public QObject {
                           file1->visualItemRect(item).center());
         QCOMPARE(nameBox()->text(), file);
     }
-    // The messages shown since the last call, each closed.
+    // The messages shown since the last call, each closed by its OK.
     QStringList takeMessages()
     {
         QStringList messages;
         for (QMessageBox *box : form2().findChildren<QMessageBox *>()) {
             messages.append(box->text());
-            delete box;
+            box->button(QMessageBox::Ok)->click();
         }
+        // Closed, each is gone.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (!form2().findChildren<QMessageBox *>().isEmpty())
+            messages.append(u"<a message box stays after OK>"_s);
         return messages;
+    }
+
+    // The names in the order Tab visits them.
+    static QStringList tabOrder(QWidget *first, const QStringList &names)
+    {
+        QStringList order{first->objectName()};
+        for (QWidget *w = first->nextInFocusChain(); w != first; w = w->nextInFocusChain())
+            if (names.contains(w->objectName()))
+                order.append(w->objectName());
+        return order;
     }
 
 private slots:
@@ -139,6 +154,25 @@ private slots:
         QCOMPARE(m_form1->form3().windowTitle(), u"7"_s);
         QVERIFY(!m_form1->form3().isVisible() && !m_form1->Timer1().isActive());
         QVERIFY(!m_form1->form2());  // made when first shown
+        SourceEdit &text1 = m_form1->Text1();
+        QVERIFY(text1.lineWrapMode() == SourceEdit::NoWrap &&
+                text1.verticalScrollBar()->isVisible() && text1.horizontalScrollBar()->isVisible());
+        const QStringList form1Tabs{u"Text1"_s, u"WebBrowser1"_s, u"cmdsave"_s,
+                                    u"cmd"_s,   u"Command1"_s,    u"Command2"_s};
+        QCOMPARE(tabOrder(&text1, form1Tabs), form1Tabs);
+        QStringList form3Tabs{u"Frame2"_s};
+        for (int index : {4, 3, 2, 1, 7, 6, 5, 0})
+            form3Tabs.append(u"Option(%1)"_s.arg(index));
+        form3Tabs << u"Frame3"_s << u"Check1"_s << u"Command1"_s << u"Command2"_s;
+        QCOMPARE(tabOrder(m_form1->form3().findChild<QWidget *>(u"Frame2"_s), form3Tabs),
+                 form3Tabs);
+        // The options stand from top to bottom as the modes go from fastest to none.
+        int top = -1;
+        for (int index : {7, 6, 5, 4, 3, 2, 1, 0}) {
+            const int y = option(index)->mapTo(&m_form1->form3(), QPoint()).y();
+            QVERIFY(y > top);
+            top = y;
+        }
 
         type(u"<i"_s);
         QTest::keyClick(&m_form1->Text1(), Qt::Key_Backspace);
@@ -373,6 +407,9 @@ private slots:
     {
         QVERIFY(form2().isVisible());
         QCOMPARE(form2().windowTitle(), u"read&write"_s);
+        const QStringList tabs{u"Dir1"_s,  u"Drive1"_s,   u"File1"_s,
+                               u"Text1"_s, u"Command1"_s, u"Command2"_s};
+        QCOMPARE(tabOrder(list(u"Dir1"_s), tabs), tabs);
         QVERIFY(form2().setDirPath(path()));
         QCOMPARE(texts(list(u"File1"_s)), (QStringList{u"A.HTML"_s, u"b.html"_s}));
         QListWidget *dir1 = list(u"Dir1"_s);
