@@ -233,7 +233,8 @@ private slots:
         QCOMPARE(readAll(dir.filePath(u"plain.txt"_s)), QByteArray("keep"));
     }
 
-    // A pipe, like a device, cannot be replaced by a file: it is written to, and stays a pipe.
+    // A pipe, like a device, cannot be replaced by a file: it is written to, and stays a pipe;
+    // what cannot be encoded is refused there too.
     void specialFileIsWrittenNotReplaced()
     {
         const QByteArray fifo = QFile::encodeName(path(u"pipe"_s));
@@ -242,10 +243,12 @@ private slots:
         QVERIFY(reader >= 0);
         const bool failed =
             engine::WriteTextFile(path(u"pipe"_s), u"<p>"_s, u"UTF-8"_s).has_value();
+        const bool refused =
+            engine::WriteTextFile(path(u"pipe"_s), u"a"_s + QChar(0xd800), u"UTF-8"_s).has_value();
         char bytes[16] = {};
         const ssize_t got = ::read(reader, bytes, sizeof bytes);
         ::close(reader);
-        QVERIFY(!failed);
+        QVERIFY(!failed && refused);
         QCOMPARE(QByteArray(bytes, int(std::max<ssize_t>(got, 0))), QByteArray("<p>\r\n"));
         struct stat status {};
         QVERIFY(::lstat(fifo.constData(), &status) == 0 && S_ISFIFO(status.st_mode));
