@@ -308,6 +308,12 @@ private slots:
         QCOMPARE(platform::volumeOf(volumes, u"/home/u/docs"_s), u"/home/u"_s);
         QCOMPARE(platform::volumeOf(volumes, u"/mnt/usb"_s), u"/mnt/usb"_s);
         QCOMPARE(platform::volumeOf(volumes, u"/mnt/usbstick"_s), u"/"_s);
+        QVERIFY(QDir(m_dir.path()).mkpath(u"locked"_s));
+        QVERIFY(QFile::setPermissions(path(u"locked"_s), QFile::ReadOwner | QFile::ReadUser));
+        const platform::Listing locked =
+            testsupport::asAPerson([&] { return platform::listSubfolders(path(u"locked"_s)); });
+        QVERIFY(locked.error && locked.error->message().contains(u"読み取る権限がありません"_s));
+        QVERIFY(!platform::listFiles(m_dir.path(), u"*"_s).error);
         // Only the places a person keeps files: not /proc, /sys, /dev and the like.
         const QString home = QDir::toNativeSeparators(QDir::homePath());
         const QList<platform::Volume> listed = platform::volumes();

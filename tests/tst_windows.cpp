@@ -282,6 +282,8 @@ private slots:
         QVERIFY(!form3.isVisible());
         QCOMPARE(form3.windowTitle(), u"6"_s);
         QVERIFY(check1()->isChecked() && m_form1->isEnabled());
+        click(*m_form1, u"cmd"_s);  // shows the mode in force again, not the one cancelled
+        QVERIFY(option(6)->isChecked());
     }
 
     void layout_data()
@@ -426,6 +428,7 @@ private slots:
         QCOMPARE(form2().dirPath(), path());
         QCOMPARE(texts(dir1), entries);
         QVERIFY(takeMessages().value(0).contains(path(u"gone"_s)));
+
         // The drive list holds the root and home, and picks the one of the folder shown.
         auto *drive1 = form2().findChild<QComboBox *>(u"Drive1"_s);
         QCOMPARE(drive1->currentData().toString(), u"/"_s);
