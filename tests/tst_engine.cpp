@@ -90,7 +90,7 @@ private slots:
         QTest::addRow("last line without terminator")
             << "a\r\nb"_ba << u"UTF-8"_s << u"a\r\nb\r\n"_s;
         QTest::addRow("lone LF stays inside the line") << "x\ny"_ba << u"UTF-8"_s << u"x\ny\r\n"_s;
-        QTest::addRow("lone CR ends a line") << "a\rb"_ba << u"UTF-8"_s << u"a\r\nb\r\n"_s;
+        QTest::addRow("lone CR ends a line") << "\ra\rb"_ba << u"UTF-8"_s << u"\r\na\r\nb\r\n"_s;
         QTest::addRow("CR then CR LF") << "a\r\r\nb"_ba << u"UTF-8"_s << u"a\r\n\r\nb\r\n"_s;
         QTest::addRow("LF CR") << "a\n\rb"_ba << u"UTF-8"_s << u"a\n\r\nb\r\n"_s;
         QTest::addRow("UTF-8") << page.toUtf8() << u"UTF-8"_s << page;

@@ -381,6 +381,7 @@ private slots:
         edit.moveCaretToEnd();
         QTest::keyClick(&edit, Qt::Key_Return, Qt::ShiftModifier);
         QCOMPARE(edit.text(), text + u"\r\n"_s);
+        QCOMPARE(changed.size(), 2);
         edit.undo();
         QCOMPARE(edit.text(), text);
     }
