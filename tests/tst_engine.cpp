@@ -260,8 +260,14 @@ private slots:
         QVERIFY(writeAll(path(u"real.html"_s), "old"));
         QVERIFY(QFile::setPermissions(path(u"real.html"_s), QFile::ReadOwner | QFile::WriteOwner));
         QVERIFY(QFile::link(path(u"real.html"_s), path(u"link.html"_s)));
+        struct stat before {
+        }, after{};
+        QCOMPARE(::stat(QFile::encodeName(path(u"real.html"_s)).constData(), &before), 0);
         QVERIFY(!engine::WriteTextFile(path(u"link.html"_s), u"new"_s, u"UTF-8"_s));
         QVERIFY(QFileInfo(path(u"link.html"_s)).isSymLink());
+        // Replaced as a whole, not rewritten in place, where a failure would leave half a file.
+        QCOMPARE(::stat(QFile::encodeName(path(u"real.html"_s)).constData(), &after), 0);
+        QVERIFY(after.st_ino != before.st_ino);
         QCOMPARE(readAll(path(u"real.html"_s)), "new\r\n");
         QCOMPARE(QFileInfo(path(u"real.html"_s)).permissions() & 0x7777,
                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
