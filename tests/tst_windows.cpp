@@ -23,6 +23,7 @@
 #include "sourceedit.h"
 #include "testsupport.h"
 #include "textfile.h"
+#include "twipsgeometry.h"
 
 using namespace Qt::StringLiterals;
 using platform::TwipsRect;
@@ -166,6 +167,12 @@ private slots:
         form3Tabs << u"Frame3"_s << u"Check1"_s << u"Command1"_s << u"Command2"_s;
         QCOMPARE(tabOrder(m_form1->form3().findChild<QWidget *>(u"Frame2"_s), form3Tabs),
                  form3Tabs);
+        // The dialogs have their designed size, which the user cannot change.
+        windows::Form3 &form3 = m_form1->form3();
+        QCOMPARE(form3.maximumSize(), windows::twipsSize(&form3, 6525, 5805));
+        QCOMPARE(form3.minimumSize(), form3.maximumSize());
+        QCOMPARE(form2().maximumSize(), windows::twipsSize(&form2(), 9135, 5295));
+        QCOMPARE(form2().minimumSize(), form2().maximumSize());
         // The options stand from top to bottom as the modes go from fastest to none.
         int top = -1;
         for (int index : {7, 6, 5, 4, 3, 2, 1, 0}) {
@@ -437,6 +444,8 @@ private slots:
         drive1->setCurrentIndex(drive1->findData(QDir::toNativeSeparators(QDir::homePath())));
         emit drive1->activated(drive1->currentIndex());
         QCOMPARE(form2().dirPath(), QDir::toNativeSeparators(QDir::homePath()));
+        QTest::keyClick(&form2(), Qt::Key_Escape);
+        QVERIFY(!form2().isVisible());
     }
 
     void openAndSaveByTheFormat_data()
