@@ -189,6 +189,9 @@ private slots:
         click(*m_form1, u"Command1"_s);  // reflect now
         QCOMPARE(readAll(previewFile()), QByteArray("<\r\n"));
         QCOMPARE(m_pane.navigations.size(), 5);
+        // Tab is a character of the source, not a move to the next control.
+        QTest::keyClick(&m_form1->Text1(), Qt::Key_Tab);
+        QCOMPARE(m_form1->Text1().text(), u"<\t"_s);
     }
 
     void modesChosenInTheDialog_data()
