@@ -5,23 +5,21 @@
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
-#include <QByteArray>
 #include <QDir>
 #include <QFile>
-#include <QString>
-#include <cerrno>
+#include <QTemporaryDir>
+#include <QTest>
 #include <csignal>
-#include <cstring>
 #include <thread>
+
+using namespace Qt::StringLiterals;
 
 namespace testsupport {
 
 inline QByteArray readAll(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return "<missing>";
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : "<missing>";
 }
 
 inline bool writeAll(const QString &path, const QByteArray &bytes)
@@ -30,60 +28,45 @@ inline bool writeAll(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-// While it lives, writes past a few kilobytes fail as on a full disk. Root writes into read-only
-// folders, so this is how a write is made to fail midway.
-class FullDisk {
-public:
+// While it lives, writes past 4 KB fail as on a full disk: root writes into read-only folders,
+// so this is how a write is made to fail midway.
+struct FullDisk {
+    rlimit saved{};
+    void (*handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
     FullDisk()
     {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_handler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit small = m_saved;
-        small.rlim_cur = 4096;
+        getrlimit(RLIMIT_FSIZE, &saved);
+        const rlimit small{4096, saved.rlim_max};
         setrlimit(RLIMIT_FSIZE, &small);
     }
     ~FullDisk()
     {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_handler);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, handler);
     }
-    FullDisk(const FullDisk &) = delete;
-    FullDisk &operator=(const FullDisk &) = delete;
-
-private:
-    rlimit m_saved{};
-    void (*m_handler)(int) = nullptr;
 };
 
-// A small file system of the test's own on an empty folder inside its temporary folder, where the
-// system lets the test mount one; error() says why not otherwise.
-class SmallDisk {
-public:
-    explicit SmallDisk(const QString &folder, int kilobytes) : m_folder(QFile::encodeName(folder))
+// A small file system of the test's own, mounted on folder where the system lets the test;
+// error says why not otherwise.
+struct SmallDisk {
+    QByteArray folder;
+    QString error;
+    SmallDisk(const QString &path, int kilobytes) : folder(QFile::encodeName(path))
     {
-        QDir().mkpath(folder);
-        const QByteArray options = "size=" + QByteArray::number(kilobytes) + "k";
-        if (::mount("tmpfs", m_folder.constData(), "tmpfs", 0, options.constData()) != 0)
-            m_error = QString::fromLocal8Bit(std::strerror(errno));
+        QDir().mkpath(path);
+        const QByteArray size = "size=" + QByteArray::number(kilobytes) + "k";
+        if (::mount("tmpfs", folder.constData(), "tmpfs", 0, size.constData()) != 0)
+            error = QString::fromLocal8Bit(std::strerror(errno));
     }
     ~SmallDisk()
     {
-        if (m_error.isEmpty())
-            ::umount2(m_folder.constData(), MNT_DETACH);
+        if (error.isEmpty())
+            ::umount2(folder.constData(), MNT_DETACH);
     }
-    SmallDisk(const SmallDisk &) = delete;
-    SmallDisk &operator=(const SmallDisk &) = delete;
-
-    const QString &error() const { return m_error; }
     bool makeReadOnly()
     {
-        return ::mount("tmpfs", m_folder.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) ==
-               0;
+        return ::mount("tmpfs", folder.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
     }
-
-private:
-    QByteArray m_folder;
-    QString m_error;
 };
 
 // Runs f where file permissions bind even root, as they bind a person (CI runs as root): on a
