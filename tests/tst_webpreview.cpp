@@ -17,17 +17,13 @@ using testsupport::writeAll;
 
 namespace {
 
+// The answer may come after the wait has given up, so it goes where it outlives the call.
 QVariant evaluate(QWebEngineView &view, const QString &script)
 {
-    QVariant value = u"<no answer>"_s;
-    bool done = false;
-    view.page()->runJavaScript(script, [&](const QVariant &result) {
-        value = result;
-        done = true;
-    });
-    if (!QTest::qWaitFor([&] { return done; }, 5000))
-        return u"<no answer>"_s;
-    return value;
+    const auto answer = std::make_shared<std::optional<QVariant>>();
+    view.page()->runJavaScript(script, [answer](const QVariant &result) { *answer = result; });
+    (void)QTest::qWaitFor([&] { return answer->has_value(); }, 5000);
+    return answer->value_or(u"<no answer>"_s);
 }
 
 QString pageText(QWebEngineView &view)

@@ -161,20 +161,18 @@ private slots:
         QTest::addColumn<int>("index");
         QTest::addColumn<int>("every");     // edits per refresh, 0: edits do not refresh
         QTest::addColumn<int>("interval");  // of the timer, 0: stopped
-        QTest::addRow("１文字毎") << 7 << 1 << 0;
-        QTest::addRow("５文字毎") << 6 << 5 << 0;
-        QTest::addRow("１０文字毎") << 5 << 10 << 0;
-        QTest::addRow("1秒毎") << 4 << 0 << 1000;
-        QTest::addRow("２秒毎") << 3 << 0 << 2000;
-        QTest::addRow("４秒毎") << 2 << 0 << 4000;
-        QTest::addRow("１０秒毎") << 1 << 0 << 10000;
-        QTest::addRow("自動反映しない") << 0 << 0 << 0;
+        const char *captions[] = {"自動反映しない", "１０秒毎",   "４秒毎",   "２秒毎",
+                                  "1秒毎",          "１０文字毎", "５文字毎", "１文字毎"};
+        const int every[] = {0, 0, 0, 0, 0, 10, 5, 1}, seconds[] = {0, 10, 4, 2, 1, 0, 0, 0};
+        for (int index = 0; index < 8; ++index)
+            QTest::newRow(captions[index]) << index << every[index] << seconds[index] * 1000;
     }
     void typingRefreshesByTheModeChosen()
     {
         QFETCH(int, index);
         QFETCH(int, every);
         QFETCH(int, interval);
+        QCOMPARE(option(index)->text(), QString::fromUtf8(QTest::currentDataTag()));
         chooseMode(4);   // a timer left running must stop in the modes without one
         type(u"abc"_s);  // a count left over must not carry into the new mode
         chooseMode(index);
