@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(cmake make g++ qt6-base-dev qt6-webengine-dev xvfb xauth fonts-noto-cjk clang-format
-          librsvg2-bin desktop-file-utils appstream dpkg-dev)
+          librsvg2-bin desktop-file-utils appstream dpkg-dev x11-utils)
 BUILD=build
 JOBS=$(nproc 2>/dev/null || echo 2)
 

@@ -1,12 +1,11 @@
 #!/usr/bin/env bash
 # The desktop install and the Debian package: the validators, the files an install puts in place,
-# the package's dependencies, and the program from the package starting headless.
+# the package's dependencies, and the program from the package starting on a virtual display.
 #   package.sh SOURCE_DIR BUILD_DIR APP_ID
 set -euo pipefail
 source_dir=$1 build_dir=$2 id=$3
 work=$(mktemp -d)
-pid=
-trap '[ -z "$pid" ] || kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
+trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 desktop-file-validate "$source_dir/data/$id.desktop"
@@ -32,19 +31,24 @@ for library in libqt6core6 libqt6widgets6 libqt6webenginewidgets6 libc6; do
 done
 [ "$(dpkg-deb -f "$deb" Recommends)" = fonts-noto-cjk ] || fail "fonts-noto-cjk not recommended"
 
-# Installed, the program writes its preview to the user's cache, never beside itself.
+# Installed, the program shows its window and writes its preview to the user's cache, never
+# beside itself.
 dpkg -x "$deb" "$work/root"
 mkdir -p "$work/home"
-HOME="$work/home" XDG_CACHE_HOME="$work/cache" QT_QPA_PLATFORM=offscreen \
-    QTWEBENGINE_DISABLE_SANDBOX=1 "$work/root/usr/bin/quorvane" >"$work/log" 2>&1 &
-pid=$!
 preview="$work/cache/Quorvane/一時.html"
-for _ in $(seq 600); do
-    [ -f "$preview" ] && break
-    kill -0 "$pid" 2>/dev/null || { cat "$work/log" >&2; fail "the program ended at start"; }
-    sleep 0.1
-done
+HOME="$work/home" XDG_CACHE_HOME="$work/cache" QTWEBENGINE_DISABLE_SANDBOX=1 \
+    xvfb-run -a -s '-screen 0 1280x800x24' bash -c '
+        "$1" >"$2/log" 2>&1 &
+        for _ in $(seq 600); do
+            xwininfo -root -tree >"$2/windows"
+            grep -q "\"Quorvane\"" "$2/windows" && [ -f "$3" ] && break
+            kill -0 $! 2>/dev/null || break
+            sleep 0.1
+        done
+        kill -0 $! 2>/dev/null && echo up >"$2/state"
+        kill $!' _ "$work/root/usr/bin/quorvane" "$work" "$preview"
+[ -f "$work/state" ] || { cat "$work/log" >&2; fail "the program did not stay up"; }
+grep -q '"Quorvane"' "$work/windows" || fail "no window titled Quorvane"
 [ "$(cat "$preview")" = $'\r' ] || fail "no start-up preview in the user's cache"
 [ "$(ls "$work/root/usr/bin")" = quorvane ] || fail "something was written beside the program"
-kill -0 "$pid" 2>/dev/null || { cat "$work/log" >&2; fail "the program did not stay up"; }
 echo "package: validators, install, $(basename "$deb") and its start all pass"

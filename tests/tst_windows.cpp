@@ -128,6 +128,7 @@ private slots:
     void startsAsDesigned()
     {
         QCOMPARE(m_form1->windowTitle(), u"Quorvane"_s);
+        QCOMPARE(m_form1->size(), windows::twipsSize(m_form1.get(), 8490, 8310));
         QCOMPARE(m_form1->findChild<QPushButton *>(u"cmdsave"_s)->text(), u"読み込み&&保存"_s);
         QCOMPARE(preview(), QByteArray("\r\n"));
         QCOMPARE(loads(), 1);
