@@ -3,6 +3,7 @@
 #include <QCollator>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QStorageInfo>
 #include <algorithm>
 
@@ -14,7 +15,9 @@ namespace {
 
 void sortForPeople(QStringList &names)
 {
-    QCollator collator;
+    // The C locale compares code points and ignores the numeric mode: a session without a
+    // locale sorts as English does.
+    QCollator collator(QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale());
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     collator.setNumericMode(true);
     std::sort(names.begin(), names.end(), collator);

@@ -162,12 +162,15 @@ private slots:
         if (trouble == Trouble::ReadOnlyDisk)
             QVERIFY(disk->makeReadOnly());
         const QStringList before = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden);
+        const qsizetype openFiles = QDir(u"/proc/self/fd"_s).count();
         std::optional<testsupport::FullDisk> limit;
         if (trouble == Trouble::FileSizeLimit)
             limit.emplace();
         const std::optional<FileError> error = engine::WriteTextFile(target, text, encoding);
         limit.reset();
         QVERIFY(error);
+        // Nothing is left open either: a failing refresh on every keystroke would soon run out.
+        QCOMPARE(QDir(u"/proc/self/fd"_s).count(), openFiles);
         const QString message = error->message();
         bool saysAll = message.contains(target);
         for (const QString &part : says.split(u'…'))
@@ -244,7 +247,11 @@ private slots:
         const platform::Listing locked =
             testsupport::asAPerson([&] { return platform::listSubfolders(path(u"locked"_s)); });
         QVERIFY(locked.error && locked.error->message().contains(u"読み取る権限がありません"_s));
-        QVERIFY(!platform::listFiles(m_dir.path(), u"*"_s).error);
+        QVERIFY(QDir(m_dir.path()).mkpath(u"list"_s));
+        for (const QString &name : {u"10.html"_s, u"B.html"_s, u"9.html"_s, u"a.html"_s})
+            QVERIFY(writeAll(path(u"list/"_s + name), {}));
+        QCOMPARE(platform::listFiles(path(u"list"_s), u"*.html"_s).names,
+                 (QStringList{u"9.html"_s, u"10.html"_s, u"a.html"_s, u"B.html"_s}));
         // Only the places a person keeps files: not /proc, /sys, /dev and the like.
         const QList<platform::Volume> listed = platform::volumes();
         QCOMPARE(listed.value(0).rootPath, u"/"_s);
