@@ -167,6 +167,7 @@ private slots:
                                   platform::WebPreviewPane::kLoadTimeoutMs + 10000);
     }
 
+    // A refresh that fails says why in the pane.
     void failedRefreshIsShownInThePane()
     {
         QVERIFY(writeAll(path(u"plain.txt"_s), ""));
@@ -178,6 +179,9 @@ private slots:
         form1.show();
         QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains(u"プレビューを更新できません"_s), 10000);
         QVERIFY(pageText(view).contains(u"plain.txt"_s));
+        // Typing goes on, and what is typed stays, whatever the preview cannot do.
+        QTest::keyClicks(&form1.Text1(), u"<p>keep</p>"_s);
+        QCOMPARE(form1.Text1().text(), u"<p>keep</p>"_s);
 
         // A character the encoding cannot hold fails; the next good refresh shows the page again.
         m_form1->Text1().setText(u"<meta charset=\"Shift_JIS\"><p>😀</p>"_s);

@@ -277,18 +277,6 @@ private slots:
         QCOMPARE(text1().geometry(), platform::twipsToPixels(applied.text1, dpi));
     }
 
-    void failedRefreshLeavesTheTextAlone()
-    {
-        const QString blocked = path(u"plain.txt/x"_s);
-        platform::RecordingPane pane;
-        engine::PreviewFile preview(pane, blocked, blocked);
-        windows::Form1 form1(preview, nullptr);
-        QTest::keyClicks(&form1.Text1(), u"<p>keep</p>"_s);
-        QCOMPARE(form1.Text1().text(), u"<p>keep</p>"_s);
-        QCOMPARE(pane.failures.size(), 1 + 11);
-        QVERIFY(pane.navigations.isEmpty());
-    }
-
     void quitEndsTheProgram_data()
     {
         QTest::addColumn<bool>("byTitleBar");
