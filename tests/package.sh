@@ -36,8 +36,9 @@ done
 dpkg -x "$deb" "$work/root"
 mkdir -p "$work/home"
 preview="$work/cache/Quorvane/一時.html"
-HOME="$work/home" XDG_CACHE_HOME="$work/cache" QTWEBENGINE_DISABLE_SANDBOX=1 \
-    xvfb-run -a -s '-screen 0 1280x800x24' bash -c '
+# On the virtual display itself, whatever platform the caller's environment names.
+HOME="$work/home" XDG_CACHE_HOME="$work/cache" QT_QPA_PLATFORM=xcb \
+    QTWEBENGINE_DISABLE_SANDBOX=1 xvfb-run -a -s '-screen 0 1280x800x24' bash -c '
         "$1" >"$2/log" 2>&1 &
         for _ in $(seq 600); do
             xwininfo -root -tree >"$2/windows"
