@@ -71,11 +71,20 @@ QList<Volume> volumes()
         result.append({root, name.isEmpty() ? root : u"%1 [%2]"_s.arg(root, name)});
     }
 #else
+    result = volumesAmong(QStorageInfo::mountedVolumes());
+#endif
+    return result;
+}
+
+#ifndef Q_OS_WIN
+QList<Volume> volumesAmong(const QList<QStorageInfo> &mounted)
+{
+    QList<Volume> result;
     result.append({u"/"_s, u"/"_s});
     const QString home = QDir::toNativeSeparators(QDir::homePath());
     if (home != u"/"_s)
         result.append({home, u"%1 (ホーム)"_s.arg(home)});
-    for (const QStorageInfo &storage : QStorageInfo::mountedVolumes()) {
+    for (const QStorageInfo &storage : mounted) {
         if (!storage.isValid() || !isPersonsVolume(storage))
             continue;
         const QString root = storage.rootPath();
@@ -85,9 +94,9 @@ QList<Volume> volumes()
         const QString name = storage.displayName();
         result.append({root, name == root ? root : u"%1 (%2)"_s.arg(root, name)});
     }
-#endif
     return result;
 }
+#endif
 
 QString volumeOf(const QList<Volume> &volumes, const QString &path)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QStorageInfo>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -17,6 +18,10 @@ struct Volume {
 };
 
 QList<Volume> volumes();
+#ifndef Q_OS_WIN
+// The root, home, and those of the mounted volumes a person keeps files on.
+QList<Volume> volumesAmong(const QList<QStorageInfo> &mounted);
+#endif
 
 // The volume from volumes() that holds path, by the longest root that is a prefix of it.
 QString volumeOf(const QList<Volume> &volumes, const QString &path);
