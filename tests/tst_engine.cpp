@@ -351,7 +351,7 @@ private slots:
         QTest::addRow("then nothing is due") << u"RRREE"_s << u"L..L."_s;
         QTest::addRow("idle again: loads at once") << u"RREER"_s << u"L.L.L"_s;
         QTest::addRow("no refresh meanwhile, no load") << u"RE"_s << u"L."_s;
-        QTest::addRow("a failure page ends the wait") << u"RRXR"_s << u"L..L"_s;
+        QTest::addRow("a failure page ends the wait, and what was due") << u"RRXRE"_s << u"L..L."_s;
     }
     void loadsWaitForTheOneInFlight()
     {
