@@ -63,17 +63,17 @@ bool isPersonsVolume(const QStorageInfo &storage)
 
 QList<Volume> volumes()
 {
-    QList<Volume> result;
 #ifdef Q_OS_WIN
+    QList<Volume> result;
     for (const QFileInfo &drive : QDir::drives()) {
         const QString root = QDir::toNativeSeparators(drive.absolutePath());
         const QString name = QStorageInfo(root).name();
         result.append({root, name.isEmpty() ? root : u"%1 [%2]"_s.arg(root, name)});
     }
-#else
-    result = volumesAmong(QStorageInfo::mountedVolumes());
-#endif
     return result;
+#else
+    return volumesAmong(QStorageInfo::mountedVolumes());
+#endif
 }
 
 #ifndef Q_OS_WIN

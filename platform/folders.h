@@ -1,12 +1,13 @@
 #pragma once
 
 #include <QList>
-#include <QStorageInfo>
 #include <QString>
 #include <QStringList>
 #include <optional>
 
 #include "fileerror.h"
+
+class QStorageInfo;
 
 namespace platform {
 

@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <QRegularExpression>
+#include <QStorageInfo>
 #include <QStringEncoder>
 
 #include "folders.h"
