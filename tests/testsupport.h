@@ -9,7 +9,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <thread>
 
 using namespace Qt::StringLiterals;
@@ -44,6 +46,7 @@ struct FullDisk {
         setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, handler);
     }
+    Q_DISABLE_COPY_MOVE(FullDisk)
 };
 
 // A small file system of the test's own, mounted on folder where the system lets the test;
@@ -63,6 +66,7 @@ struct SmallDisk {
         if (error.isEmpty())
             ::umount2(folder.constData(), MNT_DETACH);
     }
+    Q_DISABLE_COPY_MOVE(SmallDisk)
     bool makeReadOnly()
     {
         return ::mount("tmpfs", folder.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
