@@ -9,7 +9,6 @@ cd "$(dirname "$0")"
 
 PACKAGES=(cmake make g++ qt6-base-dev qt6-webengine-dev xvfb xauth fonts-noto-cjk clang-format
           librsvg2-bin desktop-file-utils appstream dpkg-dev x11-utils)
-BUILD=build
 JOBS=$(nproc 2>/dev/null || echo 2)
 
 install_missing() {
@@ -27,11 +26,10 @@ install_missing() {
         apt-get install -y --no-install-recommends "${missing[@]}" </dev/null
 }
 
+# The build folders and their settings are the presets in CMakePresets.json.
 build() {
-    local dir=$1
-    shift
-    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-    cmake --build "$dir" -j"$JOBS"
+    cmake --preset "$1" >/dev/null
+    cmake --build --preset "$1" -j"$JOBS"
 }
 
 check_format() {
@@ -41,41 +39,41 @@ check_format() {
 case "${1:-}" in
 run)
     install_missing
-    build "$BUILD"
+    build default
     # Chromium's sandbox refuses to start for root; an ordinary user keeps it.
     as_root=""
     [ "$(id -u)" -ne 0 ] || as_root="QTWEBENGINE_DISABLE_SANDBOX=1 "
     if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-        echo "Quorvane is built ($BUILD/quorvane), but there is no display to show it on." >&2
+        echo "Quorvane is built (build/quorvane), but there is no display to show it on." >&2
         echo "Start it from a desktop session, or under a virtual display:" >&2
-        echo "    ${as_root}xvfb-run -a -s '-screen 0 1600x1000x24' $BUILD/quorvane" >&2
+        echo "    ${as_root}xvfb-run -a -s '-screen 0 1600x1000x24' build/quorvane" >&2
         exit 1
     fi
     [ -z "$as_root" ] || export QTWEBENGINE_DISABLE_SANDBOX=1
-    exec "$BUILD/quorvane"
+    exec build/quorvane
     ;;
 test)
     install_missing
     check_format
-    build "$BUILD"
-    (cd "$BUILD" && ctest --output-on-failure)
+    build default
+    ctest --preset default
     # The GUI-less tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
-    build "$BUILD-sanitize" -DQUORVANE_GUI=OFF -DQUORVANE_SANITIZE=ON
-    (cd "$BUILD-sanitize" && ctest --output-on-failure -L unit)
+    build sanitize
+    ctest --preset sanitize
     ;;
 bench)
     install_missing
-    build "$BUILD"
-    "$BUILD/bench/bench_refresh"
+    build default
+    build/bench/bench_refresh
     [ "$(id -u)" -ne 0 ] || export QTWEBENGINE_DISABLE_SANDBOX=1
-    QT_QPA_PLATFORM=offscreen "$BUILD/bench/bench_typing"
+    QT_QPA_PLATFORM=offscreen build/bench/bench_typing
     ;;
 package)
     install_missing
-    build "$BUILD-package" -DCMAKE_BUILD_TYPE=Release
-    (cd "$BUILD-package" && cpack -G DEB -B . >/dev/null)
-    deb=$(cd "$BUILD-package" && ls quorvane_*.deb)
-    cp "$BUILD-package/$deb" .
+    build package
+    cpack --preset package >/dev/null
+    deb=$(cd build-package && ls quorvane_*.deb)
+    cp "build-package/$deb" .
     echo "Built $deb. Install it with: sudo apt install ./$deb"
     ;;
 *)

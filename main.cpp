@@ -1,4 +1,4 @@
-#include "program.h"
+#include "windows/program.h"
 
 int main(int argc, char *argv[])
 {

@@ -8,10 +8,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "benchpage.h"
-#include "previewfile.h"
-#include "previewpane.h"
-#include "textcodec.h"
+#include "bench/benchpage.h"
+#include "engine/previewfile.h"
+#include "tests/testsupport.h"
 
 using namespace Qt::StringLiterals;
 
@@ -37,12 +36,10 @@ bool plainWrite(const QByteArray &path, const QByteArray &bytes)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QTemporaryDir dir;
-    if (!dir.isValid())
-        return 1;
-    platform::RecordingPane pane;
+    const testsupport::TestFolder dir;
+    testsupport::RecordingPane pane;
     engine::PreviewFile preview(pane, QDir::toNativeSeparators(dir.path()), QString());
-    const QByteArray floorPath = QFile::encodeName(dir.filePath(u"floor.html"_s));
+    const QByteArray floorPath = QFile::encodeName(dir.path(u"floor.html"_s));
 
     std::printf("%-8s %12s %12s %8s\n", "size", "refresh ms", "floor ms", "ratio");
     const std::vector<std::pair<const char *, qsizetype>> sizes{{"10 KB", 10 * 1024},

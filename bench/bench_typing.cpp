@@ -18,12 +18,10 @@
 #include <cstdio>
 #include <vector>
 
-#include "benchpage.h"
-#include "form1.h"
-#include "previewfile.h"
-#include "sourceedit.h"
-#include "textcodec.h"
-#include "webpreviewpane.h"
+#include "bench/benchpage.h"
+#include "platform/systemencoding.h"
+#include "tests/fixture.h"
+#include "windows/sourceedit.h"
 
 using namespace Qt::StringLiterals;
 
@@ -151,21 +149,19 @@ int main(int argc, char *argv[])
 {
     QLoggingCategory::setFilterRules(u"qt.webenginecontext.info=false"_s);
     QApplication app(argc, argv);
-    QTemporaryDir dir;
     const int runs = argc > 1 ? std::max(3, atoi(argv[1])) : 31;
 
-    auto pane = std::make_unique<platform::WebPreviewPane>();
-    platform::WebPreviewPane &view = *pane;
-    engine::PreviewFile preview(view, QDir::toNativeSeparators(dir.path()), QString());
-    windows::Form1 form1(preview, pane.release());
-    form1.show();
+    testsupport::Fixture fixture;
+    fixture.start(testsupport::Fixture::Pane::Web);
+    webview::WebPreviewPane &view = *fixture.view;
+    windows::Form1 &form1 = *fixture.form1;
 
     QWebEngineView bare;
     bare.settings()->setDefaultTextEncoding(platform::systemEncoding());
     bare.resize(view.size());
     bare.move(form1.frameGeometry().right() + 20, 0);
     bare.show();
-    const QUrl previewUrl = QUrl::fromLocalFile(dir.filePath(u"一時.html"_s));
+    const QUrl previewUrl = QUrl::fromLocalFile(fixture.previewFile());
 
     std::printf("%-8s %14s %12s %8s\n", "page", "keystroke ms", "floor ms", "ratio");
     for (const auto &[label, size] :
@@ -186,5 +182,5 @@ int main(int argc, char *argv[])
         const double k = median(keystroke), f = median(floor);
         std::printf("%-8s %14.2f %12.2f %8.2f\n", label, k, f, k / f);
     }
-    return continuousTyping(form1, view, bare, preview, dir.filePath(u"doc"_s)) ? 0 : 1;
+    return continuousTyping(form1, view, bare, form1.preview(), fixture.path(u"doc"_s)) ? 0 : 1;
 }

@@ -1,13 +1,14 @@
-#include "previewfile.h"
+#include "engine/previewfile.h"
 
-#include "fileio.h"
-#include "previewpane.h"
-#include "textcodec.h"
-#include "textfile.h"
+#include "engine/previewpane.h"
+#include "engine/textcodec.h"
+#include "engine/textfile.h"
+#include "platform/fileio.h"
+#include "platform/systemencoding.h"
 
 namespace engine {
 
-PreviewFile::PreviewFile(platform::PreviewPane &pane, QString programFolder, QString fallbackFolder)
+PreviewFile::PreviewFile(PreviewPane &pane, QString programFolder, QString fallbackFolder)
     : m_pane(pane),
       m_programFolder(std::move(programFolder)),
       m_fallbackFolder(std::move(fallbackFolder)),
@@ -32,8 +33,10 @@ std::optional<FileError> PreviewFile::RefreshPreview(const QString &text)
     // A character the encoding cannot hold fails in any folder; only a folder problem is worth
     // another place.
     if (error && error->kind != FileError::Kind::Encode && !m_fallbackFolder.isEmpty()) {
-        error = platform::ensurePrivateFolder(m_fallbackFolder);
-        if (!error)
+        if (std::optional<platform::OsError> folder =
+                platform::ensurePrivateFolder(m_fallbackFolder))
+            error = FileError(FileError::Kind::Folder, m_fallbackFolder, *folder);
+        else
             error = write(JoinPath(m_fallbackFolder, QString::fromUtf16(kPreviewFileName)), text);
     }
     if (error)
@@ -44,7 +47,7 @@ std::optional<FileError> PreviewFile::RefreshPreview(const QString &text)
 std::optional<FileError> PreviewFile::write(const QString &path, const QString &text)
 {
     // Written as the page will be read: in the charset it declares, else in the document's own.
-    QString encoding = platform::declaredEncoding(text);
+    QString encoding = declaredEncoding(text);
     if (encoding.isEmpty())
         encoding = m_documentEncoding;
     if (std::optional<FileError> error =

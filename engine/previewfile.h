@@ -4,15 +4,11 @@
 #include <QtGlobal>
 #include <optional>
 
-#include "fileerror.h"
-
-namespace platform {
-class PreviewPane;
-}
+#include "engine/fileerror.h"
 
 namespace engine {
 
-using platform::FileError;
+class PreviewPane;
 
 inline constexpr char16_t kPreviewFileName[] = u"一時.html";
 
@@ -22,7 +18,7 @@ class PreviewFile {
 public:
     // fallbackFolder is used when the program's folder cannot take the file (an installed program
     // usually sits in a read-only folder); it is made owner-only before use.
-    PreviewFile(platform::PreviewPane &pane, QString programFolder, QString fallbackFolder);
+    PreviewFile(PreviewPane &pane, QString programFolder, QString fallbackFolder);
     Q_DISABLE_COPY_MOVE(PreviewFile)
 
     QString PreviewPathFor() const;
@@ -41,7 +37,7 @@ public:
 private:
     std::optional<FileError> write(const QString &path, const QString &text);
 
-    platform::PreviewPane &m_pane;
+    PreviewPane &m_pane;
     const QString m_programFolder;
     const QString m_fallbackFolder;
     QString m_previewPath;

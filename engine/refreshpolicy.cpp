@@ -1,6 +1,6 @@
-#include "refreshpolicy.h"
+#include "engine/refreshpolicy.h"
 
-#include "previewfile.h"
+#include "engine/previewfile.h"
 
 namespace engine {
 

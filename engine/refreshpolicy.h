@@ -4,12 +4,11 @@
 #include <QtGlobal>
 #include <optional>
 
-#include "fileerror.h"
+#include "engine/fileerror.h"
 
 namespace engine {
 
 class PreviewFile;
-using platform::FileError;
 
 // When the preview is rebuilt: every Nth edit (count modes "5", "6", "7"), on timer ticks when
 // the text changed since the last tick refresh, or when the user asks.

@@ -1,9 +1,8 @@
-#include "textfile.h"
+#include "engine/textfile.h"
 
 #include <QDir>
 
-#include "fileio.h"
-#include "textcodec.h"
+#include "engine/textcodec.h"
 
 using namespace Qt::StringLiterals;
 
@@ -39,18 +38,48 @@ QString LinesFromFile(const QString &content)
 ReadText ReadTextFile(const QString &path)
 {
     platform::ReadBytes read = platform::readFileBytes(path);
-    if (read.error)
-        return {{}, {}, read.error};
-    std::optional<platform::DecodedText> content = platform::decodeDocument(read.bytes);
+    switch (read.failure) {
+    case platform::ReadBytes::Failure::None:
+        break;
+    case platform::ReadBytes::Failure::Open:
+        return {{}, {}, FileError(FileError::Kind::Open, path, read.error)};
+    case platform::ReadBytes::Failure::Read:
+        return {{}, {}, FileError(FileError::Kind::Read, path, read.error)};
+    case platform::ReadBytes::Failure::TooLarge:
+        return {
+            {},
+            {},
+            FileError(FileError::Kind::TooLarge, path,
+                      u"%1 MB を超えています。"_s.arg(platform::kMaxReadBytes / (1024 * 1024)))};
+    }
+    std::optional<DecodedText> content = decodeDocument(read.bytes);
     if (!content)
-        return {{}, {}, FileError(FileError::Kind::Decode, path, {})};
+        return {{}, {}, FileError(FileError::Kind::Decode, path, QString())};
     return {LinesFromFile(content->text), content->encoding, std::nullopt};
 }
 
 std::optional<FileError> WriteTextFile(const QString &path, const QString &text,
                                        const QString &encoding, platform::Durability durability)
 {
-    return platform::writeTextAtomically(path, {text, u"\r\n"}, encoding, durability);
+    const EncodedText encoded = encodeText({text, u"\r\n"}, encoding);
+    switch (encoded.result) {
+    case EncodedText::Result::Ok:
+        break;
+    case EncodedText::Result::UnknownEncoding:
+        return FileError(FileError::Kind::Write, path,
+                         u"文字コード %1 には対応していません。"_s.arg(encoding));
+    case EncodedText::Result::Unencodable: {
+        FileError error(FileError::Kind::Encode, path);
+        error.encoding = encoding;
+        error.character = encoded.character;
+        error.line = encoded.line;
+        return error;
+    }
+    }
+    if (std::optional<platform::OsError> error =
+            platform::replaceFile(path, encoded.bytes, durability))
+        return FileError(FileError::Kind::Write, path, *error);
+    return std::nullopt;
 }
 
 }  // namespace engine

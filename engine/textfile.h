@@ -3,12 +3,10 @@
 #include <QString>
 #include <optional>
 
-#include "fileerror.h"
-#include "fileio.h"
+#include "engine/fileerror.h"
+#include "platform/fileio.h"
 
 namespace engine {
-
-using platform::FileError;
 
 // Folder, the platform's separator unless the folder already ends in it, then the name.
 QString JoinPath(const QString &folder, const QString &name);

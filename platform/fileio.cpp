@@ -1,4 +1,4 @@
-#include "fileio.h"
+#include "platform/fileio.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,10 +8,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QScopeGuard>
-#include <QStringEncoder>
 #include <cerrno>
-
-#include "textcodec.h"
 
 using namespace Qt::StringLiterals;
 
@@ -63,78 +60,15 @@ int writeAll(int fd, const char *data, qsizetype size)
     return 0;
 }
 
-FileError encodeFailure(const QString &path, const QString &encoding, QStringView text,
-                        qsizetype from)
-{
-    // Only on failure: find the first character the encoding cannot hold, and its line.
-    QStringEncoder encoder(encoding.toLatin1().constData(), QStringConverter::Flag::Stateless);
-    QByteArray buffer(encoder.requiredSpace(2), Qt::Uninitialized);
-    qsizetype at = from;
-    qsizetype length = 1;
-    for (; at < text.size(); at += length) {
-        length = at + 1 < text.size() && text.at(at).isHighSurrogate() &&
-                         text.at(at + 1).isLowSurrogate()
-                     ? 2
-                     : 1;
-        const QStringView character = text.sliced(at, length);
-        const char *end = encoder.appendToBuffer(buffer.data(), character);
-        if (encoder.hasError() || !isFaithful(character, {buffer.constData(), end}, encoding))
-            break;
-    }
-    FileError error(FileError::Kind::Encode, path);
-    error.encoding = encoding;
-    if (at < text.size()) {
-        error.character = text.sliced(at, length).toString();
-        error.line = int(text.first(at).count(u'\r')) + 1;
-    }
-    return error;
-}
-
-// Encoding in slices keeps memory flat and the output buffer warm in the cache, whatever the size
-// of the text; a whole-text conversion would allocate and fault in three bytes per character.
-std::optional<FileError> writeEncoded(int fd, const QString &path,
-                                      std::initializer_list<QStringView> parts,
-                                      const QString &encoding)
-{
-    constexpr qsizetype kSlice = 256 * 1024;
-    QStringEncoder encoder(
-        encoding.toLatin1().constData(),
-        QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
-    if (!encoder.isValid())
-        return FileError(FileError::Kind::Write, path,
-                         u"文字コード %1 には対応していません。"_s.arg(encoding));
-    QByteArray buffer(encoder.requiredSpace(kSlice), Qt::Uninitialized);
-    for (const QStringView whole : parts) {
-        QStringView part = whole;
-        while (!part.isEmpty()) {
-            qsizetype length = std::min(kSlice, part.size());
-            // Never split a surrogate pair between two slices.
-            if (length < part.size() && part.at(length - 1).isHighSurrogate())
-                --length;
-            const QStringView slice = part.first(length);
-            const char *end = encoder.appendToBuffer(buffer.data(), slice);
-            const QByteArrayView bytes(buffer.constData(), end);
-            if (encoder.hasError() || !isFaithful(slice, bytes, encoding))
-                return encodeFailure(path, encoding, whole, whole.size() - part.size());
-            if (const int code = writeAll(fd, bytes.data(), bytes.size()))
-                return FileError::fromSystem(FileError::Kind::Write, path, code);
-            part = part.sliced(length);
-        }
-    }
-    return std::nullopt;
-}
-
-std::optional<FileError> writeDirectly(const QString &path,
-                                       std::initializer_list<QStringView> parts,
-                                       const QString &encoding)
+std::optional<OsError> writeDirectly(const QString &path, QByteArrayView bytes)
 {
     Descriptor file(::open(nativeName(path).constData(), O_WRONLY | O_TRUNC | O_CLOEXEC));
     if (file.get() < 0)
-        return FileError::fromSystem(FileError::Kind::Write, path, errno);
-    if (std::optional<FileError> error = writeEncoded(file.get(), path, parts, encoding))
-        return error;
+        return OsError::fromCode(errno);
+    if (const int code = writeAll(file.get(), bytes.data(), bytes.size()))
+        return OsError::fromCode(code);
     if (const int code = file.close())
-        return FileError::fromSystem(FileError::Kind::Write, path, code);
+        return OsError::fromCode(code);
     return std::nullopt;
 }
 
@@ -157,17 +91,19 @@ int createBeside(const QString &target, QByteArray &name)
 ReadBytes readFileBytes(const QString &path)
 {
     Descriptor file(::open(nativeName(path).constData(), O_RDONLY | O_CLOEXEC));
+    const auto failed = [](ReadBytes::Failure failure, int code) {
+        return ReadBytes{{}, failure, OsError::fromCode(code)};
+    };
     if (file.get() < 0)
-        return {{}, FileError::fromSystem(FileError::Kind::Open, path, errno)};
+        return failed(ReadBytes::Failure::Open, errno);
     struct stat status {};
     if (::fstat(file.get(), &status) != 0)
-        return {{}, FileError::fromSystem(FileError::Kind::Open, path, errno)};
+        return failed(ReadBytes::Failure::Open, errno);
     if (S_ISDIR(status.st_mode))
-        return {{}, FileError::fromSystem(FileError::Kind::Open, path, EISDIR)};
-    const FileError tooLarge(FileError::Kind::TooLarge, path,
-                             u"%1 MB を超えています。"_s.arg(kMaxReadBytes / (1024 * 1024)));
+        return failed(ReadBytes::Failure::Open, EISDIR);
+    const ReadBytes tooLarge{{}, ReadBytes::Failure::TooLarge, {}};
     if (status.st_size > kMaxReadBytes)
-        return {{}, tooLarge};
+        return tooLarge;
     // Read with a cap whatever the size says: pipes and special files report none.
     QByteArray bytes;
     bytes.reserve(qsizetype(status.st_size) + 1);
@@ -177,76 +113,73 @@ ReadBytes readFileBytes(const QString &path)
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            return {{}, FileError::fromSystem(FileError::Kind::Read, path, errno)};
+            return failed(ReadBytes::Failure::Read, errno);
         if (got == 0)
             break;
         bytes.append(chunk, got);
         if (bytes.size() > kMaxReadBytes)
-            return {{}, tooLarge};
+            return tooLarge;
     }
-    return {std::move(bytes), std::nullopt};
+    return {std::move(bytes), ReadBytes::Failure::None, {}};
 }
 
-std::optional<FileError> writeTextAtomically(const QString &path,
-                                             std::initializer_list<QStringView> parts,
-                                             const QString &encoding, Durability durability)
+std::optional<OsError> replaceFile(const QString &path, QByteArrayView bytes, Durability durability)
 {
     QString target = path;
     struct stat status {};
     bool exists = ::lstat(nativeName(target).constData(), &status) == 0;
     if (!exists && errno != ENOENT)
-        return FileError::fromSystem(FileError::Kind::Write, path, errno);
+        return OsError::fromCode(errno);
     if (exists && S_ISLNK(status.st_mode)) {
         // Saving through a link replaces the file it names, not the link.
         target = QFileInfo(path).canonicalFilePath();
         exists = !target.isEmpty() && ::lstat(nativeName(target).constData(), &status) == 0;
         if (!exists)
-            return FileError::fromSystem(FileError::Kind::Write, path, ENOENT);
+            return OsError::fromCode(ENOENT);
     }
     if (exists && S_ISDIR(status.st_mode))
-        return FileError::fromSystem(FileError::Kind::Write, path, EISDIR);
+        return OsError::fromCode(EISDIR);
     if (exists && !S_ISREG(status.st_mode))
-        return writeDirectly(target, parts, encoding);
+        return writeDirectly(target, bytes);
 
     QByteArray temporary;
     Descriptor file(createBeside(target, temporary));
     if (file.get() < 0)
-        return FileError::fromSystem(FileError::Kind::Write, path, errno);
+        return OsError::fromCode(errno);
     auto discard = qScopeGuard([&] { ::unlink(temporary.constData()); });
-    if (std::optional<FileError> error = writeEncoded(file.get(), path, parts, encoding))
-        return error;
+    if (const int code = writeAll(file.get(), bytes.data(), bytes.size()))
+        return OsError::fromCode(code);
     // The file keeps its permissions; a file system without them (FAT) may refuse, harmlessly.
     if (exists)
         ::fchmod(file.get(), status.st_mode & 07777);
     if (durability == Durability::Synced && ::fsync(file.get()) != 0)
-        return FileError::fromSystem(FileError::Kind::Write, path, errno);
+        return OsError::fromCode(errno);
     if (const int code = file.close())
-        return FileError::fromSystem(FileError::Kind::Write, path, code);
+        return OsError::fromCode(code);
     // Something else may have taken the name meanwhile: a folder, a link or a device stays.
     if (::lstat(nativeName(target).constData(), &status) == 0 && !S_ISREG(status.st_mode))
-        return FileError(FileError::Kind::Write, path,
-                         u"書き込みの間に、同じ名前でファイル以外のもの (フォルダー、リンク、"
-                         u"デバイスなど) が置かれました。"_s);
+        return OsError{EEXIST,
+                       u"書き込みの間に、同じ名前でファイル以外のもの (フォルダー、リンク、"
+                       u"デバイスなど) が置かれました。"_s};
     if (::rename(temporary.constData(), nativeName(target).constData()) != 0)
-        return FileError::fromSystem(FileError::Kind::Write, path, errno);
+        return OsError::fromCode(errno);
     discard.dismiss();
     return std::nullopt;
 }
 
-std::optional<FileError> ensurePrivateFolder(const QString &path)
+std::optional<OsError> ensurePrivateFolder(const QString &path)
 {
     const QFileInfo info(path);
     if (info.isSymLink() || (info.exists() && !info.isDir()))
-        return FileError(FileError::Kind::Folder, path,
-                         u"フォルダーではないもの (ファイルやリンク) があります。"_s);
+        return OsError{EEXIST, u"フォルダーではないもの (ファイルやリンク) があります。"_s};
     const QByteArray name = nativeName(path);
     if (!info.exists()) {
         QDir().mkpath(info.absolutePath());
         if (::mkdir(name.constData(), 0700) != 0)
-            return FileError::fromSystem(FileError::Kind::Folder, path, errno);
+            return OsError::fromCode(errno);
     }
     if (::chmod(name.constData(), 0700) != 0)
-        return FileError::fromSystem(FileError::Kind::Folder, path, errno);
+        return OsError::fromCode(errno);
     return std::nullopt;
 }
 

@@ -2,10 +2,9 @@
 
 #include <QByteArray>
 #include <QString>
-#include <initializer_list>
 #include <optional>
 
-#include "fileerror.h"
+#include "platform/systemerror.h"
 
 namespace platform {
 
@@ -13,8 +12,10 @@ namespace platform {
 inline constexpr qint64 kMaxReadBytes = 64 * 1024 * 1024;
 
 struct ReadBytes {
+    enum class Failure { None, Open, Read, TooLarge };
     QByteArray bytes;
-    std::optional<FileError> error;
+    Failure failure = Failure::None;
+    OsError error;  // for Open and Read
 };
 
 ReadBytes readFileBytes(const QString &path);
@@ -24,17 +25,15 @@ enum class Durability {
     Cached,  // left to the system's cache: for files that are rewritten on every keystroke
 };
 
-// Replaces the file as a whole with the parts, one after another, in the named encoding: the
-// bytes go to a temporary file beside it, which is then renamed over it, so a failure midway (or
-// a character the encoding cannot hold) leaves the earlier file intact and no reader sees half a
+// Replaces the file as a whole with bytes: they go to a temporary file beside it, which is then
+// renamed over it, so a failure midway leaves the earlier file intact and no reader sees half a
 // file. Only a regular file or nothing is ever renamed over, judged at the start and again right
 // before the rename; a device or a pipe is written directly, a link is followed. Nothing on
 // success.
-std::optional<FileError> writeTextAtomically(const QString &path,
-                                             std::initializer_list<QStringView> parts,
-                                             const QString &encoding, Durability durability);
+std::optional<OsError> replaceFile(const QString &path, QByteArrayView bytes,
+                                   Durability durability);
 
 // Makes sure an owner-only folder exists at path, refusing a link or a non-folder there.
-std::optional<FileError> ensurePrivateFolder(const QString &path);
+std::optional<OsError> ensurePrivateFolder(const QString &path);
 
 }  // namespace platform

@@ -1,4 +1,4 @@
-#include "folders.h"
+#include "platform/folders.h"
 
 #include <QCollator>
 #include <QDir>
@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <QStorageInfo>
 #include <algorithm>
+#include <cerrno>
 
 using namespace Qt::StringLiterals;
 
@@ -23,24 +24,23 @@ void sortForPeople(QStringList &names)
     std::sort(names.begin(), names.end(), collator);
 }
 
-std::optional<FileError> unusableFolder(const QString &folder)
+std::optional<OsError> unusableFolder(const QString &folder)
 {
     const QFileInfo info(folder);
-    QString reason;
     if (!info.exists())
-        reason = u"見つかりません。ドライブが外されたか、フォルダーが削除された可能性があります"_s;
-    else if (!info.isDir())
-        reason = u"フォルダーではありません"_s;
-    else if (!info.isReadable() || !info.isExecutable())
-        reason = u"読み取る権限がありません"_s;
-    if (reason.isEmpty())
-        return std::nullopt;
-    return FileError(FileError::Kind::Folder, folder, reason);
+        return OsError{
+            ENOENT,
+            u"見つかりません。ドライブが外されたか、フォルダーが削除された可能性があります"_s};
+    if (!info.isDir())
+        return OsError{ENOTDIR, u"フォルダーではありません"_s};
+    if (!info.isReadable() || !info.isExecutable())
+        return OsError{EACCES, u"読み取る権限がありません"_s};
+    return std::nullopt;
 }
 
 Listing list(const QString &folder, QDir::Filters filters, const QStringList &patterns)
 {
-    if (std::optional<FileError> error = unusableFolder(folder))
+    if (std::optional<OsError> error = unusableFolder(folder))
         return {{}, error};
     QDir dir(folder);
     dir.setNameFilters(patterns);

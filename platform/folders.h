@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <optional>
 
-#include "fileerror.h"
+#include "platform/systemerror.h"
 
 class QStorageInfo;
 
@@ -29,7 +29,7 @@ QString volumeOf(const QList<Volume> &volumes, const QString &path);
 
 struct Listing {
     QStringList names;
-    std::optional<FileError> error;
+    std::optional<OsError> error;
 };
 
 // The folder's subfolders, hidden ones left out, sorted as a person reads them.

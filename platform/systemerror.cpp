@@ -1,4 +1,4 @@
-#include "systemerror.h"
+#include "platform/systemerror.h"
 
 #include <cerrno>
 

@@ -9,7 +9,7 @@ trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 desktop-file-validate "$source_dir/data/$id.desktop"
-appstreamcli validate --no-net "$source_dir/data/$id.metainfo.xml"
+appstreamcli validate --no-net "$build_dir/data/$id.metainfo.xml"
 
 DESTDIR="$work/dest" cmake --install "$build_dir" --prefix /usr >/dev/null
 expected="usr/bin/quorvane

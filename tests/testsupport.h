@@ -7,16 +7,47 @@
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <memory>
 #include <thread>
+
+#include "engine/previewpane.h"
 
 using namespace Qt::StringLiterals;
 
 namespace testsupport {
+
+// A folder of the test's own, gone with it.
+class TestFolder {
+public:
+    QString path(const QString &name = {}) const { return m_dir->filePath(name); }
+    void renew() { m_dir = std::make_unique<QTemporaryDir>(); }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir = std::make_unique<QTemporaryDir>();
+};
+
+// Records what it was told, for tests and benchmarks that need no web view.
+class RecordingPane final : public engine::PreviewPane {
+public:
+    void navigate(const QString &localPath, const QString &encoding) override
+    {
+        navigations.append(localPath);
+        encodings.append(encoding);
+    }
+    void showFailure(const engine::FileError &error) override { failures.append(error.message()); }
+    void setDocumentFolder(const QString &folder) override { documentFolder = folder; }
+
+    QStringList navigations;
+    QStringList encodings;
+    QStringList failures;
+    QString documentFolder;
+};
 
 inline QByteArray readAll(const QString &path)
 {

@@ -4,14 +4,13 @@
 #include <QStorageInfo>
 #include <QStringEncoder>
 
-#include "folders.h"
-#include "loadgate.h"
-#include "previewfile.h"
-#include "previewpane.h"
-#include "refreshpolicy.h"
-#include "systemerror.h"
-#include "testsupport.h"
-#include "textfile.h"
+#include "engine/loadgate.h"
+#include "engine/previewfile.h"
+#include "engine/refreshpolicy.h"
+#include "engine/textfile.h"
+#include "platform/folders.h"
+#include "platform/systemerror.h"
+#include "tests/testsupport.h"
 
 using engine::FileError;
 using testsupport::readAll;
@@ -23,11 +22,8 @@ enum class Trouble { None, FileSizeLimit, FullDisk, ReadOnlyDisk };
 Q_DECLARE_METATYPE(Trouble)
 
 // The file format, encodings and file failures; the preview file; the refresh policy.
-class EngineTest : public QObject {
+class EngineTest : public QObject, public testsupport::TestFolder {
     Q_OBJECT
-
-    QTemporaryDir m_dir;
-    QString path(const QString &name) const { return m_dir.filePath(name); }
 
 private slots:
     void readAndSaveAgain_data()
@@ -243,12 +239,12 @@ private slots:
         QCOMPARE(platform::volumeOf(volumes, u"/home/u/docs"_s), u"/home/u"_s);
         QCOMPARE(platform::volumeOf(volumes, u"/mnt/usb"_s), u"/mnt/usb"_s);
         QCOMPARE(platform::volumeOf(volumes, u"/mnt/usbstick"_s), u"/"_s);
-        QVERIFY(QDir(m_dir.path()).mkpath(u"locked"_s));
+        QVERIFY(QDir(path()).mkpath(u"locked"_s));
         QVERIFY(QFile::setPermissions(path(u"locked"_s), QFile::ReadOwner | QFile::ReadUser));
         const platform::Listing locked =
             testsupport::asAPerson([&] { return platform::listSubfolders(path(u"locked"_s)); });
-        QVERIFY(locked.error && locked.error->message().contains(u"読み取る権限がありません"_s));
-        QVERIFY(QDir(m_dir.path()).mkpath(u"list"_s));
+        QVERIFY(locked.error && locked.error->reason.contains(u"読み取る権限がありません"_s));
+        QVERIFY(QDir(path()).mkpath(u"list"_s));
         for (const QString &name : {u"10.html"_s, u"B.html"_s, u"9.html"_s, u"a.html"_s})
             QVERIFY(writeAll(path(u"list/"_s + name), {}));
         QCOMPARE(platform::listFiles(path(u"list"_s), u"*.html"_s).names,
@@ -261,7 +257,7 @@ private slots:
     void previewFallsBackToAPrivateFolder()
     {
         QVERIFY(writeAll(path(u"plain.txt"_s), ""));
-        platform::RecordingPane pane;
+        testsupport::RecordingPane pane;
         const QString blocked = path(u"plain.txt/program"_s), own = path(u"private/preview"_s);
         engine::PreviewFile preview(pane, blocked, own);
         QVERIFY(!preview.RefreshPreview(u"<p>x</p>"_s));
@@ -271,10 +267,10 @@ private slots:
         QCOMPARE(QFileInfo(own).permissions() & 0x7077,
                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         // Neither a link in its place nor a folder that cannot be made will do.
-        QVERIFY(QDir(m_dir.path()).mkpath(u"elsewhere"_s));
+        QVERIFY(QDir(path()).mkpath(u"elsewhere"_s));
         QVERIFY(QFile::link(path(u"elsewhere"_s), path(u"private/link"_s)));
         for (const QString &unusable : {path(u"private/link"_s), path(u"plain.txt/private"_s)}) {
-            platform::RecordingPane failing;
+            testsupport::RecordingPane failing;
             engine::PreviewFile nowhere(failing, blocked, unusable);
             QVERIFY(nowhere.RefreshPreview(u"x"_s));
             QCOMPARE(failing.failures.size(), 1);
@@ -286,8 +282,8 @@ private slots:
     // Written as the page will be read: in the charset it declares, else the document's own.
     void previewIsWrittenInThePagesEncoding()
     {
-        platform::RecordingPane pane;
-        engine::PreviewFile preview(pane, m_dir.path(), path(u"unused"_s));
+        testsupport::RecordingPane pane;
+        engine::PreviewFile preview(pane, path(), path(u"unused"_s));
         QVERIFY(!preview.RefreshPreview(u"日本"_s));
         preview.setDocument(path(u"docs"_s), u"Shift_JIS"_s);
         QCOMPARE(pane.documentFolder, path(u"docs"_s));
@@ -322,8 +318,8 @@ private slots:
         QFETCH(QString, mode);
         QFETCH(QString, events);
         QFETCH(QString, refreshes);
-        platform::RecordingPane pane;
-        engine::PreviewFile preview(pane, m_dir.path(), path(u"private"_s));
+        testsupport::RecordingPane pane;
+        engine::PreviewFile preview(pane, path(), path(u"private"_s));
         engine::RefreshPolicy policy(preview);
         QString text, seen;
         for (const QChar event : events) {
@@ -358,7 +354,7 @@ private slots:
     {
         QFETCH(QString, events);
         QFETCH(QString, loads);
-        platform::LoadGate gate;
+        engine::LoadGate gate;
         QString started;
         for (const QChar event : events) {
             if (event == u'X')

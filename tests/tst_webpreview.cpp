@@ -5,12 +5,9 @@
 #include <QTcpSocket>
 #include <QWebEnginePage>
 
-#include "form1.h"
-#include "previewfile.h"
-#include "sourceedit.h"
-#include "testsupport.h"
-#include "textfile.h"
-#include "webpreviewpane.h"
+#include "engine/textfile.h"
+#include "tests/fixture.h"
+#include "windows/sourceedit.h"
 
 using testsupport::readAll;
 using testsupport::writeAll;
@@ -31,69 +28,40 @@ QString pageText(QWebEngineView &view)
     return evaluate(view, u"document.body ? document.body.innerText : ''"_s).toString();
 }
 
-// Answers every request with one stylesheet, as a web server would.
-void serveStylesheet(QTcpServer &server, const QByteArray &css)
-{
-    QObject::connect(&server, &QTcpServer::newConnection, &server, [&server, css] {
-        QTcpSocket *socket = server.nextPendingConnection();
-        QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, css] {
-            socket->readAll();
-            socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/css\r\nContent-Length: " +
-                          QByteArray::number(css.size()) + "\r\nConnection: close\r\n\r\n" + css);
-            socket->disconnectFromHost();
-        });
-    });
-}
-
 }  // namespace
 
-class WebPreviewTest : public QObject {
+class WebPreviewTest : public QObject, public testsupport::Fixture {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    platform::WebPreviewPane *m_view = nullptr;
-    std::unique_ptr<engine::PreviewFile> m_preview;
-    std::unique_ptr<windows::Form1> m_form1;
-
-    QString path(const QString &name) const { return m_dir->filePath(name); }
+    // A load that takes longer than this is given up on; the slow-load test waits for it.
+    static constexpr std::chrono::milliseconds kLoadTimeout{1500};
 
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(QDir(m_dir->path()).mkpath(u"program"_s));
-        auto pane = std::make_unique<platform::WebPreviewPane>();
-        m_view = pane.get();
-        m_preview = std::make_unique<engine::PreviewFile>(
-            *pane, QDir::toNativeSeparators(path(u"program"_s)), path(u"private"_s));
-        QSignalSpy loaded(m_view, &QWebEngineView::loadFinished);
-        m_form1 = std::make_unique<windows::Form1>(*m_preview, pane.release());
-        m_form1->show();
+        start(Pane::Web, {}, kLoadTimeout);
+        QSignalSpy loaded(view, &QWebEngineView::loadFinished);
         QVERIFY(loaded.wait(10000));
-        QCOMPARE(m_view->url(), QUrl::fromLocalFile(path(u"program/一時.html"_s)));
+        QCOMPARE(view->url(), QUrl::fromLocalFile(previewFile()));
     }
 
-    void cleanup()
-    {
-        m_form1.reset();
-        m_preview.reset();
-    }
+    void cleanup() { stop(); }
 
     void typedPageIsShownWithJapanese()
     {
         // The page declares no charset; its Japanese must still come out right.
-        m_form1->Text1().setText(u"<h1>日本語の見出し</h1>"_s);
-        QTRY_COMPARE_WITH_TIMEOUT(pageText(*m_view), u"日本語の見出し"_s, 10000);
+        form1->Text1().setText(u"<h1>日本語の見出し</h1>"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(pageText(*view), u"日本語の見出し"_s, 10000);
 
         // Every refresh reloads the page; the reader keeps their place in it.
-        m_form1->Text1().setText(u"<div style=\"height: 5000px\">tall</div>"_s);
-        QTRY_COMPARE_WITH_TIMEOUT(pageText(*m_view), u"tall"_s, 10000);
-        evaluate(*m_view, u"window.scrollTo(0, 1200);"_s);
-        QTRY_COMPARE_WITH_TIMEOUT(m_view->page()->scrollPosition().y(), 1200.0, 10000);
-        m_form1->Text1().moveCaretToEnd();
-        QTest::keyClicks(&m_form1->Text1(), u"<p>end</p>"_s);
-        QTRY_VERIFY_WITH_TIMEOUT(pageText(*m_view).contains(u"end"_s), 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(m_view->page()->scrollPosition().y(), 1200.0, 10000);
+        form1->Text1().setText(u"<div style=\"height: 5000px\">tall</div>"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(pageText(*view), u"tall"_s, 10000);
+        evaluate(*view, u"window.scrollTo(0, 1200);"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(view->page()->scrollPosition().y(), 1200.0, 10000);
+        form1->Text1().moveCaretToEnd();
+        QTest::keyClicks(&form1->Text1(), u"<p>end</p>"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(*view).contains(u"end"_s), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(view->page()->scrollPosition().y(), 1200.0, 10000);
     }
 
     // A page from Windows with its own stylesheet and image, one from the web, and scripts that
@@ -103,9 +71,18 @@ private slots:
     {
         QTcpServer server;
         QVERIFY(server.listen(QHostAddress::LocalHost));
-        serveStylesheet(server, "body { color: rgb(7, 8, 9); }");
-        QVERIFY(QDir(m_dir->path()).mkpath(u"doc/css"_s) &&
-                QDir(m_dir->path()).mkpath(u"doc/img"_s));
+        // Every request is answered with one stylesheet, as a web server would.
+        connect(&server, &QTcpServer::newConnection, &server, [&server] {
+            QTcpSocket *socket = server.nextPendingConnection();
+            connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+                socket->readAll();
+                socket->write(
+                    "HTTP/1.1 200 OK\r\nContent-Type: text/css\r\nConnection: close\r\n"
+                    "\r\nbody { color: rgb(7, 8, 9); }");
+                socket->disconnectFromHost();
+            });
+        });
+        QVERIFY(QDir().mkpath(path(u"doc/css"_s)) && QDir().mkpath(path(u"doc/img"_s)));
         QVERIFY(writeAll(path(u"doc/css/style.css"_s), "p { color: rgb(1, 2, 3); }"));
         QVERIFY(QImage(7, 5, QImage::Format_RGB32).save(path(u"doc/img/pic.png"_s)));
         QVERIFY(writeAll(path(u"doc/data.json"_s), "own"));
@@ -126,24 +103,24 @@ private slots:
         QVERIFY(writeAll(path(u"doc/page.html"_s), QStringEncoder("Shift_JIS").encode(page)));
         // Opened as the file dialog opens it.
         const engine::ReadText read = engine::ReadTextFile(path(u"doc/page.html"_s));
-        m_form1->setDocument(path(u"doc/page.html"_s), read.encoding);
-        m_form1->Text1().setText(read.text);
+        form1->setDocument(path(u"doc/page.html"_s), read.encoding);
+        form1->Text1().setText(read.text);
 
         const QString shown =
             u"[getComputedStyle(document.getElementById('p')).color,"
             u" getComputedStyle(document.body).color,"
             u" document.getElementById('i').naturalWidth, document.getElementById('p').innerText,"
             u" seen.own, seen.fetch, seen.xhr].join()"_s;
-        QTRY_COMPARE_WITH_TIMEOUT(evaluate(*m_view, shown).toString(),
+        QTRY_COMPARE_WITH_TIMEOUT(evaluate(*view, shown).toString(),
                                   u"rgb(1, 2, 3),rgb(7, 8, 9),7,日本語～,own,refused,refused"_s,
                                   10000);
         const QString frame =
             u"(() => { try { return document.getElementById('f')"
             u".contentDocument.body.innerText; } catch (e) { return 'refused'; } })()"_s;
-        QVERIFY(!evaluate(*m_view, frame).toString().contains(u"SECRET"_s));
+        QVERIFY(!evaluate(*view, frame).toString().contains(u"SECRET"_s));
         // The preview file holds the document's bytes as the format writes them, nothing added.
-        QCOMPARE(m_view->url(), QUrl::fromLocalFile(path(u"program/一時.html"_s)));
-        QCOMPARE(readAll(path(u"program/一時.html"_s)), readAll(path(u"doc/page.html"_s)) + "\r\n");
+        QCOMPARE(view->url(), QUrl::fromLocalFile(previewFile()));
+        QCOMPARE(readAll(previewFile()), readAll(path(u"doc/page.html"_s)) + "\r\n");
     }
 
     // A load that does not end, waiting for a server that never answers, neither hides what is
@@ -153,18 +130,17 @@ private slots:
         QTcpServer server;
         QVERIFY(server.listen(QHostAddress::LocalHost));
         QSignalSpy requested(&server, &QTcpServer::newConnection);
-        m_form1->Text1().setText(
+        form1->Text1().setText(
             u"<link rel=\"stylesheet\" href=\"http://127.0.0.1:%1/s.css\"><p>typed:"_s.arg(
                 server.serverPort()));
         QVERIFY(requested.wait(10000));
-        m_form1->Text1().moveCaretToEnd();
+        form1->Text1().moveCaretToEnd();
         // A person's keystrokes come apart: the page answers a script between them.
         for (const char key : {'a', 'b', 'c'}) {
-            QTest::keyClick(&m_form1->Text1(), key);
-            evaluate(*m_view, u"0"_s);
+            QTest::keyClick(&form1->Text1(), key);
+            evaluate(*view, u"0"_s);
         }
-        QTRY_COMPARE_WITH_TIMEOUT(pageText(*m_view), u"typed:abc"_s,
-                                  platform::WebPreviewPane::kLoadTimeoutMs + 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(pageText(*view), u"typed:abc"_s, kLoadTimeout.count() + 10000);
     }
 
     // A refresh that fails says why in the pane.
@@ -172,22 +148,20 @@ private slots:
     {
         QVERIFY(writeAll(path(u"plain.txt"_s), ""));
         const QString blocked = QDir::toNativeSeparators(path(u"plain.txt/x"_s));
-        auto pane = std::make_unique<platform::WebPreviewPane>();
-        platform::WebPreviewPane &view = *pane;
-        engine::PreviewFile preview(view, blocked, blocked);
-        windows::Form1 form1(preview, pane.release());
-        form1.show();
-        QTRY_VERIFY_WITH_TIMEOUT(pageText(view).contains(u"プレビューを更新できません"_s), 10000);
-        QVERIFY(pageText(view).contains(u"plain.txt"_s));
+        testsupport::Fixture failing;
+        failing.start(Pane::Web, {blocked, blocked});
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(*failing.view).contains(u"プレビューを更新できません"_s),
+                                 10000);
+        QVERIFY(pageText(*failing.view).contains(u"plain.txt"_s));
         // Typing goes on, and what is typed stays, whatever the preview cannot do.
-        QTest::keyClicks(&form1.Text1(), u"<p>keep</p>"_s);
-        QCOMPARE(form1.Text1().text(), u"<p>keep</p>"_s);
+        QTest::keyClicks(&failing.form1->Text1(), u"<p>keep</p>"_s);
+        QCOMPARE(failing.form1->Text1().text(), u"<p>keep</p>"_s);
 
         // A character the encoding cannot hold fails; the next good refresh shows the page again.
-        m_form1->Text1().setText(u"<meta charset=\"Shift_JIS\"><p>😀</p>"_s);
-        QTRY_VERIFY_WITH_TIMEOUT(pageText(*m_view).contains(u"😀"_s), 10000);
-        m_form1->Text1().setText(u"<p>good again</p>"_s);
-        QTRY_COMPARE_WITH_TIMEOUT(pageText(*m_view), u"good again"_s, 10000);
+        form1->Text1().setText(u"<meta charset=\"Shift_JIS\"><p>😀</p>"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(*view).contains(u"😀"_s), 10000);
+        form1->Text1().setText(u"<p>good again</p>"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(pageText(*view), u"good again"_s, 10000);
     }
 };
 

@@ -12,15 +12,12 @@
 #include <QSignalSpy>
 #include <QTimer>
 
-#include "form1.h"
-#include "form1layout.h"
-#include "form2.h"
-#include "form3.h"
-#include "previewfile.h"
-#include "previewpane.h"
-#include "sourceedit.h"
-#include "testsupport.h"
-#include "twipsgeometry.h"
+#include "tests/fixture.h"
+#include "windows/form1layout.h"
+#include "windows/form2.h"
+#include "windows/form3.h"
+#include "windows/sourceedit.h"
+#include "windows/twipsgeometry.h"
 
 using testsupport::readAll;
 using testsupport::writeAll;
@@ -28,19 +25,13 @@ using windows::SourceEdit;
 
 // The three windows as a person uses them: keys, mouse clicks, and what ends up on disk and in
 // the preview pane.
-class WindowsTest : public QObject {
+class WindowsTest : public QObject, public testsupport::Fixture {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    platform::RecordingPane m_pane;
-    std::unique_ptr<engine::PreviewFile> m_preview;
-    std::unique_ptr<windows::Form1> m_form1;
-
-    QString path(const QString &name = {}) const { return m_dir->filePath(name); }
-    QByteArray preview() const { return readAll(path(u"program/一時.html"_s)); }
-    qsizetype loads() const { return m_pane.navigations.size(); }
-    SourceEdit &text1() { return m_form1->Text1(); }
-    windows::Form3 &form3() { return m_form1->form3(); }
+    QByteArray preview() const { return readAll(previewFile()); }
+    qsizetype loads() const { return recording.navigations.size(); }
+    SourceEdit &text1() { return form1->Text1(); }
+    windows::Form3 &form3() { return form1->form3(); }
     void type(const QString &keys) { QTest::keyClicks(&text1(), keys); }
     static void click(QWidget &window, const QString &name)
     {
@@ -55,7 +46,7 @@ class WindowsTest : public QObject {
     // On the option's caption, where a person clicks, then OK.
     void chooseMode(int index)
     {
-        click(*m_form1, u"cmd"_s);
+        click(*form1, u"cmd"_s);
         QCOMPARE(form3().windowTitle(), u"設定"_s);
         QTest::mouseClick(option(index), Qt::LeftButton, {},
                           QPoint(6, option(index)->height() / 2));
@@ -67,9 +58,9 @@ class WindowsTest : public QObject {
     // Shown by its button when first asked for.
     windows::Form2 &form2()
     {
-        if (!m_form1->form2())
-            click(*m_form1, u"cmdsave"_s);
-        return *m_form1->form2();
+        if (!form1->form2())
+            click(*form1, u"cmdsave"_s);
+        return *form1->form2();
     }
     QListWidget *list(const QString &name) { return form2().findChild<QListWidget *>(name); }
     QLineEdit *nameBox() { return form2().findChild<QLineEdit *>(u"Text1"_s); }
@@ -105,35 +96,26 @@ class WindowsTest : public QObject {
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
+        start();
         for (const QString &name : {u"b.html"_s, u"A.HTML"_s, u"c.htm"_s, u"page"_s})
             QVERIFY(writeAll(path(name), "<p>" + name.toUtf8() + "</p>\r\n"));
-        for (const QString &folder : {u"sub"_s, u".hidden"_s, u"folder.html"_s, u"program"_s})
+        for (const QString &folder : {u"sub"_s, u".hidden"_s, u"folder.html"_s})
             QVERIFY(QDir(path()).mkpath(folder));
         QVERIFY(writeAll(path(u"sub/inner.html"_s), "<p>inner</p>"));
         QVERIFY(writeAll(path(u"plain.txt"_s), "plain"));
-        m_pane = {};
-        m_preview =
-            std::make_unique<engine::PreviewFile>(m_pane, path(u"program"_s), path(u"private"_s));
-        m_form1 = std::make_unique<windows::Form1>(*m_preview, nullptr);
-        m_form1->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_form1.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(form1.get()));
     }
-    void cleanup()
-    {
-        m_form1.reset();
-        m_preview.reset();
-    }
+    void cleanup() { stop(); }
 
     void startsAsDesigned()
     {
-        QCOMPARE(m_form1->windowTitle(), u"Quorvane"_s);
-        QCOMPARE(m_form1->size(), windows::twipsSize(m_form1.get(), 8490, 8310));
-        QCOMPARE(m_form1->findChild<QPushButton *>(u"cmdsave"_s)->text(), u"読み込み&&保存"_s);
+        QCOMPARE(form1->windowTitle(), u"Quorvane"_s);
+        QCOMPARE(form1->size(), windows::twipsSize(form1.get(), 8490, 8310));
+        QCOMPARE(form1->findChild<QPushButton *>(u"cmdsave"_s)->text(), u"読み込み&&保存"_s);
         QCOMPARE(preview(), QByteArray("\r\n"));
         QCOMPARE(loads(), 1);
         QCOMPARE(form3().windowTitle(), u"7"_s);
-        QVERIFY(!form3().isVisible() && !m_form1->Timer1().isActive() && !m_form1->form2());
+        QVERIFY(!form3().isVisible() && !form1->Timer1().isActive() && !form1->form2());
         QVERIFY(text1().lineWrapMode() == SourceEdit::NoWrap &&
                 text1().verticalScrollBar()->isVisible() &&
                 text1().horizontalScrollBar()->isVisible());
@@ -177,21 +159,21 @@ private slots:
         chooseMode(4);   // a timer left running must stop in the modes without one
         type(u"abc"_s);  // a count left over must not carry into the new mode
         chooseMode(index);
-        QCOMPARE(m_form1->Timer1().isActive() ? m_form1->Timer1().interval() : 0, interval);
+        QCOMPARE(form1->Timer1().isActive() ? form1->Timer1().interval() : 0, interval);
         const qsizetype before = loads();
         for (int i = 1; i <= 20; ++i) {
             type(u"x"_s);
             QCOMPARE(loads() - before, every ? i / every : 0);
         }
         if (interval) {
-            m_form1->Timer1_Timer();
-            m_form1->Timer1_Timer();  // the text has not changed since
+            form1->Timer1_Timer();
+            form1->Timer1_Timer();  // the text has not changed since
             QCOMPARE(loads() - before, 1);
         }
         // Backspace is an edit too; "reflect now" writes the file again whatever the mode.
         QTest::keyClick(&text1(), Qt::Key_Backspace);
-        QVERIFY(QFile::remove(path(u"program/一時.html"_s)));
-        click(*m_form1, u"Command1"_s);
+        QVERIFY(QFile::remove(previewFile()));
+        click(*form1, u"Command1"_s);
         QCOMPARE(preview(), "abc" + QByteArray(19, 'x') + "\r\n");
         // Tab is a character of the source, not a move to the next control.
         QTest::keyClick(&text1(), Qt::Key_Tab);
@@ -231,7 +213,7 @@ private slots:
     {
         chooseMode(6);
         for (int how = 0; how < 3; ++how) {
-            click(*m_form1, u"cmd"_s);  // shows the mode in force, not the one cancelled
+            click(*form1, u"cmd"_s);  // shows the mode in force, not the one cancelled
             QVERIFY(option(6)->isChecked());
             option(0)->click();
             check1()->click();
@@ -241,7 +223,7 @@ private slots:
             QCOMPARE(loads(), before);
             // Pressed again while open: the mode to go back to must survive. A key that means
             // nothing there leaves the dialog open.
-            click(*m_form1, u"cmd"_s);
+            click(*form1, u"cmd"_s);
             QTest::keyClick(&form3(), Qt::Key_A);
             QVERIFY(form3().isVisible());
             if (how == 0)
@@ -250,7 +232,7 @@ private slots:
                 QVERIFY(form3().close());
             else
                 QTest::keyClick(&form3(), Qt::Key_Escape);
-            QVERIFY(!form3().isVisible() && m_form1->isEnabled());
+            QVERIFY(!form3().isVisible() && form1->isEnabled());
             QCOMPARE(form3().windowTitle(), u"6"_s);
             QCOMPARE(check1()->isChecked(), how != 1);  // a change of the box stands
         }
@@ -266,39 +248,33 @@ private slots:
                                   {15, 1099, 135, 0, 0, 67.5}};  // narrow and low: never negative
         for (const auto &c : cases) {
             const windows::Form1Layout result = windows::layoutForm1(c[0], c[1], c[2]);
-            QVERIFY(result.text1 == (platform::TwipsRect{0, 720, c[3], c[4]}));
-            QVERIFY(result.webBrowser1 == (platform::TwipsRect{c[5], 720, c[3], c[4]}));
+            QVERIFY(result.text1 == (windows::TwipsRect{0, 720, c[3], c[4]}));
+            QVERIFY(result.webBrowser1 == (windows::TwipsRect{c[5], 720, c[3], c[4]}));
         }
-        const double dpi = m_form1->logicalDpiX();
-        m_form1->resize(platform::twipsToPixels(10490, dpi), platform::twipsToPixels(8310, dpi));
+        const double dpi = form1->logicalDpiX();
+        form1->resize(windows::twipsToPixels(10490, dpi), windows::twipsToPixels(8310, dpi));
         const windows::Form1Layout applied =
-            windows::layoutForm1(platform::pixelsToTwips(m_form1->width(), dpi),
-                                 platform::pixelsToTwips(m_form1->height(), dpi),
-                                 platform::pixelsToTwips(m_form1->frameGeometry().width(), dpi));
-        QCOMPARE(m_form1->findChild<QWidget *>(u"WebBrowser1"_s)->geometry(),
-                 platform::twipsToPixels(applied.webBrowser1, dpi));
-        QCOMPARE(text1().geometry(), platform::twipsToPixels(applied.text1, dpi));
+            windows::layoutForm1(windows::pixelsToTwips(form1->width(), dpi),
+                                 windows::pixelsToTwips(form1->height(), dpi),
+                                 windows::pixelsToTwips(form1->frameGeometry().width(), dpi));
+        QCOMPARE(form1->findChild<QWidget *>(u"WebBrowser1"_s)->geometry(),
+                 windows::twipsToPixels(applied.webBrowser1, dpi));
+        QCOMPARE(text1().geometry(), windows::twipsToPixels(applied.text1, dpi));
     }
 
-    void quitEndsTheProgram_data()
-    {
-        QTest::addColumn<bool>("byTitleBar");
-        QTest::addRow("終了") << false;
-        QTest::addRow("title-bar close, with the dialogs open") << true;
-    }
+    // By 終了, and by the title bar's close with the dialogs open.
     void quitEndsTheProgram()
     {
-        QFETCH(bool, byTitleBar);
-        m_form1->cmd_Click();
-        m_form1->cmdsave_Click();
-        QTimer::singleShot(0, this, [&] {
-            if (byTitleBar)
-                m_form1->close();
-            else
-                click(*m_form1, u"Command2"_s);
-        });
-        QTimer::singleShot(5000, this, [] { QCoreApplication::exit(1); });
-        QCOMPARE(QCoreApplication::exec(), 0);
+        form1->cmd_Click();
+        form1->cmdsave_Click();
+        for (const bool byTitleBar : {false, true}) {
+            QObject guard;  // the fallback goes with it
+            QTimer::singleShot(0, &guard, [&] {
+                byTitleBar ? (void)form1->close() : click(*form1, u"Command2"_s);
+            });
+            QTimer::singleShot(5000, &guard, [] { QCoreApplication::exit(1); });
+            QCOMPARE(QCoreApplication::exec(), 0);
+        }
     }
 
     // The source box gives back exactly the string set, typed into and undone, and tells of
@@ -394,8 +370,8 @@ private slots:
         QCOMPARE(text1().text(), u"<p>日本～①</p>\r\n"_s);
         QCOMPARE(loads(), 2);
         QCOMPARE(preview(), bytes + "\r\n");
-        QCOMPARE(m_pane.documentFolder, path());
-        click(*m_form1, u"cmdsave"_s);
+        QCOMPARE(recording.documentFolder, path());
+        click(*form1, u"cmdsave"_s);
         click(form2(), u"Command2"_s);
         QVERIFY(!form2().isVisible());
         QCOMPARE(readAll(path(u"doc.html"_s)), bytes + "\r\n");
@@ -415,7 +391,7 @@ private slots:
         nameBox()->setText(u"page2"_s);
         QTest::keyClick(nameBox(), Qt::Key_Return);
         QCOMPARE(readAll(path(u"sub/page2"_s)), "<p>新しい</p>\r\n"_ba);
-        QCOMPARE(m_pane.documentFolder, path(u"sub"_s));
+        QCOMPARE(recording.documentFolder, path(u"sub"_s));
         // Replaced without asking; the list is not read again.
         nameBox()->setText(u"inner.html"_s);
         click(form2(), u"Command2"_s);

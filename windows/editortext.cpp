@@ -1,4 +1,4 @@
-#include "editortext.h"
+#include "windows/editortext.h"
 
 namespace windows {
 

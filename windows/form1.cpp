@@ -1,4 +1,4 @@
-#include "form1.h"
+#include "windows/form1.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -7,19 +7,21 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "form1layout.h"
-#include "form2.h"
-#include "form3.h"
-#include "previewfile.h"
-#include "sourceedit.h"
-#include "twipsgeometry.h"
+#include "windows/form1layout.h"
+#include "windows/form2.h"
+#include "windows/form3.h"
+#include "windows/sourceedit.h"
+#include "windows/twipsgeometry.h"
 
 using namespace Qt::StringLiterals;
 
 namespace windows {
 
-Form1::Form1(engine::PreviewFile &preview, QWidget *previewWidget, QWidget *parent)
-    : QWidget(parent), m_preview(preview), m_policy(preview)
+Form1::Form1(const PaneMaker &makePane, const PreviewFolders &folders, QWidget *parent)
+    : QWidget(parent),
+      m_webBrowser1(makePane(this)),
+      m_preview(*m_webBrowser1.pane, folders.program, folders.fallback),
+      m_policy(m_preview)
 {
     setObjectName(u"Form1"_s);
     setWindowTitle(u"Quorvane"_s);
@@ -29,10 +31,8 @@ Form1::Form1(engine::PreviewFile &preview, QWidget *previewWidget, QWidget *pare
     m_text1->setObjectName(u"Text1"_s);
     placeInTwips(m_text1, {0, 720, 7935, 8895});
 
-    m_webBrowser1 = previewWidget ? previewWidget : new QWidget(this);
-    m_webBrowser1->setParent(this);
-    m_webBrowser1->setObjectName(u"WebBrowser1"_s);
-    placeInTwips(m_webBrowser1, {7920, 720, 7335, 9135});
+    m_webBrowser1.widget->setObjectName(u"WebBrowser1"_s);
+    placeInTwips(m_webBrowser1.widget, {7920, 720, 7335, 9135});
 
     // The doubled ampersand shows as one and marks no access key.
     m_cmdsave = makeButton(this, u"cmdsave"_s, u"読み込み&&保存"_s, {0, 0, 1575, 375});
@@ -40,8 +40,8 @@ Form1::Form1(engine::PreviewFile &preview, QWidget *previewWidget, QWidget *pare
     m_command1 = makeButton(this, u"Command1"_s, u"今すぐ反映"_s, {3120, 0, 1455, 375});
     m_command2 = makeButton(this, u"Command2"_s, u"終了"_s, {4560, 0, 1455, 375});
 
-    setTabOrder(m_text1, m_webBrowser1);
-    setTabOrder(m_webBrowser1, m_cmdsave);
+    setTabOrder(m_text1, m_webBrowser1.widget);
+    setTabOrder(m_webBrowser1.widget, m_cmdsave);
     setTabOrder(m_cmdsave, m_cmd);
     setTabOrder(m_cmd, m_command1);
     setTabOrder(m_command1, m_command2);
@@ -91,11 +91,11 @@ void Form1::Form_Resize()
 {
     const double dpi = logicalDpiX();
     const QRect frame = frameGeometry();
-    const float outerWidth = platform::pixelsToTwips(frame.width(), dpi);
-    const Form1Layout layout = layoutForm1(platform::pixelsToTwips(width(), dpi),
-                                           platform::pixelsToTwips(height(), dpi), outerWidth);
+    const float outerWidth = pixelsToTwips(frame.width(), dpi);
+    const Form1Layout layout =
+        layoutForm1(pixelsToTwips(width(), dpi), pixelsToTwips(height(), dpi), outerWidth);
     placeInTwips(m_text1, layout.text1);
-    placeInTwips(m_webBrowser1, layout.webBrowser1);
+    placeInTwips(m_webBrowser1.widget, layout.webBrowser1);
 }
 
 void Form1::Text1_Change()

@@ -1,17 +1,34 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 
-#include "refreshpolicy.h"
+#include "engine/previewfile.h"
+#include "engine/refreshpolicy.h"
 
 class QPushButton;
 class QTimer;
 
 namespace engine {
-class PreviewFile;
+class PreviewPane;
 }
 
 namespace windows {
+
+// The preview pane as the main window makes it, a child of parent: the widget placed as
+// WebBrowser1 and the pane behind it, often one object.
+struct PaneParts {
+    QWidget *widget = nullptr;
+    engine::PreviewPane *pane = nullptr;
+};
+using PaneMaker = std::function<PaneParts(QWidget *parent)>;
+
+// Where the preview file goes: the program's folder, and the private folder used when that one
+// cannot take it.
+struct PreviewFolders {
+    QString program;
+    QString fallback;
+};
 
 class Form2;
 class Form3;
@@ -22,9 +39,7 @@ class Form1 : public QWidget {
     Q_OBJECT
 
 public:
-    // previewWidget is the preview pane's widget, placed as WebBrowser1; the pane behind it is
-    // the one preview writes for.
-    Form1(engine::PreviewFile &preview, QWidget *previewWidget, QWidget *parent = nullptr);
+    Form1(const PaneMaker &makePane, const PreviewFolders &folders, QWidget *parent = nullptr);
     ~Form1() override;
     Q_DISABLE_COPY_MOVE(Form1)
 
@@ -34,6 +49,7 @@ public:
     // Nothing until the file dialog is first shown.
     Form2 *form2() const { return m_form2; }
     engine::RefreshPolicy &policy() { return m_policy; }
+    engine::PreviewFile &preview() { return m_preview; }
     const QString &previewPath() const;
 
     // The document opened or saved last, at path in the encoding it is kept in: the preview shows
@@ -62,10 +78,11 @@ protected:
 private:
     void AutoLineBreak(const QString &text);
 
-    engine::PreviewFile &m_preview;
+    // The pane first: the preview file writes for it, and the policy refreshes through that.
+    PaneParts m_webBrowser1;
+    engine::PreviewFile m_preview;
     engine::RefreshPolicy m_policy;
     SourceEdit *m_text1 = nullptr;
-    QWidget *m_webBrowser1 = nullptr;
     QPushButton *m_cmdsave = nullptr;
     QPushButton *m_cmd = nullptr;
     QPushButton *m_command1 = nullptr;

@@ -1,4 +1,4 @@
-#include "form1layout.h"
+#include "windows/form1layout.h"
 
 #include <algorithm>
 

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "twips.h"
+#include "windows/twips.h"
 
 namespace windows {
 
 struct Form1Layout {
-    platform::TwipsRect text1;
-    platform::TwipsRect webBrowser1;
+    TwipsRect text1;
+    TwipsRect webBrowser1;
 };
 
 // Editor and preview side by side below the buttons, in single precision as the window was

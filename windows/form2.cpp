@@ -1,4 +1,4 @@
-#include "form2.h"
+#include "windows/form2.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -11,10 +11,10 @@
 #include <QSignalBlocker>
 #include <QStyle>
 
-#include "form1.h"
-#include "sourceedit.h"
-#include "textfile.h"
-#include "twipsgeometry.h"
+#include "engine/textfile.h"
+#include "windows/form1.h"
+#include "windows/sourceedit.h"
+#include "windows/twipsgeometry.h"
 
 using namespace Qt::StringLiterals;
 
@@ -99,7 +99,7 @@ bool Form2::setDirPath(const QString &folder)
 {
     const platform::Listing subfolders = platform::listSubfolders(folder);
     if (subfolders.error) {
-        warn(subfolders.error->message());
+        warnFolder(folder, *subfolders.error);
         selectDriveOf(m_dirPath);
         return false;
     }
@@ -156,7 +156,7 @@ void Form2::fillFile1()
     const platform::Listing files = platform::listFiles(m_dirPath, kPattern);
     m_file1->clear();
     if (files.error) {
-        warn(files.error->message());
+        warnFolder(m_dirPath, *files.error);
         return;
     }
     m_file1->addItems(files.names);
@@ -214,6 +214,11 @@ void Form2::keyPressEvent(QKeyEvent *event)
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+void Form2::warnFolder(const QString &folder, const platform::OsError &error)
+{
+    warn(engine::FileError(engine::FileError::Kind::Folder, folder, error).message());
 }
 
 void Form2::warn(const QString &text)

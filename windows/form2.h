@@ -3,7 +3,7 @@
 #include <QList>
 #include <QWidget>
 
-#include "folders.h"
+#include "platform/folders.h"
 
 class QComboBox;
 class QLineEdit;
@@ -49,6 +49,7 @@ private:
     void fillFile1();
     void selectDriveOf(const QString &folder);
     void warn(const QString &text);
+    void warnFolder(const QString &folder, const platform::OsError &error);
 
     Form1 &m_form1;
     QComboBox *m_drive1 = nullptr;

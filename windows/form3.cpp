@@ -1,4 +1,4 @@
-#include "form3.h"
+#include "windows/form3.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -8,9 +8,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "form1.h"
-#include "refreshpolicy.h"
-#include "twipsgeometry.h"
+#include "engine/refreshpolicy.h"
+#include "windows/form1.h"
+#include "windows/twipsgeometry.h"
 
 using namespace Qt::StringLiterals;
 
@@ -23,7 +23,7 @@ const QString kSettingsTitle = u"設定"_s;
 struct OptionDesign {
     int index;
     const char16_t *caption;
-    platform::TwipsRect rect;
+    TwipsRect rect;
 };
 
 // Top to bottom as the dialog shows them; the digits are full-width but for "1秒毎".

@@ -1,15 +1,13 @@
-#include "program.h"
+#include "windows/program.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QLoggingCategory>
 #include <cstdio>
-#include <memory>
 
-#include "form1.h"
-#include "previewfile.h"
-#include "programfolder.h"
-#include "webpreviewpane.h"
+#include "platform/programfolder.h"
+#include "webview/webpreviewpane.h"
+#include "windows/form1.h"
 
 using namespace Qt::StringLiterals;
 
@@ -44,19 +42,19 @@ int runProgram(int argc, char *argv[])
     QLoggingCategory::setFilterRules(u"qt.webenginecontext.info=false"_s);
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"Quorvane"_s);
-    QApplication::setApplicationVersion(u"1.00"_s);
+    QApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
     QApplication::setWindowIcon(QIcon(u":/quorvane.png"_s));
     // Matches the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(QUORVANE_APP_ID));
 
-    // The main window takes the pane as its child WebBrowser1 and deletes it; preview outlives
-    // neither and never touches the pane on its way out.
-    auto webBrowser1 = std::make_unique<platform::WebPreviewPane>();
     // Installed, the program's folder belongs to the system even for root, who could write in it.
     const QString cache = platform::privateCacheFolder();
-    engine::PreviewFile preview(*webBrowser1,
-                                platform::isInstalled() ? cache : platform::programFolder(), cache);
-    Form1 form1(preview, webBrowser1.release());
+    Form1 form1(
+        [](QWidget *parent) {
+            auto *pane = new webview::WebPreviewPane(parent);
+            return PaneParts{pane, pane};
+        },
+        {platform::isInstalled() ? cache : platform::programFolder(), cache});
     form1.show();
     return QApplication::exec();
 }

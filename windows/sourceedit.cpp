@@ -1,4 +1,4 @@
-#include "sourceedit.h"
+#include "windows/sourceedit.h"
 
 #include <QFontDatabase>
 #include <QKeyEvent>
@@ -7,7 +7,7 @@
 #include <QTextBlock>
 #include <QTextDocumentFragment>
 
-#include "editortext.h"
+#include "windows/editortext.h"
 
 using namespace Qt::StringLiterals;
 

@@ -3,24 +3,24 @@
 #include <QPushButton>
 #include <QWidget>
 
-#include "twips.h"
+#include "windows/twips.h"
 
 namespace windows {
 
 // Twips become pixels at the widget's logical DPI, the one conversion at the edge.
-inline void placeInTwips(QWidget *widget, const platform::TwipsRect &rect)
+inline void placeInTwips(QWidget *widget, const TwipsRect &rect)
 {
-    widget->setGeometry(platform::twipsToPixels(rect, widget->logicalDpiX()));
+    widget->setGeometry(twipsToPixels(rect, widget->logicalDpiX()));
 }
 
 inline QSize twipsSize(const QWidget *widget, double width, double height)
 {
     const double dpi = widget->logicalDpiX();
-    return {platform::twipsToPixels(width, dpi), platform::twipsToPixels(height, dpi)};
+    return {twipsToPixels(width, dpi), twipsToPixels(height, dpi)};
 }
 
 inline QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption,
-                               const platform::TwipsRect &rect)
+                               const TwipsRect &rect)
 {
     auto *button = new QPushButton(caption, parent);
     button->setObjectName(name);
@@ -30,7 +30,7 @@ inline QPushButton *makeButton(QWidget *parent, const QString &name, const QStri
 
 // A control shorter than its text would be clipped; it keeps its designed place and width and
 // grows about its middle.
-inline void placeLegibly(QWidget *widget, const platform::TwipsRect &rect)
+inline void placeLegibly(QWidget *widget, const TwipsRect &rect)
 {
     placeInTwips(widget, rect);
     const int needed = widget->sizeHint().height();

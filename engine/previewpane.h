@@ -1,11 +1,10 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 
-#include "fileerror.h"
+#include "engine/fileerror.h"
 
-namespace platform {
+namespace engine {
 
 // What the engine needs of the preview: load a local file, or say why it could not be written.
 class PreviewPane {
@@ -24,21 +23,4 @@ public:
     virtual void setDocumentFolder(const QString &folder) = 0;
 };
 
-// Records what it was told, for tests and benchmarks that need no web view.
-class RecordingPane final : public PreviewPane {
-public:
-    void navigate(const QString &localPath, const QString &encoding) override
-    {
-        navigations.append(localPath);
-        encodings.append(encoding);
-    }
-    void showFailure(const FileError &error) override { failures.append(error.message()); }
-    void setDocumentFolder(const QString &folder) override { documentFolder = folder; }
-
-    QStringList navigations;
-    QStringList encodings;
-    QStringList failures;
-    QString documentFolder;
-};
-
-}  // namespace platform
+}  // namespace engine

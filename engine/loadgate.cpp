@@ -1,6 +1,6 @@
-#include "loadgate.h"
+#include "engine/loadgate.h"
 
-namespace platform {
+namespace engine {
 
 bool LoadGate::refresh()
 {
@@ -28,4 +28,4 @@ void LoadGate::reset()
     m_due = false;
 }
 
-}  // namespace platform
+}  // namespace engine

@@ -1,4 +1,4 @@
-#include "webpreviewpane.h"
+#include "webview/webpreviewpane.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -8,11 +8,11 @@
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 
-#include "textcodec.h"
+#include "platform/systemencoding.h"
 
 using namespace Qt::StringLiterals;
 
-namespace platform {
+namespace webview {
 
 namespace {
 
@@ -90,7 +90,8 @@ private:
     QList<QUrl> m_redirected;
 };
 
-WebPreviewPane::WebPreviewPane(QWidget *parent) : QWebEngineView(parent)
+WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTimeout)
+    : QWebEngineView(parent)
 {
     // A profile of its own, kept in memory only: the preview stores nothing in the user's home.
     auto *profile = new QWebEngineProfile(this);
@@ -99,10 +100,10 @@ WebPreviewPane::WebPreviewPane(QWidget *parent) : QWebEngineView(parent)
     setPage(new QWebEnginePage(profile, this));
     // A page's stylesheets and fonts from the web load, as in a browser.
     settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
-    settings()->setDefaultTextEncoding(systemEncoding());
+    settings()->setDefaultTextEncoding(platform::systemEncoding());
 
     m_timeout.setSingleShot(true);
-    m_timeout.setInterval(kLoadTimeoutMs);
+    m_timeout.setInterval(loadTimeout);
     connect(&m_timeout, &QTimer::timeout, this, &WebPreviewPane::loadEnded);
     connect(this, &QWebEngineView::loadFinished, this, &WebPreviewPane::loadEnded);
 }
@@ -142,7 +143,7 @@ void WebPreviewPane::setDocumentFolder(const QString &folder)
         folder.isEmpty() ? QString() : QDir::cleanPath(QDir::fromNativeSeparators(folder));
 }
 
-void WebPreviewPane::showFailure(const FileError &error)
+void WebPreviewPane::showFailure(const engine::FileError &error)
 {
     m_gate.reset();
     m_timeout.stop();
@@ -155,4 +156,4 @@ void WebPreviewPane::showFailure(const FileError &error)
         u"<p>%1</p><p>編集中の内容はそのまま残っています。</p></body></html>"_s.arg(body));
 }
 
-}  // namespace platform
+}  // namespace webview

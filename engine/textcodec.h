@@ -2,16 +2,14 @@
 
 #include <QByteArray>
 #include <QString>
+#include <initializer_list>
 #include <optional>
 
-namespace platform {
+namespace engine {
 
 // Encodings go by the names web pages give them ("UTF-8", "Shift_JIS", "EUC-JP", ...), which are
 // also the names Qt's converters and the web view take. "Shift_JIS" is read and written as
 // Windows writes it (CP932: wave dash, NEC and IBM extensions).
-
-// The system's own encoding: the ANSI code page on Windows, UTF-8 elsewhere. New documents use it.
-QString systemEncoding();
 
 struct DecodedText {
     QString text;
@@ -30,7 +28,18 @@ std::optional<QString> decodeText(QByteArrayView bytes, const QString &encoding)
 // it; empty when it declares none, or one no converter here knows.
 QString declaredEncoding(QStringView text);
 
-// Whether bytes, as the encoder made them from text, stand for exactly that text.
-bool isFaithful(QStringView text, QByteArrayView bytes, const QString &encoding);
+struct EncodedText {
+    enum class Result { Ok, UnknownEncoding, Unencodable };
+    Result result = Result::Ok;
+    QByteArray bytes;
+    // For Unencodable: the first character the encoding cannot hold, and its line (from 1),
+    // counted across the parts.
+    QString character;
+    int line = 0;
+};
 
-}  // namespace platform
+// The parts, one after another, in the encoding, in one pass that also makes sure the bytes
+// stand for exactly the text: nothing is written that would read back differently.
+EncodedText encodeText(std::initializer_list<QStringView> parts, const QString &encoding);
+
+}  // namespace engine

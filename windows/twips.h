@@ -3,7 +3,7 @@
 #include <QRect>
 #include <cmath>
 
-namespace platform {
+namespace windows {
 
 inline constexpr double kTwipsPerInch = 1440.0;
 
@@ -33,4 +33,4 @@ inline QRect twipsToPixels(const TwipsRect &r, double logicalDpi)
                  twipsToPixels(r.width, logicalDpi), twipsToPixels(r.height, logicalDpi));
 }
 
-}  // namespace platform
+}  // namespace windows

@@ -3,6 +3,10 @@
 #include <QString>
 
 namespace platform {
+struct OsError;
+}
+
+namespace engine {
 
 // Why a file operation failed, kept apart from how a window shows it.
 struct FileError {
@@ -19,8 +23,8 @@ struct FileError {
     FileError() = default;
     // path in any separators; reason in Japanese.
     FileError(Kind kind, const QString &path, QString reason = {});
-    // The reason from the system's error code.
-    static FileError fromSystem(Kind kind, const QString &path, int code);
+    // The reason the system gave.
+    FileError(Kind kind, const QString &path, const platform::OsError &error);
 
     Kind kind = Kind::Open;
     QString path;    // in native separators
@@ -34,4 +38,4 @@ struct FileError {
     QString message() const;
 };
 
-}  // namespace platform
+}  // namespace engine

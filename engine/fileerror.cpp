@@ -1,12 +1,12 @@
-#include "fileerror.h"
+#include "engine/fileerror.h"
 
 #include <QDir>
 
-#include "systemerror.h"
+#include "platform/systemerror.h"
 
 using namespace Qt::StringLiterals;
 
-namespace platform {
+namespace engine {
 
 namespace {
 
@@ -25,9 +25,9 @@ FileError::FileError(Kind kind, const QString &path, QString reason)
 {
 }
 
-FileError FileError::fromSystem(Kind kind, const QString &path, int code)
+FileError::FileError(Kind kind, const QString &path, const platform::OsError &error)
+    : FileError(kind, path, error.reason)
 {
-    return FileError(kind, path, systemErrorReason(code));
 }
 
 QString FileError::message() const
@@ -69,4 +69,4 @@ QString FileError::message() const
     return text;
 }
 
-}  // namespace platform
+}  // namespace engine

@@ -1,6 +1,6 @@
 #pragma once
 
-namespace platform {
+namespace engine {
 
 // Latest wins, without cancelling: while a load is in flight, refreshes only mark that one more
 // load is due, however many come; when the load ends (done, failed or given up on), that one
@@ -19,4 +19,4 @@ private:
     bool m_due = false;
 };
 
-}  // namespace platform
+}  // namespace engine

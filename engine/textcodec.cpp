@@ -1,0 +1,154 @@
+#include "engine/textcodec.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QStringList>
+#include <algorithm>
+
+#include "platform/systemencoding.h"
+
+using namespace Qt::StringLiterals;
+
+namespace engine {
+
+namespace {
+
+// A byte-order mark is text like any other here: dropping it would change the file on save.
+constexpr auto kFlags =
+    QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom;
+
+// How far into a page a browser looks for its charset.
+constexpr qsizetype kPrescanBytes = 1024;
+
+QString declaredIn(QByteArrayView head)
+{
+    head = head.first(std::min(head.size(), kPrescanBytes));
+    // decoderForHtml answers UTF-8 both for a page that says so and for one that says nothing.
+    const QByteArray lower = head.toByteArray().toLower();
+    const qsizetype meta = lower.indexOf("meta ");
+    if (meta < 0 || lower.indexOf("charset=", meta) < 0)
+        return {};
+    const QStringDecoder decoder = QStringDecoder::decoderForHtml(head);
+    if (!decoder.isValid())
+        return {};
+    const QString name = QString::fromLatin1(decoder.name());
+    // A browser reads a page that claims UTF-16 without a byte-order mark as UTF-8.
+    return name.startsWith(u"UTF-16"_s) ? u"UTF-8"_s : name;
+}
+
+// Whether bytes, as the encoder made them from text, stand for exactly that text.
+bool isFaithful([[maybe_unused]] QStringView text, [[maybe_unused]] QByteArrayView bytes,
+                [[maybe_unused]] const QString &encoding)
+{
+#ifdef Q_OS_WIN
+    // An ANSI code page turns what it lacks into '?' or a look-alike without a word; only a
+    // round trip tells.
+    QStringDecoder decoder(encoding.toLatin1().constData(), kFlags);
+    return decoder.decode(bytes) == text;
+#else
+    // The encoders here report what they cannot hold, unpaired surrogates included.
+    return true;
+#endif
+}
+
+// Only on failure: the first character of text the encoding cannot hold, and where it is.
+void findUnencodable(QStringView text, const QString &encoding, EncodedText &result)
+{
+    QStringEncoder encoder(encoding.toLatin1().constData(), QStringConverter::Flag::Stateless);
+    QByteArray buffer(encoder.requiredSpace(2), Qt::Uninitialized);
+    qsizetype length = 1;
+    for (qsizetype at = 0; at < text.size(); at += length) {
+        length = at + 1 < text.size() && text.at(at).isHighSurrogate() &&
+                         text.at(at + 1).isLowSurrogate()
+                     ? 2
+                     : 1;
+        const QStringView character = text.sliced(at, length);
+        const char *end = encoder.appendToBuffer(buffer.data(), character);
+        if (encoder.hasError() || !isFaithful(character, {buffer.constData(), end}, encoding)) {
+            result.character = character.toString();
+            result.line += int(text.first(at).count(u'\r'));
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+std::optional<QString> decodeText(QByteArrayView bytes, const QString &encoding)
+{
+    QStringDecoder decoder(encoding.toLatin1().constData(), kFlags);
+    if (!decoder.isValid())
+        return std::nullopt;
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    // Qt's UTF-16 decoder lets an odd last byte and a lone surrogate through without a word.
+    if (encoding.startsWith(u"UTF-16"_s) && (bytes.size() % 2 || !QStringView(text).isValidUtf16()))
+        return std::nullopt;
+    return text;
+}
+
+std::optional<DecodedText> decodeDocument(QByteArrayView bytes)
+{
+    QString bom;
+    if (bytes.startsWith("\xef\xbb\xbf"))
+        bom = u"UTF-8"_s;
+    else if (bytes.startsWith("\xff\xfe"))
+        bom = u"UTF-16LE"_s;
+    else if (bytes.startsWith("\xfe\xff"))
+        bom = u"UTF-16BE"_s;
+    // Bytes that are all ASCII read the same in the system encoding whatever they are meant
+    // to be; only the page's own declaration tells (ISO-2022-JP is all ASCII).
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return c >= 0; });
+    const QString declared = declaredIn(bytes);
+    const QStringList candidates =
+        !bom.isEmpty() ? QStringList{bom}
+        : ascii        ? QStringList{declared, platform::systemEncoding()}
+                       : QStringList{platform::systemEncoding(), declared, u"Shift_JIS"_s};
+    for (const QString &encoding : candidates) {
+        if (encoding.isEmpty())
+            continue;
+        if (std::optional<QString> text = decodeText(bytes, encoding))
+            return DecodedText{std::move(*text), encoding};
+    }
+    return std::nullopt;
+}
+
+QString declaredEncoding(QStringView text)
+{
+    // The pre-scan reads ASCII only; anything else cannot spell a charset.
+    return declaredIn(text.first(std::min(text.size(), kPrescanBytes)).toLatin1());
+}
+
+EncodedText encodeText(std::initializer_list<QStringView> parts, const QString &encoding)
+{
+    EncodedText result;
+    QStringEncoder encoder(encoding.toLatin1().constData(), kFlags);
+    if (!encoder.isValid()) {
+        result.result = EncodedText::Result::UnknownEncoding;
+        return result;
+    }
+    qsizetype length = 0;
+    for (const QStringView part : parts)
+        length += part.size();
+    // The bound is generous; only the pages the bytes really take are ever touched.
+    result.bytes.resize(encoder.requiredSpace(length));
+    char *end = result.bytes.data();
+    result.line = 1;
+    for (const QStringView part : parts) {
+        char *const start = end;
+        end = encoder.appendToBuffer(start, part);
+        if (encoder.hasError() || !isFaithful(part, {start, end}, encoding)) {
+            result.result = EncodedText::Result::Unencodable;
+            result.bytes.clear();
+            findUnencodable(part, encoding, result);
+            return result;
+        }
+        result.line += int(part.count(u'\r'));
+    }
+    result.bytes.truncate(end - result.bytes.constData());
+    result.line = 0;
+    return result;
+}
+
+}  // namespace engine

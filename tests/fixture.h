@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QDir>
+#include <chrono>
+#include <memory>
+
+#include "tests/testsupport.h"
+#include "webview/webpreviewpane.h"
+#include "windows/form1.h"
+
+namespace testsupport {
+
+// The main window over a preview in a new folder of its own: the preview file goes to "program",
+// or to "private" when that cannot take it, unless other folders are given. Behind WebBrowser1
+// is the recording pane, or the real web view.
+class Fixture : public TestFolder {
+public:
+    enum class Pane { Recording, Web };
+
+    void start(Pane kind = Pane::Recording, windows::PreviewFolders folders = {},
+               std::chrono::milliseconds loadTimeout = webview::WebPreviewPane::kLoadTimeout)
+    {
+        stop();
+        renew();
+        QDir().mkpath(path(u"program"_s));
+        if (folders.program.isEmpty())
+            folders = {QDir::toNativeSeparators(path(u"program"_s)), path(u"private"_s)};
+        const auto makePane = [&](QWidget *parent) -> windows::PaneParts {
+            if (kind == Pane::Recording)
+                return {new QWidget(parent), &recording};
+            view = new webview::WebPreviewPane(parent, loadTimeout);
+            return {view, view};
+        };
+        form1 = std::make_unique<windows::Form1>(makePane, folders);
+        form1->show();
+    }
+    void stop()
+    {
+        form1.reset();
+        recording = {};
+        view = nullptr;
+    }
+
+    QString previewFile() const { return path(u"program/一時.html"_s); }
+
+    RecordingPane recording;
+    webview::WebPreviewPane *view = nullptr;
+    std::unique_ptr<windows::Form1> form1;
+};
+
+}  // namespace testsupport
