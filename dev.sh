@@ -7,8 +7,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-PACKAGES=(cmake make g++ qt6-base-dev qt6-webengine-dev xvfb xauth fonts-noto-cjk clang-format
-          librsvg2-bin desktop-file-utils appstream dpkg-dev x11-utils)
+PACKAGES=(cmake make g++ pkg-config qt6-base-dev qt6-webengine-dev libtree-sitter-dev xvfb xauth
+          fonts-noto-cjk clang-format librsvg2-bin desktop-file-utils appstream dpkg-dev x11-utils)
 JOBS=$(nproc 2>/dev/null || echo 2)
 
 install_missing() {
@@ -17,6 +17,8 @@ install_missing() {
         dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
             missing+=("$package")
     done
+    # Any npm will do for fetching the grammars; Debian's when there is none.
+    command -v npm >/dev/null || missing+=(npm)
     [ ${#missing[@]} -eq 0 ] && return 0
     echo "Installing missing packages: ${missing[*]}"
     local sudo=()
@@ -24,6 +26,17 @@ install_missing() {
     "${sudo[@]}" apt-get update
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
         apt-get install -y --no-install-recommends "${missing[@]}" </dev/null
+}
+
+# The tree-sitter grammars, as package-lock.json pins them, from the npm registry; fetched again
+# only when the lock file changed. Their install scripts would build a Node.js binding, which
+# nothing here uses.
+fetch_grammars() {
+    local grammars=source/grammars
+    cmp -s "$grammars/package-lock.json" "$grammars/node_modules/.quorvane-lock" && return 0
+    echo "Fetching the tree-sitter grammars"
+    (cd "$grammars" && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error </dev/null)
+    cp "$grammars/package-lock.json" "$grammars/node_modules/.quorvane-lock"
 }
 
 # The build folders and their settings are the presets in CMakePresets.json.
@@ -39,6 +52,7 @@ check_format() {
 case "${1:-}" in
 run)
     install_missing
+    fetch_grammars
     build default
     # Chromium's sandbox refuses to start for root; an ordinary user keeps it.
     as_root=""
@@ -54,6 +68,7 @@ run)
     ;;
 test)
     install_missing
+    fetch_grammars
     check_format
     build default
     ctest --preset default
@@ -63,13 +78,16 @@ test)
     ;;
 bench)
     install_missing
+    fetch_grammars
     build default
     build/bench/bench_refresh
     [ "$(id -u)" -ne 0 ] || export QTWEBENGINE_DISABLE_SANDBOX=1
+    QT_QPA_PLATFORM=offscreen build/bench/bench_editor
     QT_QPA_PLATFORM=offscreen build/bench/bench_typing
     ;;
 package)
     install_missing
+    fetch_grammars
     build package
     cpack --preset package >/dev/null
     deb=$(cd build-package && ls quorvane_*.deb)

@@ -17,3 +17,36 @@ inline QString htmlOfSize(qsizetype bytes)
     }
     return text + QString(bytes - size, u'x');
 }
+
+// A book as a page: a style sheet, chapters of paragraphs with inline markup, notes in
+// comments, a table now and then and a script at the end, about the given size in UTF-8.
+inline QString bookOfSize(qsizetype bytes)
+{
+    using namespace Qt::StringLiterals;
+    QString text =
+        u"<!DOCTYPE html>\r\n<html lang=\"ja\">\r\n<head>\r\n<meta charset=\"utf-8\">\r\n"
+        u"<title>本の題名</title>\r\n<style>\r\n"
+        u"  body { font: 16px/1.8 serif; margin: 0 auto; max-width: 40em; }\r\n"
+        u"  h2.chapter { border-bottom: 1px solid #ccc; margin-top: 3em; }\r\n"
+        u"  p { text-indent: 1em; }\r\n</style>\r\n</head>\r\n<body>\r\n"_s;
+    const QString tail =
+        u"<script>\r\n  for (const a of document.querySelectorAll('a')) {\r\n"
+        u"    a.title = a.textContent; // 説明\r\n  }\r\n</script>\r\n"
+        u"</body>\r\n</html>\r\n"_s;
+    qsizetype size = (text + tail).toUtf8().size();
+    for (int chapter = 1; size < bytes; ++chapter) {
+        QString part =
+            u"<h2 class=\"chapter\" id=\"c%1\">第%1章</h2>\r\n"
+            u"<!-- 第%1章の注 -->\r\n"_s.arg(chapter);
+        for (int i = 0; i < 12; ++i)
+            part +=
+                u"<p>吾輩は猫である。名前はまだ無い。<em>どこで</em>生れたかとんと見当が"
+                u"つかぬ。<a href=\"#c%1\">前の章</a> &amp; some English text, "
+                u"with <span class=\"note\">a note</span>.</p>\r\n"_s.arg(chapter);
+        if (chapter % 5 == 0)
+            part += u"<table>\r\n<tr><th>項目<th>値\r\n<tr><td>一<td>1\r\n</table>\r\n"_s;
+        size += part.toUtf8().size();
+        text += part;
+    }
+    return text + tail;
+}

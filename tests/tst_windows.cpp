@@ -2,20 +2,25 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTimer>
 
 #include "tests/fixture.h"
 #include "windows/form1layout.h"
 #include "windows/form2.h"
 #include "windows/form3.h"
+#include "windows/sourcecolours.h"
 #include "windows/sourceedit.h"
 #include "windows/twipsgeometry.h"
 
@@ -324,6 +329,52 @@ private slots:
         QCOMPARE(edit.text(), u"<b>\r\n"_s);
         edit.undo();
         QCOMPARE(edit.text(), u"<b>"_s);
+    }
+
+    // The source is coloured from its parse, and colours are no change: a page set, typed into
+    // and composed into with an input method counts and refreshes exactly as plain text does.
+    void coloursAreNoChange()
+    {
+        const QString page =
+            u"<style>p { color: red; }</style>\r\n<!-- 注 -->\r\n"
+            u"<p class=\"x\">text</p>\r\n<script>if (a) {}</script>\r\n"_s;
+        QSignalSpy changes(&text1(), &SourceEdit::changed);
+        text1().setText(page);
+        QCOMPARE(changes.size(), 1);
+        const auto colourAt = [&](const QString &word) {
+            const qsizetype index = page.indexOf(word);
+            const int position = int(index - page.first(index).count(u"\r\n"_s));
+            const QTextBlock block = text1().document()->findBlock(position);
+            const int at = position - block.position();
+            for (const QTextLayout::FormatRange &range : block.layout()->formats())
+                if (range.start <= at && at < range.start + range.length)
+                    return range.format.foreground().color();
+            return QColor();
+        };
+        using source::Colour;
+        for (const auto &[word, colour] :
+             {std::pair{u"color"_s, Colour::CssProperty}, std::pair{u"注"_s, Colour::Comment},
+              std::pair{u"x\""_s, Colour::String}, std::pair{u"if"_s, Colour::Keyword}})
+            QCOMPARE(colourAt(word), windows::SourceColours::format(colour).foreground().color());
+        text1().selectAll();
+        text1().copy();
+        QVERIFY(!QApplication::clipboard()->mimeData()->hasHtml());
+
+        // Composing shows the text being composed but changes nothing; the commit is one change.
+        text1().moveCaretToEnd();
+        const qsizetype before = loads();
+        for (const QString &preedit : {u"に"_s, u"にほ"_s, u"にほん"_s}) {
+            QInputMethodEvent composing(preedit, {});
+            QApplication::sendEvent(&text1(), &composing);
+        }
+        QCOMPARE(text1().textCursor().block().layout()->preeditAreaText(), u"にほん"_s);
+        QCOMPARE(loads(), before);
+        QInputMethodEvent commit;
+        commit.setCommitString(u"日本"_s);
+        QApplication::sendEvent(&text1(), &commit);
+        QCOMPARE(loads(), before + 1);
+        QCOMPARE(changes.size(), 2);
+        QVERIFY(preview().endsWith("日本\r\n"));
     }
 
     void fileDialogBrowses()

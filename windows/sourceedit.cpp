@@ -1,6 +1,7 @@
 #include "windows/sourceedit.h"
 
 #include <QFontDatabase>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QScrollBar>
@@ -8,6 +9,8 @@
 #include <QTextDocumentFragment>
 
 #include "windows/editortext.h"
+#include "windows/linenumbers.h"
+#include "windows/sourcecolours.h"
 
 using namespace Qt::StringLiterals;
 
@@ -15,15 +18,84 @@ namespace windows {
 
 SourceEdit::SourceEdit(QWidget *parent) : QPlainTextEdit(parent)
 {
+    setDocument(SourceColours::newDocument(this));
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     setTabChangesFocus(false);
+    // Before anything else hears of a change, so that the parse is current for all who do.
+    m_colours = new SourceColours(*this);
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
-        if (!m_settingText)
+        if (!m_settingText && !m_composing)
             emit changed();
     });
+    m_lineNumbers = new LineNumbers(*this);
+    connect(this, &QPlainTextEdit::blockCountChanged, this, &SourceEdit::placeLineNumbers);
+    connect(this, &QPlainTextEdit::updateRequest, this, [this](const QRect &rect, int dy) {
+        if (dy)
+            m_lineNumbers->scroll(0, dy);
+        else
+            m_lineNumbers->update(0, rect.y(), m_lineNumbers->width(), rect.height());
+    });
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this, &SourceEdit::markCaret);
+    connect(m_colours, &SourceColours::parsed, this, &SourceEdit::markCaret);
+    placeLineNumbers();
+    markCaret();
+}
+
+void SourceEdit::placeLineNumbers()
+{
+    const int width = m_lineNumbers->neededWidth();
+    if (viewportMargins().left() != width)
+        setViewportMargins(width, 0, 0, 0);
+    const QRect inside = contentsRect();
+    m_lineNumbers->setGeometry(inside.left(), inside.top(), width, viewport()->height());
+}
+
+void SourceEdit::resizeEvent(QResizeEvent *event)
+{
+    QPlainTextEdit::resizeEvent(event);
+    placeLineNumbers();
+}
+
+void SourceEdit::markCaret()
+{
+    // Marks are painted where they were and where they go: only a change is worth that.
+    const std::optional<source::TagPair> pair =
+        m_colours->source().tagPairAt(textCursor().position());
+    const Marked marked{textCursor().blockNumber(), pair ? pair->tag : source::TextRange{},
+                        pair && pair->partner ? *pair->partner : source::TextRange{}};
+    if (marked == m_marked)
+        return;
+    if (marked.line != m_marked.line)
+        m_lineNumbers->update();
+    m_marked = marked;
+    QList<QTextEdit::ExtraSelection> marks;
+    QTextEdit::ExtraSelection line;
+    line.format.setBackground(QColor(0xf2, 0xf5, 0xfa));
+    line.format.setProperty(QTextFormat::FullWidthSelection, true);
+    line.cursor = textCursor();
+    line.cursor.clearSelection();
+    marks.append(line);
+    for (const source::TextRange &tag : {marked.tag, marked.partner}) {
+        if (tag.end > tag.start) {
+            QTextEdit::ExtraSelection mark;
+            mark.format.setBackground(QColor(0xff, 0xe8, 0x8a));
+            mark.cursor = QTextCursor(document());
+            mark.cursor.setPosition(int(tag.start));
+            mark.cursor.setPosition(int(tag.end), QTextCursor::KeepAnchor);
+            marks.append(mark);
+        }
+    }
+    setExtraSelections(marks);
+}
+
+void SourceEdit::inputMethodEvent(QInputMethodEvent *event)
+{
+    m_composing = event->commitString().isEmpty() && event->replacementLength() == 0;
+    QPlainTextEdit::inputMethodEvent(event);
+    m_composing = false;
 }
 
 namespace {
@@ -66,6 +138,7 @@ void SourceEdit::setText(const QString &text)
     // setPlainText may clear and insert in separate steps, and marking changes formats; the text
     // changes once.
     m_settingText = true;
+    m_colours->suspend();
     setPlainText(document.text);
     m_hasMarkedSeparators = !document.literalSeparators.isEmpty();
     QTextCharFormat literal;
@@ -78,6 +151,7 @@ void SourceEdit::setText(const QString &text)
     }
     if (m_hasMarkedSeparators)
         this->document()->clearUndoRedoStacks();
+    m_colours->reset();
     m_settingText = false;
     emit changed();
 }

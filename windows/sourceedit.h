@@ -1,11 +1,19 @@
 #pragma once
 
 #include <QPlainTextEdit>
+#include <QTextBlock>
+
+#include "source/colour.h"
 
 namespace windows {
 
+class LineNumbers;
+class SourceColours;
+
 // The HTML source box: a plain text box whose text is exactly the string that was set, with
-// CR LF between lines, and which notifies once per change, typed or set.
+// CR LF between lines, and which notifies once per change, typed or set. It colours the source
+// from its parse, numbers the lines in a gutter inside its rectangle, and marks the caret's line
+// and the tag under the caret with its partner.
 class SourceEdit : public QPlainTextEdit {
     Q_OBJECT
 
@@ -21,18 +29,41 @@ public:
     void appendLineBreak();
     void moveCaretToEnd();
 
+    SourceColours &colours() const { return *m_colours; }
+    // The first block in view, and where a block stands in the viewport.
+    QTextBlock firstShownBlock() const { return firstVisibleBlock(); }
+    QRectF shownGeometry(const QTextBlock &block) const
+    {
+        return blockBoundingGeometry(block).translated(contentOffset());
+    }
+    LineNumbers &lineNumbers() const { return *m_lineNumbers; }
+
 signals:
     void changed();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void insertFromMimeData(const QMimeData *source) override;
     QMimeData *createMimeDataFromSelection() const override;
 
 private:
     QString textWithMarkedSeparators() const;
+    void markCaret();
+    void placeLineNumbers();
 
+    struct Marked {
+        int line = -1;
+        source::TextRange tag, partner;
+        friend bool operator==(const Marked &, const Marked &) = default;
+    };
+    Marked m_marked;
+    SourceColours *m_colours = nullptr;
+    LineNumbers *m_lineNumbers = nullptr;
     bool m_settingText = false;
+    // Composing text with an input method shows it, but the text is unchanged until commit.
+    bool m_composing = false;
     // Whether the text set last held line separators of its own, which only a slower reading
     // tells from those that stand for a LF.
     bool m_hasMarkedSeparators = false;

@@ -1,0 +1,141 @@
+// The source box with colours beside the same box without them, in the start-up mode (every
+// character refreshes the preview) over a recording pane: the UI thread's time for one
+// keystroke, how soon the first screen of an opened page is coloured, and the longest the UI
+// thread is held meanwhile.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLoggingCategory>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "bench/benchpage.h"
+#include "tests/fixture.h"
+#include "windows/sourcecolours.h"
+#include "windows/sourceedit.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double msSince(const QElapsedTimer &timer)
+{
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+// The longest the event loop went without turning, while it runs until done() or 60 s.
+template <typename Done>
+double longestStall(Done done)
+{
+    QElapsedTimer clock;
+    clock.start();
+    double last = 0, longest = 0;
+    while (!done() && clock.elapsed() < 60000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        const double now = msSince(clock);
+        longest = std::max(longest, now - last);
+        last = now;
+    }
+    return longest;
+}
+
+struct Opened {
+    double setTextMs = 0;       // the UI thread inside setText
+    double firstScreenMs = -1;  // from the start until the first screen is coloured
+    double wholeMs = -1;        // until the whole page is parsed
+    double stallMs = 0;         // the longest hold of the UI thread after setText returned
+};
+
+Opened open(windows::SourceEdit &edit, const QString &page)
+{
+    Opened result;
+    QElapsedTimer timer;
+    timer.start();
+    edit.setText(page);
+    result.setTextMs = msSince(timer);
+    windows::SourceColours &colours = edit.colours();
+    // The first line of the page holds a tag, so it has colours once its screen is coloured.
+    const auto firstScreen = [&] {
+        if (result.firstScreenMs < 0 &&
+            !edit.document()->firstBlock().layout()->formats().isEmpty())
+            result.firstScreenMs = msSince(timer);
+        return result.firstScreenMs >= 0;
+    };
+    firstScreen();
+    result.stallMs = longestStall(
+        [&] { return !colours.isEnabled() || (firstScreen() && colours.isCurrent()); });
+    if (colours.isEnabled() && colours.isCurrent())
+        result.wholeMs = msSince(timer);
+    return result;
+}
+
+double keystrokeMs(windows::SourceEdit &edit)
+{
+    QTextCursor cursor = edit.textCursor();
+    cursor.setPosition(edit.document()->characterCount() / 2);
+    edit.setTextCursor(cursor);
+    std::vector<double> times;
+    for (int i = 0; i < 31; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        QTest::keyClick(&edit, i % 2 ? Qt::Key_Backspace : Qt::Key_A);
+        QCoreApplication::processEvents();
+        times.push_back(msSince(timer));
+    }
+    return median(times);
+}
+
+}  // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    testsupport::Fixture fixture;
+    fixture.start();
+    windows::SourceEdit &edit = fixture.form1->Text1();
+    windows::SourceColours &colours = edit.colours();
+
+    // A size in KB as the argument measures that one keystroke only.
+    const int only = argc > 1 ? std::atoi(argv[1]) : 0;
+    std::printf("%-8s %22s %22s %8s\n", "page", "keystroke ms, colours", "without", "ratio");
+    for (const auto &[label, size] :
+         {std::pair{"100 KB", 100 * 1024}, std::pair{"1 MB", 1024 * 1024},
+          std::pair{"10 MB", 10 * 1024 * 1024}}) {
+        if (only && size != only * 1024)
+            continue;
+        const QString page = bookOfSize(size);
+        // Each way twice, alternately, the second kept: the first of either warms the disk cache
+        // for the preview file's new size.
+        double with = 0, without = 0;
+        for (const bool coloured : {false, true, false, true}) {
+            colours.setEnabled(coloured);
+            open(edit, page);
+            (coloured ? with : without) = keystrokeMs(edit);
+        }
+        std::printf("%-8s %22.2f %22.2f %8.2f\n", label, with, without, with / without);
+    }
+
+    if (only)
+        return 0;
+    std::printf("\n%-8s %12s %10s %18s %18s %22s\n", "open", "setText ms", "without",
+                "first screen ms", "whole page ms", "longest stall after");
+    for (const auto &[label, size] :
+         {std::pair{"1.9 MB", 1900 * 1024}, std::pair{"10 MB", 10 * 1024 * 1024}}) {
+        const QString page = bookOfSize(size);
+        colours.setEnabled(false);
+        const Opened bare = open(edit, page);
+        colours.setEnabled(true);
+        const Opened coloured = open(edit, page);
+        std::printf("%-8s %12.1f %10.1f %18.1f %18.1f %22.1f\n", label, coloured.setTextMs,
+                    bare.setTextMs, coloured.firstScreenMs, coloured.wholeMs, coloured.stallMs);
+    }
+    return 0;
+}

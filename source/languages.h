@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArray>
+
+struct TSLanguage;
+
+namespace source {
+
+enum class Language { Html, Css, JavaScript };
+
+const TSLanguage *grammar(Language language);
+
+// The grammar's own highlights query, as it ships with the grammar.
+QByteArray highlightsQuery(Language language);
+
+// Which parts of a page are written in another language (HTML only).
+QByteArray injectionsQuery();
+
+}  // namespace source

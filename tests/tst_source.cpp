@@ -1,0 +1,179 @@
+#include <QRandomGenerator>
+#include <QTest>
+#include <thread>
+
+#include "source/htmlsource.h"
+
+using namespace Qt::StringLiterals;
+using source::Colour;
+using source::HtmlSource;
+
+namespace {
+
+// A real page as the editor holds it: a style sheet, a script with "<" in it, a table without
+// tbody, paragraphs and list items left open, an entity, a comment, inline SVG.
+const QString kPage =
+    u"<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n"
+    u"<style>\n  p.note { color: #345; margin: 0 4px; }\n</style>\n</head>\n"
+    u"<body>\n<!-- 目次 -->\n<div id=\"main\">\n<p>日本語 &amp; text\n"
+    u"<p>second<br>line\n<ul>\n  <li>one\n  <li>two\n</ul>\n"
+    u"<table>\n<tr><td>a<td>b\n</table>\n"
+    u"<svg width=\"10\"><circle r=\"4\"/></svg>\n</div>\n"
+    u"<script>\n  if (a < 3) { const s = 'x'; }\n</script>\n</body>\n</html>\n"_s;
+
+// The colour of every character, as one string of digits.
+QString paint(const HtmlSource &parse)
+{
+    QString out(parse.size(), u'0');
+    for (const source::ColourSpan &span : parse.colours({0, parse.size()}))
+        for (qsizetype i = span.start; i < span.start + span.length; ++i)
+            out[i] = QChar(u'0' + int(span.colour));
+    return out;
+}
+
+QString colourOf(const HtmlSource &parse, const QString &text, qsizetype offset = 0)
+{
+    const qsizetype at = parse.text().indexOf(text) + offset;
+    return paint(parse).mid(at, 1);
+}
+
+}  // namespace
+
+// What the editor knows of a page: colours from the grammars' queries, tag pairs, and a parse
+// that edits keep exactly as a fresh one would be.
+class SourceTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void colours_data()
+    {
+        QTest::addColumn<QString>("text");  // its first character is checked
+        QTest::addColumn<Colour>("colour");
+        QTest::addRow("tag name") << u"div id"_s << Colour::TagName;
+        QTest::addRow("attribute name") << u"id=\"main\""_s << Colour::AttributeName;
+        QTest::addRow("attribute value") << u"main\""_s << Colour::String;
+        QTest::addRow("comment") << u"<!-- 目次"_s << Colour::Comment;
+        QTest::addRow("entity") << u"&amp;"_s << Colour::Entity;
+        QTest::addRow("doctype") << u"DOCTYPE"_s << Colour::Keyword;
+        QTest::addRow("CSS property") << u"color:"_s << Colour::CssProperty;
+        QTest::addRow("CSS number") << u"4px"_s << Colour::Number;
+        QTest::addRow("script keyword") << u"if (a"_s << Colour::Keyword;
+        QTest::addRow("script number after <") << u"3) {"_s << Colour::Number;
+        QTest::addRow("script string") << u"'x'"_s << Colour::String;
+        QTest::addRow("plain text") << u"日本語"_s << Colour::None;
+    }
+    void colours()
+    {
+        QFETCH(QString, text);
+        QFETCH(Colour, colour);
+        HtmlSource parse;
+        parse.setText(kPage);
+        parse.parse();
+        QCOMPARE(colourOf(parse, text), QString(QChar(u'0' + int(colour))));
+    }
+
+    void tagPairs_data()
+    {
+        QTest::addColumn<QString>("at");  // the caret goes before its first character
+        QTest::addColumn<QString>("pair");
+        QTest::addRow("start tag and its end") << u"div id"_s << u"<div </div"_s;
+        QTest::addRow("end tag and its start") << u"/div>"_s << u"</div <div"_s;
+        QTest::addRow("just after the tag") << u"\n<p>日本"_s << u"<div </div"_s;
+        QTest::addRow("p closed by the next p") << u"p>日本"_s << u"<p"_s;
+        QTest::addRow("li left open") << u"li>one"_s << u"<li"_s;
+        QTest::addRow("void element") << u"br>"_s << u"<br"_s;
+        QTest::addRow("tr without tbody") << u"tr><td>a"_s << u"<tr"_s;
+        QTest::addRow("inline SVG") << u"svg w"_s << u"<svg </svg"_s;
+        QTest::addRow("in text") << u"econd"_s << QString();
+    }
+    void tagPairs()
+    {
+        QFETCH(QString, at);
+        QFETCH(QString, pair);
+        HtmlSource parse;
+        parse.setText(kPage);
+        parse.parse();
+        const std::optional<source::TagPair> found = parse.tagPairAt(kPage.indexOf(at));
+        QString seen;
+        if (found) {
+            seen = kPage.mid(found->tag.start, found->tag.end - found->tag.start);
+            if (found->partner)
+                seen += u' ' + kPage.mid(found->partner->start,
+                                         found->partner->end - found->partner->start);
+        }
+        QCOMPARE(seen, pair);
+    }
+
+    // Random edits, parsed at once or on another thread meanwhile: the colours are those of a
+    // fresh parse of the same text, and what an edit changed lies within the ranges it reports.
+    void editsKeepTheParseExact()
+    {
+        QRandomGenerator random(20261207);
+        const QStringList pieces{u"<"_s,         u">"_s,       u"</div>"_s, u"<script>"_s,
+                                 u"</script>"_s, u"<style>"_s, u"<!--"_s,   u"-->"_s,
+                                 u"\""_s,        u"x"_s,       u"\n"_s,     u"日本"_s,
+                                 u"😀"_s,         u"&lt;"_s,    u"'"_s,      u"{"_s};
+        HtmlSource parse;
+        parse.setText(kPage);
+        parse.parse();
+        for (int step = 0; step < 300; ++step) {
+            const QString before = paint(parse);
+            const qsizetype at = random.bounded(int(parse.size() + 1));
+            const qsizetype removed = random.bounded(4) ? 0 : random.bounded(6);
+            const QString inserted =
+                random.bounded(5) ? pieces[random.bounded(pieces.size())] : QString();
+            QList<source::TextRange> changed;
+            if (step % 3 == 0) {
+                // Parsed aside while more edits come.
+                std::unique_ptr<HtmlSource> copy = parse.copyToParse();
+                std::thread aside([&] { copy->parse(); });
+                changed = parse.edit(at, removed, inserted, HtmlSource::Parse::Later);
+                aside.join();
+                changed += parse.takeParsed(*copy).value();
+                changed += parse.parse();
+            } else {
+                changed = parse.edit(at, removed, inserted);
+            }
+            HtmlSource fresh;
+            fresh.setText(parse.text());
+            fresh.parse();
+            const QString after = paint(parse);
+            QCOMPARE(after, paint(fresh));
+            // Outside what was reported, a character keeps the colour it had.
+            QString expected = before;
+            expected.replace(at, removed, QString(inserted.size(), u'?'));
+            for (qsizetype i = 0; i < after.size(); ++i) {
+                const bool reported = std::any_of(changed.cbegin(), changed.cend(), [&](auto &r) {
+                    return r.start <= i && i < r.end;
+                });
+                if (!reported && expected.at(i) != after.at(i))
+                    QFAIL(
+                        qPrintable(u"step %1: colour at %2 changed unreported"_s.arg(step).arg(i)));
+            }
+        }
+    }
+
+    // What a page may hold when it is no page at all: nothing stops the parse or the lookups.
+    void badInputParses()
+    {
+        QString binary;
+        QRandomGenerator random(7);
+        for (int i = 0; i < 200000; ++i)
+            binary += QChar(char16_t(random.bounded(1, 0xd7ff)));
+        for (const QString &text :
+             {u"<"_s, u"<<<>>></"_s, u"<div <p <script>"_s, u"<!-- never closed"_s, binary}) {
+            HtmlSource parse;
+            parse.setText(text);
+            parse.parse();
+            QVERIFY(parse.isCurrent());
+            parse.colours({0, parse.size()});
+            for (qsizetype at = 0; at <= std::min<qsizetype>(text.size(), 50); ++at)
+                parse.tagPairAt(at);
+            parse.edit(parse.size() / 2, 3, u"<script>"_s);
+            QVERIFY(parse.isCurrent());
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(SourceTest)
+#include "tst_source.moc"
