@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "engine/textfile.h"
 #include "windows/form1layout.h"
 #include "windows/form2.h"
 #include "windows/form3.h"
@@ -69,7 +70,19 @@ const QString &Form1::previewPath() const
 
 void Form1::setDocument(const QString &path, const QString &encoding)
 {
-    m_preview.setDocument(QDir::toNativeSeparators(QFileInfo(path).absolutePath()), encoding);
+    m_documentFolder = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
+    m_preview.setDocument(m_documentFolder, encoding);
+}
+
+std::optional<QString> Form1::openDocument(const QString &path)
+{
+    const engine::ReadText read = engine::ReadTextFile(path);
+    if (read.error)
+        return read.error->message();
+    // Before the text, whose change refreshes the preview: it is shown from the document's place.
+    setDocument(path, read.encoding);
+    m_text1->setText(read.text);
+    return std::nullopt;
 }
 
 const QString &Form1::documentEncoding() const

@@ -56,6 +56,12 @@ public:
     // it from its folder, and saving writes that encoding again.
     void setDocument(const QString &path, const QString &encoding);
     const QString &documentEncoding() const;
+    // The folder of that document, native separators; empty before there is one.
+    const QString &documentFolder() const { return m_documentFolder; }
+
+    // Reads the document at path into the editor, in the encoding it is found to be in, as an
+    // edit. On failure nothing changes, and the message says why.
+    std::optional<QString> openDocument(const QString &path);
 
     // The settings dialog's OK: a new timer interval (0 stops it; nothing leaves it as it is),
     // and counting starts afresh.
@@ -90,6 +96,7 @@ private:
     QTimer *m_timer1 = nullptr;
     Form3 *m_form3 = nullptr;
     Form2 *m_form2 = nullptr;
+    QString m_documentFolder;
 };
 
 }  // namespace windows

@@ -91,7 +91,9 @@ Form2::Form2(Form1 &form1)
     connect(command2, &QPushButton::clicked, this, &Form2::Command2_Click);
     connect(m_text1, &QLineEdit::returnPressed, this, &Form2::Command2_Click);
 
-    if (!setDirPath(QDir::toNativeSeparators(QDir::currentPath())))
+    // Where the document opened last lies, else where the program was started.
+    if ((form1.documentFolder().isEmpty() || !setDirPath(form1.documentFolder())) &&
+        !setDirPath(QDir::toNativeSeparators(QDir::currentPath())))
         setDirPath(QDir::toNativeSeparators(QDir::homePath()));
 }
 
@@ -176,15 +178,11 @@ void Form2::Command1_Click()
         warn(u"開くファイルが選ばれていません。右の一覧からファイルを選んでください。"_s);
         return;
     }
-    const QString path = engine::JoinPath(m_dirPath, name);
-    const engine::ReadText read = engine::ReadTextFile(path);
-    if (read.error) {
-        warn(read.error->message());
+    if (const std::optional<QString> error =
+            m_form1.openDocument(engine::JoinPath(m_dirPath, name))) {
+        warn(*error);
         return;
     }
-    // Before the text, whose change refreshes the preview: it is shown from the document's place.
-    m_form1.setDocument(path, read.encoding);
-    m_form1.Text1().setText(read.text);
     setVisible(false);
 }
 

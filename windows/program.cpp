@@ -1,8 +1,11 @@
 #include "windows/program.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLoggingCategory>
+#include <QMessageBox>
 #include <cstdio>
 
 #include "platform/programfolder.h"
@@ -26,10 +29,87 @@ bool hasDisplay()
 #endif
 }
 
+struct Arguments {
+    int exitCode = -1;  // set when the program is done with the command line alone
+    QStringList files;
+};
+
+// --help and --version answer without a display; a mistake on the command line is said, and
+// ends the program with status 2.
+Arguments parseArguments(int argc, char *argv[])
+{
+    QCoreApplication::setApplicationName(u"Quorvane"_s);
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        u"HTML editor with a live preview: the source on the left, the page on the right."_s);
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.addPositionalArgument(u"file"_s, u"The HTML file to open."_s, u"[file]"_s);
+    // The toolkit's own options are taken by it, and are no mistake here.
+    for (const char *name :
+         {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+          "qwindowicon", "qwindowtitle", "display", "geometry", "style", "stylesheet", "session"}) {
+        QCommandLineOption option(QString::fromLatin1(name), QString(), u"value"_s);
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+    for (const char *name : {"reverse", "widgetcount", "nograb", "dograb", "sync"}) {
+        QCommandLineOption option(QString::fromLatin1(name));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    Arguments result;
+    if (!parser.parse(arguments)) {
+        std::fprintf(stderr, "quorvane: %s\nTry 'quorvane --help' for more information.\n",
+                     qPrintable(parser.errorText()));
+        result.exitCode = 2;
+    } else if (parser.isSet(help) || parser.isSet(u"help-all"_s)) {
+        std::fputs(qPrintable(parser.helpText().replace(u"<executable_name>"_s, u"quorvane"_s)),
+                   stdout);
+        result.exitCode = 0;
+    } else if (parser.isSet(version)) {
+        std::printf("Quorvane %s\n", QUORVANE_VERSION);
+        result.exitCode = 0;
+    }
+    result.files = parser.positionalArguments();
+    return result;
+}
+
+// Opens the file named on the command line as the file dialog opens one; any more are named.
+void openFromCommandLine(Form1 &form1, const QStringList &files)
+{
+    if (files.isEmpty())
+        return;
+    QString message;
+    if (const std::optional<QString> error =
+            form1.openDocument(QFileInfo(files.first()).absoluteFilePath()))
+        message = *error;
+    if (files.size() > 1) {
+        if (!message.isEmpty())
+            message += u"\n\n"_s;
+        message += u"一度に開けるファイルは一つです。次のファイルは開きませんでした:\n"_s +
+                   files.mid(1).join(u'\n');
+    }
+    if (message.isEmpty())
+        return;
+    // Not waited for: the window is up and in use while the message shows.
+    auto *box =
+        new QMessageBox(QMessageBox::Warning, u"Quorvane"_s, message, QMessageBox::Ok, &form1);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
 }  // namespace
 
 int runProgram(int argc, char *argv[])
 {
+    const Arguments arguments = parseArguments(argc, argv);
+    if (arguments.exitCode >= 0)
+        return arguments.exitCode;
     // Without a display the toolkit would abort with a message of its own.
     if (!hasDisplay()) {
         std::fputs(
@@ -41,8 +121,6 @@ int runProgram(int argc, char *argv[])
     // The browser engine reports its GL set-up on every start; nobody needs to read it.
     QLoggingCategory::setFilterRules(u"qt.webenginecontext.info=false"_s);
     QApplication app(argc, argv);
-    QApplication::setApplicationName(u"Quorvane"_s);
-    QApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
     QApplication::setWindowIcon(QIcon(u":/quorvane.png"_s));
     // Matches the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(QUORVANE_APP_ID));
@@ -56,6 +134,7 @@ int runProgram(int argc, char *argv[])
         },
         {platform::isInstalled() ? cache : platform::programFolder(), cache});
     form1.show();
+    openFromCommandLine(form1, arguments.files);
     return QApplication::exec();
 }
 
