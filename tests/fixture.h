@@ -26,8 +26,11 @@ public:
         if (folders.program.isEmpty())
             folders = {QDir::toNativeSeparators(path(u"program"_s)), path(u"private"_s)};
         const auto makePane = [&](QWidget *parent) -> windows::PaneParts {
-            if (kind == Pane::Recording)
-                return {new QWidget(parent), &recording};
+            if (kind == Pane::Recording) {
+                auto *stand = new QWidget(parent);
+                stand->setFocusPolicy(Qt::StrongFocus);  // as a web view takes the focus
+                return {stand, &recording};
+            }
             view = new webview::WebPreviewPane(parent, loadTimeout);
             return {view, view};
         };

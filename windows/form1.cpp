@@ -26,26 +26,15 @@ Form1::Form1(const PaneMaker &makePane, const PreviewFolders &folders, QWidget *
 {
     setObjectName(u"Form1"_s);
     setWindowTitle(u"Quorvane"_s);
-    resize(twipsSize(this, 8490, 8310));
 
     m_text1 = new SourceEdit(this);
     m_text1->setObjectName(u"Text1"_s);
-    placeInTwips(m_text1, {0, 720, 7935, 8895});
-
     m_webBrowser1.widget->setObjectName(u"WebBrowser1"_s);
-    placeInTwips(m_webBrowser1.widget, {7920, 720, 7335, 9135});
-
-    // The doubled ampersand shows as one and marks no access key.
-    m_cmdsave = makeButton(this, u"cmdsave"_s, u"読み込み&&保存"_s, {0, 0, 1575, 375});
-    m_cmd = makeButton(this, u"cmd"_s, u"反映設定"_s, {1560, 0, 1575, 375});
-    m_command1 = makeButton(this, u"Command1"_s, u"今すぐ反映"_s, {3120, 0, 1455, 375});
-    m_command2 = makeButton(this, u"Command2"_s, u"終了"_s, {4560, 0, 1455, 375});
-
-    setTabOrder(m_text1, m_webBrowser1.widget);
-    setTabOrder(m_webBrowser1.widget, m_cmdsave);
-    setTabOrder(m_cmdsave, m_cmd);
-    setTabOrder(m_cmd, m_command1);
-    setTabOrder(m_command1, m_command2);
+    m_cmdsave = makeButton(this, u"cmdsave"_s);
+    m_cmd = makeButton(this, u"cmd"_s);
+    m_command1 = makeButton(this, u"Command1"_s);
+    m_command2 = makeButton(this, u"Command2"_s);
+    applyDesign(this, design::kForm1, false);
 
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(u"Timer1"_s);

@@ -48,32 +48,18 @@ Form2::Form2(Form1 &form1)
 {
     setObjectName(u"Form2"_s);
     setWindowTitle(u"read&write"_s);
-    setFixedSize(twipsSize(this, 9135, 5295));
 
     m_dir1 = new QListWidget(this);
     m_dir1->setObjectName(u"Dir1"_s);
-    placeInTwips(m_dir1, {0, 600, 2775, 2820});
-
     m_drive1 = new QComboBox(this);
     m_drive1->setObjectName(u"Drive1"_s);
-    placeLegibly(m_drive1, {0, 240, 2775, 300});
-
     m_file1 = new QListWidget(this);
     m_file1->setObjectName(u"File1"_s);
-    placeInTwips(m_file1, {3000, 600, 2655, 2790});
-
     m_text1 = new QLineEdit(this);
     m_text1->setObjectName(u"Text1"_s);
-    placeLegibly(m_text1, {3000, 240, 2775, 270});
-
-    QPushButton *command1 = makeButton(this, u"Command1"_s, u"開く"_s, {1080, 4320, 1455, 375});
-    QPushButton *command2 = makeButton(this, u"Command2"_s, u"保存"_s, {3000, 4320, 1575, 375});
-
-    setTabOrder(m_dir1, m_drive1);
-    setTabOrder(m_drive1, m_file1);
-    setTabOrder(m_file1, m_text1);
-    setTabOrder(m_text1, command1);
-    setTabOrder(command1, command2);
+    QPushButton *command1 = makeButton(this, u"Command1"_s);
+    QPushButton *command2 = makeButton(this, u"Command2"_s);
+    applyDesign(this, design::kForm2, true);
 
     m_volumes = platform::volumes();
     for (const platform::Volume &volume : m_volumes)
