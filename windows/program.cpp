@@ -41,6 +41,8 @@ Arguments parseArguments(int argc, char *argv[])
     QCoreApplication::setApplicationName(u"Quorvane"_s);
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
     QCommandLineParser parser;
+    // The toolkit's options are words after a single dash (-platform, -style).
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(
         u"HTML editor with a live preview: the source on the left, the page on the right."_s);
     const QCommandLineOption help = parser.addHelpOption();
