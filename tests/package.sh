@@ -42,6 +42,10 @@ lintian --fail-on error,warning "$deb" 2>/dev/null || fail "lintian: $(lintian "
 # line, and writes its preview to the user's cache, never beside itself.
 dpkg -x "$deb" "$work/root"
 [ "$("$work/root/usr/bin/quorvane" --version)" = "Quorvane 1.00" ] || fail "--version"
+"$work/root/usr/bin/quorvane" --help | grep -q "^Usage: quorvane" || fail "--help"
+status=0
+"$work/root/usr/bin/quorvane" --no-such-option 2>/dev/null || status=$?
+[ "$status" = 2 ] || fail "an unknown option ends with $status, not 2"
 mkdir -p "$work/home" "$work/page"
 printf '<p>\x93\xfa\x96\x7b</p>\r\n' >"$work/page/named.html"  # CP932, kept so in the preview
 printf '<p>\x93\xfa\x96\x7b</p>\r\n\r\n' >"$work/page/expected"

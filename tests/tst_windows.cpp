@@ -22,6 +22,7 @@
 #include "windows/form1layout.h"
 #include "windows/form2.h"
 #include "windows/form3.h"
+#include "windows/linenumbers.h"
 #include "windows/sourcecolours.h"
 #include "windows/sourceedit.h"
 #include "windows/twipsgeometry.h"
@@ -391,6 +392,13 @@ private slots:
         text1().selectAll();
         text1().copy();
         QVERIFY(!QApplication::clipboard()->mimeData()->hasHtml());
+        // Without colours (the benchmark's other half) the box is plain text again.
+        text1().colours().setEnabled(false);
+        QCOMPARE(colourAt(u"color"_s), QColor());
+        text1().colours().setEnabled(true);
+        QCOMPARE(colourAt(u"color"_s),
+                 windows::SourceColours::format(Colour::CssProperty).foreground().color());
+        QCOMPARE(changes.size(), 1);
 
         // Composing shows the text being composed but changes nothing; the commit is one change.
         text1().moveCaretToEnd();
@@ -407,6 +415,51 @@ private slots:
         QCOMPARE(loads(), before + 1);
         QCOMPARE(changes.size(), 2);
         QVERIFY(preview().endsWith("日本\r\n"));
+    }
+
+    // A page too large to parse on the spot is parsed aside while it stays in use; the lines
+    // scrolled to are coloured, the lines are numbered in the gutter inside Text1's rectangle,
+    // and the tag at the caret is marked with its partner.
+    void largePageColoursLinesAndTags()
+    {
+        QString page;
+        for (int i = 0; i < 1500; ++i)
+            page += u"<div class=\"row\"><b>%1</b> 日本語</div>\r\n"_s.arg(i);
+        text1().setText(page);
+        windows::SourceColours &colours = text1().colours();
+        QVERIFY(!colours.isCurrent());
+        QTRY_VERIFY(colours.isCurrent());
+        text1().moveCaretToEnd();
+        QTest::keyClicks(&text1(), u"<p>end</p>"_s);
+        QTRY_VERIFY(colours.isCurrent());
+        const QTextBlock last = text1().document()->lastBlock();
+        QTRY_VERIFY(!last.layout()->formats().isEmpty());
+        QCOMPARE(last.layout()->formats().first().format.foreground().color(),
+                 windows::SourceColours::format(source::Colour::TagName).foreground().color());
+
+        // The gutter: as wide as the largest number needs, and numbers drawn on its lines.
+        QWidget &gutter = text1().lineNumbers();
+        QCOMPARE(gutter.geometry().left(), text1().contentsRect().left());
+        QCOMPARE(text1().viewport()->geometry().left(), gutter.geometry().right() + 1);
+        QVERIFY(gutter.width() > gutter.fontMetrics().horizontalAdvance(u"1500"_s));
+        const QImage image = gutter.grab().toImage();
+        int ink = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width() - 2; ++x)
+                ink += qGray(image.pixel(x, y)) < 160;
+        QVERIFY(ink > 100);
+        QCOMPARE(windows::LineNumbers::lineOf(text1(), text1().textCursor().position()), 1501);
+
+        // The caret inside "<b" marks "<b" and its "</b".
+        QTextCursor cursor(last.previous());
+        cursor.setPosition(last.previous().position() + int(last.previous().text().indexOf(u"<b")) +
+                           1);
+        text1().setTextCursor(cursor);
+        QStringList marked;
+        for (const QTextEdit::ExtraSelection &mark : text1().extraSelections())
+            if (mark.cursor.hasSelection())
+                marked.append(mark.cursor.selectedText());
+        QCOMPARE(marked, (QStringList{u"<b"_s, u"</b"_s}));
     }
 
     void fileDialogBrowses()
@@ -431,14 +484,16 @@ private slots:
         QCOMPARE(texts(list(u"File1"_s)), QStringList{u"inner.html"_s});
         emit dir1->itemActivated(dir1->item(dir1->count() - 2));  // its parent, above it
         QCOMPARE(form2().dirPath(), path());
-        // A folder gone since: said, and the lists stay on the last good one.
+        // A folder gone since: said, and the lists stay on the last good one, and the drive
+        // list on its drive.
+        auto *drive1 = form2().findChild<QComboBox *>(u"Drive1"_s);
+        drive1->setCurrentIndex(drive1->findData(QDir::homePath()));
         QVERIFY(!form2().setDirPath(path(u"gone"_s)));
+        QCOMPARE(drive1->currentData().toString(), u"/"_s);
         QCOMPARE(form2().dirPath(), path());
         QCOMPARE(texts(dir1), entries);
         QVERIFY(takeMessage().contains(path(u"gone"_s)));
         // The drive list holds the root and home, and picks the one of the folder shown.
-        auto *drive1 = form2().findChild<QComboBox *>(u"Drive1"_s);
-        QCOMPARE(drive1->currentData().toString(), u"/"_s);
         drive1->setCurrentIndex(drive1->findData(QDir::homePath()));
         QVERIFY(drive1->currentIndex() > 0);
         emit drive1->activated(drive1->currentIndex());

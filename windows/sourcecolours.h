@@ -73,11 +73,12 @@ private:
     bool m_colouring = false;
     bool m_enabled = true;
     bool m_suspended = false;
-    QThreadPool m_parser;
     bool m_parsing = false;
     quint64 m_round = 0;  // of the parse under way, to tell its report from a stopped one
     std::unique_ptr<source::HtmlSource> m_copy;  // being parsed
     size_t m_cancel = 0;
+    // Last, so that it is gone first: its end waits for the parse that uses the copy.
+    QThreadPool m_parser;
 };
 
 }  // namespace windows
