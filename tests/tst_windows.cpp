@@ -126,6 +126,7 @@ private slots:
                 text1().verticalScrollBar()->isVisible() &&
                 text1().horizontalScrollBar()->isVisible());
         QCOMPARE(form2().windowTitle(), u"read&write"_s);
+        QCOMPARE(form1->findChild<QTimer *>(u"Timer1"_s), &form1->Timer1());
         // Every window at its designed size (the dialogs' fixed), and every control where the
         // design puts it, with its caption, in the designed tab order. The halves of the main
         // window follow its size instead, as the layout test checks.
@@ -135,6 +136,7 @@ private slots:
               {&form2(), design::kForm2},
               {&form3(), design::kForm3}}) {
             const QSize size = windows::twipsSize(window, table.width, table.height);
+            QCOMPARE(window->objectName(), QString::fromUtf16(table.name));
             QCOMPARE(window->size(), size);
             QCOMPARE(window->maximumSize() == size, window != form1.get());
             std::vector<QString> order(table.controls.size());
