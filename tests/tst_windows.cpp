@@ -23,6 +23,7 @@
 #include "windows/form2.h"
 #include "windows/form3.h"
 #include "windows/linenumbers.h"
+#include "windows/program.h"
 #include "windows/sourcecolours.h"
 #include "windows/sourceedit.h"
 #include "windows/twipsgeometry.h"
@@ -440,6 +441,18 @@ private slots:
         QCOMPARE(last.layout()->formats().first().format.foreground().color(),
                  windows::SourceColours::format(source::Colour::TagName).foreground().color());
 
+        // A change above the view colours the lines there once they are scrolled to: after an
+        // unclosed <script> the page below is script.
+        const QTextBlock second = text1().document()->firstBlock().next();
+        const QList<QTextLayout::FormatRange> before = second.layout()->formats();
+        QTextCursor(text1().document()).insertText(u"<script>"_s);
+        QTRY_VERIFY(colours.isCurrent());
+        text1().verticalScrollBar()->setValue(0);
+        QVERIFY(!before.isEmpty() && second.layout()->formats() != before);
+        text1().document()->undo();
+        QTRY_VERIFY(colours.isCurrent());
+        text1().moveCaretToEnd();
+
         // The gutter: as wide as the largest number needs, and numbers drawn on its lines.
         QWidget &gutter = text1().lineNumbers();
         QCOMPARE(gutter.geometry().left(), text1().contentsRect().left());
@@ -527,6 +540,20 @@ private slots:
         click(form2(), u"Command2"_s);
         QVERIFY(!form2().isVisible());
         QCOMPARE(readAll(path(u"doc.html"_s)), bytes + "\r\n");
+    }
+
+    // Named on the command line: the first file opens as the dialog opens it, and the others
+    // are named in a message; one file alone needs no message.
+    void filesFromTheCommandLine()
+    {
+        windows::openFromCommandLine(*form1, {path(u"b.html"_s)});
+        QCOMPARE(text1().text(), u"<p>b.html</p>\r\n"_s);
+        QVERIFY(form1->findChildren<QMessageBox *>().isEmpty());
+        windows::openFromCommandLine(*form1, {path(u"A.HTML"_s), u"other.html"_s});
+        QCOMPARE(text1().text(), u"<p>A.HTML</p>\r\n"_s);
+        QCOMPARE(form1->documentFolder(), path());
+        const QList<QMessageBox *> boxes = form1->findChildren<QMessageBox *>();
+        QVERIFY(boxes.size() == 1 && boxes.first()->text().endsWith(u"\nother.html"_s));
     }
 
     void saveUsesTheNameAsTyped()

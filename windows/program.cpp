@@ -81,7 +81,8 @@ Arguments parseArguments(int argc, char *argv[])
     return result;
 }
 
-// Opens the file named on the command line as the file dialog opens one; any more are named.
+}  // namespace
+
 void openFromCommandLine(Form1 &form1, const QStringList &files)
 {
     if (files.isEmpty())
@@ -104,8 +105,6 @@ void openFromCommandLine(Form1 &form1, const QStringList &files)
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
 }
-
-}  // namespace
 
 int runProgram(int argc, char *argv[])
 {

@@ -1,6 +1,14 @@
 #pragma once
 
+#include <QStringList>
+
 namespace windows {
+
+class Form1;
+
+// Opens the first file named on the command line as the file dialog opens one, and names the
+// others, or why the first would not open, in a message.
+void openFromCommandLine(Form1 &form1, const QStringList &files);
 
 // Starts the program: the main window, its preview pane and the engine behind them.
 int runProgram(int argc, char *argv[]);
