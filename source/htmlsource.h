@@ -68,6 +68,11 @@ public:
     // The tag at position, or just before it, and its partner when the element has one.
     std::optional<TagPair> tagPairAt(qsizetype position) const;
 
+    // The name, as written, of the innermost element still open at position, for an end tag
+    // typed there. Void elements and elements closed before position don't count; inside a
+    // comment, a tag, a script or style text there is none.
+    std::optional<QString> elementToClose(qsizetype position) const;
+
 private:
     struct Layer;
     struct RowMark {

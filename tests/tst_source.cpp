@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "source/htmlsource.h"
+#include "source/search.h"
 
 using namespace Qt::StringLiterals;
 using source::Colour;
@@ -153,6 +154,88 @@ private slots:
         }
     }
 
+    // Text typed so far, "|" where "</" is being typed: the end tag it should become.
+    void elementToClose_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        QTest::addRow("nested, innermost first") << u"<div><ul><li>a|"_s << u"li"_s;
+        QTest::addRow("closed one skipped") << u"<ul><li>a</li>|"_s << u"ul"_s;
+        QTest::addRow("after a void element") << u"<div><p>a<br><img src=x>|"_s << u"p"_s;
+        QTest::addRow("implicitly closed li") << u"<ul><li>a<li>b</li>|"_s << u"ul"_s;
+        QTest::addRow("table without tbody") << u"<table><tr><td>x</td>|"_s << u"tr"_s;
+        QTest::addRow("inline svg") << u"<div><svg><circle/>|"_s << u"svg"_s;
+        QTest::addRow("in the middle of a page")
+            << u"<html><body><div><p>a|\n<p>x</p></div></body></html>"_s << u"p"_s;
+        QTest::addRow("name as written") << u"<DIV class=\"a\">ä|"_s << u"DIV"_s;
+        QTest::addRow("inside a script") << u"<div><script>if (a |\n</script></div>"_s << QString();
+        QTest::addRow("inside a script, at the end") << u"<div><script>if (a |"_s << QString();
+        QTest::addRow("inside a style") << u"<div><style>p { |}</style></div>"_s << QString();
+        QTest::addRow("inside a comment") << u"<div><!-- <b>| -->\n</div>"_s << QString();
+        QTest::addRow("everything closed") << u"<p>a</p>|"_s << QString();
+        QTest::addRow("inside a start tag") << u"<div><a title=\"|\">x</a></div>"_s << QString();
+    }
+
+    void elementToClose()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        const qsizetype at = text.indexOf(u'|');
+        // As the editor has it: the "</" typed, and more of the page after it.
+        text.replace(at, 1, u"</"_s);
+        HtmlSource parse;
+        parse.setText(text);
+        parse.parse();
+        QCOMPARE(parse.elementToClose(at).value_or(QString()), expected);
+    }
+
+    // Multibyte text, cases, expressions and their mistakes, in one table.
+    void search_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<bool>("matchCase");
+        QTest::addColumn<bool>("expression");
+        QTest::addColumn<QString>("found");  // the matches, joined by "|", or the error's start
+        QTest::addRow("plain, any case") << u"ＨＴＭＬ"_s << false << false << u"ＨＴＭＬ|ｈｔｍｌ"_s;
+        QTest::addRow("plain, match case") << u"ＨＴＭＬ"_s << true << false << u"ＨＴＭＬ"_s;
+        QTest::addRow("emoji") << u"😀"_s << false << false << u"😀|😀"_s;
+        QTest::addRow("dots are plain") << u"."_s << false << false << u".|."_s;
+        QTest::addRow("expression") << u"[0-9]+件"_s << false << true << u"12件|3件"_s;
+        QTest::addRow("no match over a line") << u"件.日本"_s << false << true << QString();
+        QTest::addRow("line ends") << u"^日本\\S*$"_s << false << true << u"日本語😀"_s;
+        QTest::addRow("empty matches are none") << u"x*"_s << false << true << QString();
+        QTest::addRow("invalid") << u"(日本"_s << false << true << u"正規表現が正しくありません"_s;
+    }
+
+    void search()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(bool, matchCase);
+        QFETCH(bool, expression);
+        QFETCH(QString, found);
+        const QString text = u"ＨＴＭＬ と ｈｔｍｌ。12件\u2029日本語😀\u2028a.b 3件 😀."_s;
+        const auto result = source::findAll(text, {pattern, matchCase, expression});
+        if (const QString *error = std::get_if<QString>(&result)) {
+            QVERIFY2(error->startsWith(found), qPrintable(*error));
+            return;
+        }
+        QStringList seen;
+        for (const source::Match &match : std::get<QList<source::Match>>(result))
+            seen.append(text.mid(match.start, match.length));
+        QCOMPARE(seen.join(u'|'), found);
+    }
+
+    void replaceAllExpandsCaptures()
+    {
+        const QString text = u"<b>太字</b> と <b>b</b>"_s;
+        QString out = text;
+        const QList<source::Replacement> all =
+            source::replaceAll(text, {u"<b>(.*?)</b>"_s, true, true}, u"<strong>\\1</strong>"_s);
+        for (auto it = all.crbegin(); it != all.crend(); ++it)
+            out.replace(it->match.start, it->match.length, it->text);
+        QCOMPARE(out, u"<strong>太字</strong> と <strong>b</strong>"_s);
+    }
+
     // What a page may hold when it is no page at all: nothing stops the parse or the lookups.
     void badInputParses()
     {
@@ -168,7 +251,7 @@ private slots:
             QVERIFY(parse.isCurrent());
             parse.colours({0, parse.size()});
             for (qsizetype at = 0; at <= std::min<qsizetype>(text.size(), 50); ++at)
-                parse.tagPairAt(at);
+                parse.tagPairAt(at), parse.elementToClose(at);
             parse.edit(parse.size() / 2, 3, u"<script>"_s);
             QVERIFY(parse.isCurrent());
         }
