@@ -4,8 +4,10 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QInputMethodEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
@@ -19,9 +21,12 @@
 
 #include "tests/fixture.h"
 #include "windows/design.h"
+#include "windows/findbar.h"
 #include "windows/form1layout.h"
 #include "windows/form2.h"
 #include "windows/form3.h"
+#include "windows/gotoline.h"
+#include "windows/japanese.h"
 #include "windows/linenumbers.h"
 #include "windows/program.h"
 #include "windows/sourcecolours.h"
@@ -102,7 +107,46 @@ class WindowsTest : public QObject, public testsupport::Fixture {
         return form2().findChildren<QMessageBox *>().isEmpty() ? text : u"<stays after OK>"_s;
     }
 
+    template <typename T>
+    T *bar(const QString &name)
+    {
+        return text1().findBar().findChild<T *>(name);
+    }
+    QString findStatus() { return bar<QLabel>(u"findStatus"_s)->text(); }
+    // As a Japanese input method types it.
+    static void commit(QWidget *widget, const QString &text)
+    {
+        QInputMethodEvent typed;
+        typed.setCommitString(text);
+        QApplication::sendEvent(widget, &typed);
+    }
+    int foundMarks()
+    {
+        int found = 0;
+        for (const QTextEdit::ExtraSelection &mark : text1().extraSelections())
+            found += mark.format.background().color() == QColor(0xff, 0xc8, 0x6b);
+        return found;
+    }
+    // Where the toolkit opens a context menu: a right click, through the window.
+    QStringList contextMenu(QWidget *where)
+    {
+        QTest::mouseClick(where->window()->windowHandle(), Qt::RightButton, {},
+                          where->mapTo(where->window(), QPoint(40, 40)));
+        QMenu *menu = nullptr;
+        [&] { QTRY_VERIFY((menu = where->window()->findChild<QMenu *>()) && menu->isVisible()); }();
+        QStringList texts;
+        for (QAction *action : menu ? menu->actions() : QList<QAction *>()) {
+            QString text = action->text() + u' ' + action->shortcut().toString();
+            if (!action->isSeparator())
+                texts.append(text.remove(QRegularExpression(u"\\(&.\\)|&"_s)).simplified());
+        }
+        delete menu;
+        return texts;
+    }
+
 private slots:
+    void initTestCase() { QVERIFY(windows::useJapanese(*qApp)); }
+
     void init()
     {
         start();
@@ -606,6 +650,117 @@ private slots:
         QVERIFY(form2().isVisible());
         QCOMPARE(QDir(path()).entryList(QDir::AllEntries | QDir::Hidden), before);
         QCOMPARE(readAll(path(u"plain.txt"_s)), "plain");
+    }
+
+    void contextMenuIsJapanese()
+    {
+        const QStringList texts = contextMenu(text1().viewport());
+        QVERIFY2(texts.contains(u"元に戻す Ctrl+Z"_s) && texts.contains(u"検索... Ctrl+F"_s) &&
+                     texts.contains(u"置換... Ctrl+H"_s) && texts.contains(u"行へ移動... Ctrl+G"_s),
+                 qPrintable(texts.join(u", "_s)));
+        for (const QString &text : texts)
+            QVERIFY2(!text.section(u' ', 0, 0).contains(QRegularExpression(u"[A-Za-z]"_s)),
+                     qPrintable(text));
+    }
+
+    // A real page with multibyte text: found as typed, wrapping round, and marked.
+    void findAndReplace()
+    {
+        const QRect designed = text1().viewport()->geometry();
+        text1().setText(u"<p>日本語</p>\r\n<p>にほん</p>\r\n<p>日本😀</p>\r\n<p>日本</p>"_s);
+        text1().moveCursor(QTextCursor::Start);
+        form1->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form1.get()));
+        text1().setFocus();
+        QTest::keyClick(&text1(), Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(text1().findBar().isVisible() && !bar<QLineEdit>(u"replaceText"_s)->isVisible());
+        commit(QApplication::focusWidget(), u"日本"_s);
+        QTRY_COMPARE(findStatus(), u"1 / 3 件"_s);
+        QCOMPARE(text1().textCursor().selectionStart(), 3);
+        QCOMPARE(foundMarks(), 3);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F3);
+        QCOMPARE(findStatus(), u"1 / 3 件"_s);  // round to the first
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(findStatus(), u"3 / 3 件"_s);  // and back round to the last
+        const int caret = text1().textCursor().position();
+        bar<QCheckBox>(u"regularExpression"_s)->click();
+        QTest::keyClicks(bar<QLineEdit>(u"findText"_s), u"(["_s);
+        QTRY_VERIFY2(findStatus().startsWith(u"正規表現が正しくありません"_s),
+                     qPrintable(findStatus()));
+        QCOMPARE(text1().textCursor().position(), caret);
+        QCOMPARE(foundMarks(), 0);
+
+        // Replace all: one change, one refresh, one undo step.
+        QTest::keyClick(bar<QLineEdit>(u"findText"_s), Qt::Key_H, Qt::ControlModifier);
+        bar<QLineEdit>(u"findText"_s)->setText(u"日本(.?)"_s);
+        QTest::keyClicks(bar<QLineEdit>(u"replaceText"_s), u"[\\1]"_s);
+        QSignalSpy changes(&text1(), &SourceEdit::changed);
+        const qsizetype refreshes = loads();
+        QTest::mouseClick(bar<QPushButton>(u"replaceAll"_s), Qt::LeftButton);
+        QCOMPARE(text1().text(), u"<p>[語]</p>\r\n<p>にほん</p>\r\n<p>[😀]</p>\r\n<p>[<]/p>"_s);
+        QCOMPARE(changes.size(), 1);
+        QCOMPARE(loads() - refreshes, 1);
+        QCOMPARE(findStatus(), u"3 件を置換しました"_s);
+        QCOMPARE(preview(), text1().text().toUtf8() + "\r\n");
+        QTest::keyClick(bar<QLineEdit>(u"findText"_s), Qt::Key_Escape);
+        QVERIFY(!text1().findBar().isVisible() && text1().hasFocus());
+        QCOMPARE(text1().viewport()->geometry(), designed);
+        text1().undo();
+        QVERIFY(text1().text().startsWith(u"<p>日本語</p>"_s) &&
+                text1().text().endsWith(u"<p>日本</p>"_s));
+    }
+
+    void goToLine()
+    {
+        text1().setText(u"a\r\nb\r\nc\r\nd"_s);
+        for (const QString &typed : {u"x"_s, u"0"_s, u"5"_s, u"３"_s}) {
+            QTest::keyClick(&text1(), Qt::Key_G, Qt::ControlModifier);
+            auto *dialog = text1().findChild<windows::GoToLine *>();
+            QVERIFY(dialog && dialog->isVisible());
+            QCOMPARE(dialog->findChild<QLabel *>(u"lineRange"_s)->text(), u"行番号 (1 - 4):"_s);
+            auto *line = dialog->findChild<QLineEdit *>(u"lineNumber"_s);
+            line->clear();
+            commit(line, typed);
+            QTest::keyClick(line, Qt::Key_Return);
+            if (typed != u"３"_s) {
+                QVERIFY(!dialog->findChild<QLabel *>(u"lineProblem"_s)->text().isEmpty());
+                QCOMPARE(text1().textCursor().blockNumber(), 0);
+                dialog->reject();
+            }
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+        QCOMPARE(text1().textCursor().blockNumber(), 2);
+        QVERIFY(!text1().findChild<windows::GoToLine *>());
+    }
+
+    // "</" closes the innermost element open at the caret: one change more, one undo step.
+    void endTagCompletion_data()
+    {
+        QTest::addColumn<QString>("before");  // "|": the caret
+        QTest::addColumn<QString>("after");
+        QTest::addRow("nested") << u"<ul>\r\n<li><b>x</b>|\r\n</ul>"_s << u"</li>"_s;
+        QTest::addRow("after a void element") << u"<p>a<br>|"_s << u"</p>"_s;
+        QTest::addRow("inside a script") << u"<div><script>a |\r\n</script>"_s << u"</"_s;
+    }
+    void endTagCompletion()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        const qsizetype at = before.indexOf(u'|');
+        text1().setText(before.remove(at, 1));
+        QTextCursor caret = text1().textCursor();
+        const int position = int(at - before.left(at).count(u"\r\n"_s));
+        caret.setPosition(position);
+        text1().setTextCursor(caret);
+        QSignalSpy changes(&text1(), &SourceEdit::changed);
+        type(u"</"_s);
+        QCOMPARE(text1().text(), before.insert(at, after));
+        QCOMPARE(changes.size(), 2 + (after != u"</"_s));
+        QCOMPARE(text1().textCursor().position(), position + after.size());
+        text1().undo();
+        QCOMPARE(text1().text().mid(at, 2), after == u"</"_s ? before.mid(at + 2, 2) : u"</"_s);
     }
 };
 

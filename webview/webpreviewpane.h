@@ -29,6 +29,10 @@ public:
     void showFailure(const engine::FileError &error) override;
     void setDocumentFolder(const QString &folder) override;
 
+protected:
+    // The engine's own menu, in Japanese, without what does nothing in a preview.
+    void contextMenuEvent(QContextMenuEvent *event) override;
+
 private:
     void startLoad();
     void loadEnded();

@@ -11,6 +11,7 @@
 #include "platform/programfolder.h"
 #include "webview/webpreviewpane.h"
 #include "windows/form1.h"
+#include "windows/japanese.h"
 
 using namespace Qt::StringLiterals;
 
@@ -123,6 +124,7 @@ int runProgram(int argc, char *argv[])
     QLoggingCategory::setFilterRules(u"qt.webenginecontext.info=false"_s);
     QApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(u":/quorvane.png"_s));
+    useJapanese(app);
     // Matches the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(QUORVANE_APP_ID));
 

@@ -1,14 +1,19 @@
 #include "windows/sourceedit.h"
 
+#include <QAction>
+#include <QContextMenuEvent>
 #include <QFontDatabase>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocumentFragment>
 
 #include "windows/editortext.h"
+#include "windows/findbar.h"
+#include "windows/gotoline.h"
 #include "windows/linenumbers.h"
 #include "windows/sourcecolours.h"
 
@@ -31,7 +36,7 @@ SourceEdit::SourceEdit(QWidget *parent) : QPlainTextEdit(parent)
             emit changed();
     });
     m_lineNumbers = new LineNumbers(*this);
-    connect(this, &QPlainTextEdit::blockCountChanged, this, &SourceEdit::placeLineNumbers);
+    connect(this, &QPlainTextEdit::blockCountChanged, this, &SourceEdit::placeMargins);
     connect(this, &QPlainTextEdit::updateRequest, this, [this](const QRect &rect, int dy) {
         if (dy)
             m_lineNumbers->scroll(0, dy);
@@ -40,23 +45,97 @@ SourceEdit::SourceEdit(QWidget *parent) : QPlainTextEdit(parent)
     });
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, &SourceEdit::markCaret);
     connect(m_colours, &SourceColours::parsed, this, &SourceEdit::markCaret);
-    placeLineNumbers();
+    m_findBar = new FindBar(*this);
+    addCommand(u"find"_s, u"検索..."_s, QKeySequence(Qt::CTRL | Qt::Key_F));
+    addCommand(u"replace"_s, u"置換..."_s, QKeySequence(Qt::CTRL | Qt::Key_H));
+    addCommand(u"goToLine"_s, u"行へ移動..."_s, QKeySequence(Qt::CTRL | Qt::Key_G));
+    m_commands.append(nullptr);
+    addCommand(u"findNextCommand"_s, u"次を検索"_s, QKeySequence(Qt::Key_F3));
+    addCommand(u"findPreviousCommand"_s, u"前を検索"_s, QKeySequence(Qt::SHIFT | Qt::Key_F3));
+    connect(m_commands[0], &QAction::triggered, this, &SourceEdit::find);
+    connect(m_commands[1], &QAction::triggered, this, &SourceEdit::replace);
+    connect(m_commands[2], &QAction::triggered, this, &SourceEdit::goToLine);
+    connect(m_commands[4], &QAction::triggered, m_findBar, &FindBar::findNext);
+    connect(m_commands[5], &QAction::triggered, m_findBar, &FindBar::findPrevious);
+    placeMargins();
     markCaret();
 }
 
-void SourceEdit::placeLineNumbers()
+QAction *SourceEdit::addCommand(const QString &name, const QString &caption,
+                                const QKeySequence &keys)
+{
+    auto *action = new QAction(caption, this);
+    action->setObjectName(name);
+    action->setShortcut(keys);
+    // Also while the find bar, inside the box, has the focus.
+    action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(action);
+    m_commands.append(action);
+    return action;
+}
+
+void SourceEdit::find()
+{
+    m_findBar->open(false);
+}
+
+void SourceEdit::replace()
+{
+    m_findBar->open(true);
+}
+
+void SourceEdit::goToLine()
+{
+    auto *dialog = new GoToLine(*this);
+    dialog->open();
+}
+
+void SourceEdit::contextMenuEvent(QContextMenuEvent *event)
+{
+    QMenu *menu = createStandardContextMenu(event->pos());
+    menu->addSeparator();
+    for (QAction *command : m_commands) {
+        if (command)
+            menu->addAction(command);
+        else
+            menu->addSeparator();
+    }
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+}
+
+void SourceEdit::placeMargins()
 {
     const int width = m_lineNumbers->neededWidth();
-    if (viewportMargins().left() != width)
-        setViewportMargins(width, 0, 0, 0);
+    const int foot = m_findBar->isVisible() ? m_findBar->sizeHint().height() : 0;
+    if (viewportMargins().left() != width || viewportMargins().bottom() != foot)
+        setViewportMargins(width, 0, 0, foot);
     const QRect inside = contentsRect();
     m_lineNumbers->setGeometry(inside.left(), inside.top(), width, viewport()->height());
+    if (foot)
+        m_findBar->setGeometry(inside.left(), viewport()->geometry().bottom() + 1,
+                               viewport()->geometry().right() + 1 - inside.left(), foot);
 }
 
 void SourceEdit::resizeEvent(QResizeEvent *event)
 {
     QPlainTextEdit::resizeEvent(event);
-    placeLineNumbers();
+    placeMargins();
+    m_findBar->markShown();
+}
+
+void SourceEdit::setFoundMarks(const QList<source::TextRange> &marks)
+{
+    m_foundMarks.clear();
+    for (const source::TextRange &range : marks) {
+        QTextEdit::ExtraSelection mark;
+        mark.format.setBackground(QColor(0xff, 0xc8, 0x6b));
+        mark.cursor = QTextCursor(document());
+        mark.cursor.setPosition(int(range.start));
+        mark.cursor.setPosition(int(range.end), QTextCursor::KeepAnchor);
+        m_foundMarks.append(mark);
+    }
+    showMarks();
 }
 
 void SourceEdit::markCaret()
@@ -71,6 +150,11 @@ void SourceEdit::markCaret()
     if (marked.line != m_marked.line)
         m_lineNumbers->update();
     m_marked = marked;
+    showMarks();
+}
+
+void SourceEdit::showMarks()
+{
     QList<QTextEdit::ExtraSelection> marks;
     QTextEdit::ExtraSelection line;
     line.format.setBackground(QColor(0xf2, 0xf5, 0xfa));
@@ -78,7 +162,8 @@ void SourceEdit::markCaret()
     line.cursor = textCursor();
     line.cursor.clearSelection();
     marks.append(line);
-    for (const source::TextRange &tag : {marked.tag, marked.partner}) {
+    marks += m_foundMarks;
+    for (const source::TextRange &tag : {m_marked.tag, m_marked.partner}) {
         if (tag.end > tag.start) {
             QTextEdit::ExtraSelection mark;
             mark.format.setBackground(QColor(0xff, 0xe8, 0x8a));
@@ -182,6 +267,25 @@ void SourceEdit::keyPressEvent(QKeyEvent *event)
         return;
     }
     QPlainTextEdit::keyPressEvent(event);
+    if (event->text() == u"/"_s)
+        completeEndTag();
+}
+
+void SourceEdit::completeEndTag()
+{
+    const QTextCursor typed = textCursor();
+    const int at = typed.position() - 2;
+    if (typed.hasSelection() || at < 0 || document()->characterAt(at) != u'<')
+        return;
+    const std::optional<QString> name = m_colours->source().elementToClose(at);
+    if (!name)
+        return;
+    // An edit of its own, as the automatic line break is: one change, one undo step.
+    QTextCursor cursor = typed;
+    cursor.beginEditBlock();
+    cursor.insertText(*name + u'>');
+    cursor.endEditBlock();
+    setTextCursor(cursor);
 }
 
 void SourceEdit::insertFromMimeData(const QMimeData *source)

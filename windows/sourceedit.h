@@ -7,6 +7,7 @@
 
 namespace windows {
 
+class FindBar;
 class LineNumbers;
 class SourceColours;
 
@@ -37,6 +38,17 @@ public:
         return blockBoundingGeometry(block).translated(contentOffset());
     }
     LineNumbers &lineNumbers() const { return *m_lineNumbers; }
+    FindBar &findBar() const { return *m_findBar; }
+
+    // The matches the find bar marks, in view.
+    void setFoundMarks(const QList<source::TextRange> &marks);
+    // The gutter on the left and the find bar at the foot, inside the box's rectangle.
+    void placeMargins();
+
+    // Ctrl+F, Ctrl+H, Ctrl+G: also in the context menu.
+    void find();
+    void replace();
+    void goToLine();
 
 signals:
     void changed();
@@ -45,13 +57,16 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
     void insertFromMimeData(const QMimeData *source) override;
     QMimeData *createMimeDataFromSelection() const override;
 
 private:
     QString textWithMarkedSeparators() const;
     void markCaret();
-    void placeLineNumbers();
+    void showMarks();
+    void completeEndTag();
+    QAction *addCommand(const QString &name, const QString &caption, const QKeySequence &keys);
 
     struct Marked {
         int line = -1;
@@ -59,8 +74,11 @@ private:
         friend bool operator==(const Marked &, const Marked &) = default;
     };
     Marked m_marked;
+    QList<QTextEdit::ExtraSelection> m_foundMarks;
+    QList<QAction *> m_commands;  // for the context menu
     SourceColours *m_colours = nullptr;
     LineNumbers *m_lineNumbers = nullptr;
+    FindBar *m_findBar = nullptr;
     bool m_settingText = false;
     // Composing text with an input method shows it, but the text is unchanged until commit.
     bool m_composing = false;
