@@ -7,9 +7,9 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-PACKAGES=(cmake make g++ pkg-config qt6-base-dev qt6-webengine-dev libtree-sitter-dev xvfb xauth
-          fonts-noto-cjk clang-format librsvg2-bin desktop-file-utils appstream dpkg-dev x11-utils
-          lintian)
+PACKAGES=(cmake make g++ pkg-config qt6-base-dev qt6-webengine-dev qt6-translations-l10n
+          libtree-sitter-dev xvfb xauth fonts-noto-cjk clang-format librsvg2-bin desktop-file-utils
+          appstream dpkg-dev x11-utils lintian)
 JOBS=$(nproc 2>/dev/null || echo 2)
 
 install_missing() {

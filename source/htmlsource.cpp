@@ -436,10 +436,9 @@ namespace {
 
 bool isVoid(const QString &name)
 {
-    static const QStringList kVoid{u"area"_s,  u"base"_s,  u"br"_s,    u"col"_s,
-                                   u"embed"_s, u"hr"_s,    u"img"_s,   u"input"_s,
-                                   u"link"_s,  u"meta"_s,  u"param"_s, u"source"_s,
-                                   u"track"_s, u"wbr"_s,   u"keygen"_s};
+    static const QStringList kVoid{u"area"_s,  u"base"_s,   u"br"_s,    u"col"_s,  u"embed"_s,
+                                   u"hr"_s,    u"img"_s,    u"input"_s, u"link"_s, u"meta"_s,
+                                   u"param"_s, u"source"_s, u"track"_s, u"wbr"_s,  u"keygen"_s};
     return kVoid.contains(name, Qt::CaseInsensitive);
 }
 
@@ -455,8 +454,8 @@ std::optional<QString> HtmlSource::elementToClose(qsizetype position) const
          node = ts_node_parent(node)) {
         const std::string_view type = ts_node_type(node);
         if (ts_node_start_byte(node) < at &&
-            (type == "comment" || type == "raw_text" || type == "start_tag" ||
-             type == "end_tag" || type == "self_closing_tag" || type == "doctype"))
+            (type == "comment" || type == "raw_text" || type == "start_tag" || type == "end_tag" ||
+             type == "self_closing_tag" || type == "doctype"))
             return std::nullopt;
     }
     const auto nameOf = [this](TSNode tag) {

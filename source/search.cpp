@@ -11,13 +11,12 @@ namespace {
 
 QRegularExpression expressionFor(const SearchPattern &pattern)
 {
-    QRegularExpression::PatternOptions options = QRegularExpression::MultilineOption |
-                                                 QRegularExpression::UseUnicodePropertiesOption;
+    QRegularExpression::PatternOptions options =
+        QRegularExpression::MultilineOption | QRegularExpression::UseUnicodePropertiesOption;
     if (!pattern.matchCase)
         options |= QRegularExpression::CaseInsensitiveOption;
-    const QString source = pattern.regularExpression
-                               ? pattern.text
-                               : QRegularExpression::escape(pattern.text);
+    const QString source =
+        pattern.regularExpression ? pattern.text : QRegularExpression::escape(pattern.text);
     return QRegularExpression(source, options);
 }
 
@@ -65,8 +64,9 @@ std::optional<QString> scan(QStringView text, const SearchPattern &pattern, Foun
     }
     const QRegularExpression expression = expressionFor(pattern);
     if (!expression.isValid())
-        return u"正規表現が正しくありません（%1 文字目）: %2"_s.arg(
-            expression.patternErrorOffset() + 1).arg(expression.errorString());
+        return u"正規表現が正しくありません（%1 文字目）: %2"_s
+            .arg(expression.patternErrorOffset() + 1)
+            .arg(expression.errorString());
     const QString lines = withLineFeeds(text);
     qsizetype from = 0;
     while (from <= lines.size()) {

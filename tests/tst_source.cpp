@@ -196,7 +196,8 @@ private slots:
         QTest::addColumn<bool>("matchCase");
         QTest::addColumn<bool>("expression");
         QTest::addColumn<QString>("found");  // the matches, joined by "|", or the error's start
-        QTest::addRow("plain, any case") << u"ＨＴＭＬ"_s << false << false << u"ＨＴＭＬ|ｈｔｍｌ"_s;
+        QTest::addRow("plain, any case")
+            << u"ＨＴＭＬ"_s << false << false << u"ＨＴＭＬ|ｈｔｍｌ"_s;
         QTest::addRow("plain, match case") << u"ＨＴＭＬ"_s << true << false << u"ＨＴＭＬ"_s;
         QTest::addRow("emoji") << u"😀"_s << false << false << u"😀|😀"_s;
         QTest::addRow("dots are plain") << u"."_s << false << false << u".|."_s;

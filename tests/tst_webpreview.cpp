@@ -1,4 +1,5 @@
 #include <QImage>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QStringEncoder>
 #include <QTcpServer>
@@ -7,6 +8,7 @@
 
 #include "engine/textfile.h"
 #include "tests/fixture.h"
+#include "windows/japanese.h"
 #include "windows/sourceedit.h"
 
 using testsupport::readAll;
@@ -37,6 +39,9 @@ class WebPreviewTest : public QObject, public testsupport::Fixture {
     static constexpr std::chrono::milliseconds kLoadTimeout{1500};
 
 private slots:
+    // Before the first view, as the program does it.
+    void initTestCase() { QVERIFY(windows::useJapanese(*qApp)); }
+
     void init()
     {
         start(Pane::Web, {}, kLoadTimeout);
@@ -46,6 +51,33 @@ private slots:
     }
 
     void cleanup() { stop(); }
+
+    // The engine's menu in Japanese, without what does nothing here; the engine's locale too.
+    void contextMenuIsJapanese()
+    {
+        form1->Text1().setText(u"<a href=\"#x\" style=\"font-size: 80px\">リンク</a>"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(pageText(*view), u"リンク"_s, 10000);
+        QCOMPARE(evaluate(*view, u"navigator.language"_s).toString(), u"ja"_s);
+        QMenu *menu = nullptr;
+        for (const QPoint at : {QPoint(30, 40), QPoint(200, 300)}) {
+            QTest::mouseClick(form1->windowHandle(), Qt::RightButton, {},
+                              view->mapTo(form1.get(), at));
+            QTRY_VERIFY_WITH_TIMEOUT((menu = view->findChild<QMenu *>()), 10000);
+            QStringList texts;
+            for (QAction *action : menu->actions())
+                if (!action->isSeparator())
+                    texts.append(action->text());
+            QVERIFY2(texts.contains(at.x() == 30 ? u"リンクのアドレスをコピー"_s : u"再読み込み"_s),
+                     qPrintable(texts.join(u", "_s)));
+            QVERIFY2(!texts.join(QString()).contains(QRegularExpression(u"[A-Za-z]"_s)),
+                     qPrintable(texts.join(u", "_s)));
+            QVERIFY(menu->actions().first()->isSeparator() == false &&
+                    menu->actions().last()->isSeparator() == false);
+            menu->close();
+            QTRY_VERIFY(!view->findChild<QMenu *>());
+            QTest::mouseRelease(view->focusProxy(), Qt::RightButton, {}, at);
+        }
+    }
 
     void typedPageIsShownWithJapanese()
     {

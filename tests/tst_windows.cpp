@@ -740,14 +740,18 @@ private slots:
     {
         QTest::addColumn<QString>("before");  // "|": the caret
         QTest::addColumn<QString>("after");
-        QTest::addRow("nested") << u"<ul>\r\n<li><b>x</b>|\r\n</ul>"_s << u"</li>"_s;
-        QTest::addRow("after a void element") << u"<p>a<br>|"_s << u"</p>"_s;
-        QTest::addRow("inside a script") << u"<div><script>a |\r\n</script>"_s << u"</"_s;
+        QTest::addColumn<QString>("typed");
+        QTest::addRow("nested") << u"<ul>\r\n<li><b>x</b>|\r\n</ul>"_s << u"</li>"_s << u"</"_s;
+        QTest::addRow("after a void element") << u"<p>a<br>|"_s << u"</p>"_s << u"</"_s;
+        QTest::addRow("inside a script")
+            << u"<div><script>a |\r\n</script>"_s << u"</"_s << u"</"_s;
+        QTest::addRow("typed out in full") << u"<p>a|"_s << u"</p>"_s << u"</P>"_s;
     }
     void endTagCompletion()
     {
         QFETCH(QString, before);
         QFETCH(QString, after);
+        QFETCH(QString, typed);
         const qsizetype at = before.indexOf(u'|');
         text1().setText(before.remove(at, 1));
         QTextCursor caret = text1().textCursor();
@@ -755,7 +759,7 @@ private slots:
         caret.setPosition(position);
         text1().setTextCursor(caret);
         QSignalSpy changes(&text1(), &SourceEdit::changed);
-        type(u"</"_s);
+        type(typed);
         QCOMPARE(text1().text(), before.insert(at, after));
         QCOMPARE(changes.size(), 2 + (after != u"</"_s));
         QCOMPARE(text1().textCursor().position(), position + after.size());

@@ -266,8 +266,16 @@ void SourceEdit::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
+    const QString typed = event->text();
+    if (!m_typeOver.isEmpty() && typed.size() == 1 && textCursor().position() == m_typeOverAt &&
+        !textCursor().hasSelection() && m_typeOver.startsWith(typed, Qt::CaseInsensitive)) {
+        m_typeOver.remove(0, 1);
+        event->accept();
+        return;
+    }
+    m_typeOver.clear();
     QPlainTextEdit::keyPressEvent(event);
-    if (event->text() == u"/"_s)
+    if (typed == u"/"_s)
         completeEndTag();
 }
 
@@ -286,6 +294,8 @@ void SourceEdit::completeEndTag()
     cursor.insertText(*name + u'>');
     cursor.endEditBlock();
     setTextCursor(cursor);
+    m_typeOver = *name + u'>';
+    m_typeOverAt = cursor.position();
 }
 
 void SourceEdit::insertFromMimeData(const QMimeData *source)

@@ -79,6 +79,10 @@ private:
     SourceColours *m_colours = nullptr;
     LineNumbers *m_lineNumbers = nullptr;
     FindBar *m_findBar = nullptr;
+    // What was completed, for the keys that type it over: a person typing the end tag out in
+    // full gets it once.
+    QString m_typeOver;
+    int m_typeOverAt = -1;
     bool m_settingText = false;
     // Composing text with an input method shows it, but the text is unchanged until commit.
     bool m_composing = false;
