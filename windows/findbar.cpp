@@ -347,11 +347,25 @@ void FindBar::markShown()
 
 void FindBar::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_Escape) {
+    if (event->key() == Qt::Key_Escape)
         close();
-        return;
-    }
-    QWidget::keyPressEvent(event);
+    // What the bar's fields leave must not reach the text box around them, which would type it.
+    event->accept();
+}
+
+bool FindBar::focusNextPrevChild(bool next)
+{
+    // Round the bar's own controls: the text box would take Tab as a character.
+    QList<QWidget *> controls;
+    for (QWidget *w : std::initializer_list<QWidget *>{m_findText, m_findPrevious, m_findNext,
+                                                       m_close, m_matchCase, m_regularExpression,
+                                                       m_replaceText, m_replaceOne, m_replaceAll})
+        if (w->isVisible())
+            controls.append(w);
+    const qsizetype at = controls.indexOf(focusWidget());
+    const qsizetype to = (at + (next ? 1 : controls.size() - 1)) % controls.size();
+    controls[at < 0 ? 0 : to]->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
 }
 
 bool FindBar::eventFilter(QObject *watched, QEvent *event)

@@ -6,8 +6,10 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QTextBlock>
+#include <QTextLayout>
 #include <QVBoxLayout>
 
+#include "windows/linenumbers.h"
 #include "windows/sourceedit.h"
 
 using namespace Qt::StringLiterals;
@@ -18,12 +20,12 @@ GoToLine::GoToLine(SourceEdit &edit) : QDialog(&edit), m_edit(edit)
 {
     setObjectName(u"goToLine"_s);
     setWindowTitle(u"行へ移動"_s);
-    const int lines = edit.document()->blockCount();
+    const int lines = edit.document()->lineCount();
     auto *prompt = new QLabel(u"行番号 (1 - %1):"_s.arg(lines), this);
     prompt->setObjectName(u"lineRange"_s);
     m_line = new QLineEdit(this);
     m_line->setObjectName(u"lineNumber"_s);
-    m_line->setText(QString::number(edit.textCursor().blockNumber() + 1));
+    m_line->setText(QString::number(LineNumbers::lineOf(edit, edit.textCursor().position())));
     m_line->selectAll();
     prompt->setBuddy(m_line);
     m_problem = new QLabel(this);
@@ -44,7 +46,7 @@ GoToLine::GoToLine(SourceEdit &edit) : QDialog(&edit), m_edit(edit)
 
 void GoToLine::accept()
 {
-    const int lines = m_edit.document()->blockCount();
+    const int lines = m_edit.document()->lineCount();
     bool ok = false;
     // Full-width digits are digits too, as a Japanese input method types them.
     const int line =
@@ -57,7 +59,13 @@ void GoToLine::accept()
         m_line->selectAll();
         return;
     }
-    QTextCursor cursor(m_edit.document()->findBlockByNumber(line - 1));
+    // Lines as the gutter numbers them: a lone LF ends a line within a block.
+    const QTextBlock block = m_edit.document()->findBlockByLineNumber(line - 1);
+    const QTextLayout *layout = block.layout();
+    const int inBlock = line - 1 - block.firstLineNumber();
+    QTextCursor cursor(block);
+    if (layout && inBlock > 0 && inBlock < layout->lineCount())
+        cursor.setPosition(block.position() + layout->lineAt(inBlock).textStart());
     m_edit.setTextCursor(cursor);
     m_edit.centerCursor();
     m_edit.setFocus();
