@@ -4,7 +4,9 @@
 // thread is held meanwhile.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QLoggingCategory>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -13,6 +15,7 @@
 
 #include "bench/benchpage.h"
 #include "tests/fixture.h"
+#include "windows/findbar.h"
 #include "windows/sourcecolours.h"
 #include "windows/sourceedit.h"
 
@@ -136,6 +139,30 @@ int main(int argc, char *argv[])
         const Opened coloured = open(edit, page);
         std::printf("%-8s %12.1f %10.1f %18.1f %18.1f %22.1f\n", label, coloured.setTextMs,
                     bare.setTextMs, coloured.firstScreenMs, coloured.wholeMs, coloured.stallMs);
+    }
+
+    // Searching as the user types: in the bar, and in the page with the bar open.
+    std::printf("\n%-8s %22s %18s %22s %18s\n", "find", "bar keystroke ms", "longest stall",
+                "page keystroke ms", "longest stall");
+    for (const auto &[label, size] :
+         {std::pair{"1 MB", 1024 * 1024}, std::pair{"10 MB", 10 * 1024 * 1024}}) {
+        open(edit, bookOfSize(size));
+        windows::FindBar &bar = edit.findBar();
+        edit.find();
+        auto *field = bar.findChild<QLineEdit *>(u"findText"_s);
+        field->clear();
+        QSignalSpy searched(&bar, &windows::FindBar::searched);
+        QElapsedTimer timer;
+        timer.start();
+        QTest::keyClicks(field, u"div"_s);
+        const double barKey = msSince(timer) / 3;
+        const double barStall = longestStall([&] { return searched.size() > 0; });
+        const double pageKey = keystrokeMs(edit);
+        searched.clear();
+        const double pageStall = longestStall([&] { return searched.size() > 0; });
+        std::printf("%-8s %22.2f %18.1f %22.2f %18.1f\n", label, barKey, barStall, pageKey,
+                    pageStall);
+        bar.close();
     }
     return 0;
 }

@@ -140,6 +140,9 @@ void SourceEdit::setFoundMarks(const QList<source::TextRange> &marks)
 
 void SourceEdit::markCaret()
 {
+    // While a text is set, the parse is still of the one before.
+    if (m_settingText)
+        return;
     // Marks are painted where they were and where they go: only a change is worth that.
     const std::optional<source::TagPair> pair =
         m_colours->source().tagPairAt(textCursor().position());
@@ -238,6 +241,7 @@ void SourceEdit::setText(const QString &text)
         this->document()->clearUndoRedoStacks();
     m_colours->reset();
     m_settingText = false;
+    markCaret();
     emit changed();
 }
 
