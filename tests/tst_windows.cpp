@@ -681,6 +681,7 @@ private slots:
         QCOMPARE(text1().textCursor().selectionStart(), 3);
         QCOMPARE(foundMarks(), 3);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(findStatus(), u"2 / 3 件"_s);
         // Tab goes round the bar's own controls; it types nothing into the page.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), bar<QPushButton>(u"findPrevious"_s));
@@ -728,6 +729,8 @@ private slots:
 
     void goToLine()
     {
+        text1().find();  // and closed while the window is not active
+        text1().findBar().close();
         text1().setText(u"<p>"_s + QString(100, u'x') + u"</p>"_s);  // no mark outlives it
         text1().moveCursor(QTextCursor::End);
         text1().setText(u"a\r\nb\nc\r\nd"_s);  // a lone LF ends a line too

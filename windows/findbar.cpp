@@ -128,11 +128,12 @@ void FindBar::open(bool withReplace)
 
 void FindBar::close()
 {
+    // First: what hides takes the focus with it.
+    m_edit.setFocus();
     hide();
     ++m_round;
     m_edit.setFoundMarks({});
     m_edit.placeMargins();
-    m_edit.setFocus();
 }
 
 source::SearchPattern FindBar::pattern() const
@@ -362,6 +363,9 @@ bool FindBar::focusNextPrevChild(bool next)
                                                        m_replaceText, m_replaceOne, m_replaceAll})
         if (w->isVisible())
             controls.append(w);
+    // Hiding moves the focus on too.
+    if (controls.isEmpty())
+        return QWidget::focusNextPrevChild(next);
     const qsizetype at = controls.indexOf(focusWidget());
     const qsizetype to = (at + (next ? 1 : controls.size() - 1)) % controls.size();
     controls[at < 0 ? 0 : to]->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
