@@ -14,6 +14,12 @@ PreviewFile::PreviewFile(PreviewPane &pane, QString programFolder, QString fallb
       m_fallbackFolder(std::move(fallbackFolder)),
       m_documentEncoding(platform::systemEncoding())
 {
+    m_writer.setMaxThreadCount(1);
+}
+
+PreviewFile::~PreviewFile()
+{
+    m_cancel = true;
 }
 
 QString PreviewFile::PreviewPathFor() const
@@ -27,35 +33,72 @@ void PreviewFile::setDocument(const QString &folder, const QString &encoding)
     m_pane.setDocumentFolder(folder);
 }
 
-std::optional<FileError> PreviewFile::RefreshPreview(const QString &text)
-{
-    std::optional<FileError> error = write(PreviewPathFor(), text);
-    // A character the encoding cannot hold fails in any folder; only a folder problem is worth
-    // another place.
-    if (error && error->kind != FileError::Kind::Encode && !m_fallbackFolder.isEmpty()) {
-        if (std::optional<platform::OsError> folder =
-                platform::ensurePrivateFolder(m_fallbackFolder))
-            error = FileError(FileError::Kind::Folder, m_fallbackFolder, *folder);
-        else
-            error = write(JoinPath(m_fallbackFolder, QString::fromUtf16(kPreviewFileName)), text);
-    }
-    if (error)
-        m_pane.showFailure(*error);
-    return error;
-}
-
-std::optional<FileError> PreviewFile::write(const QString &path, const QString &text)
+PreviewFile::Job PreviewFile::jobFor(const TextSnapshot &text) const
 {
     // Written as the page will be read: in the charset it declares, else in the document's own.
-    QString encoding = declaredEncoding(text);
+    // Only the head of the page can declare one.
+    QString encoding = declaredEncoding(text.head(1024));
     if (encoding.isEmpty())
         encoding = m_documentEncoding;
-    if (std::optional<FileError> error =
-            WriteTextFile(path, text, encoding, platform::Durability::Cached))
-        return error;
-    m_previewPath = path;
-    m_pane.navigate(m_previewPath, encoding);
+    return {text, encoding, PreviewPathFor(), m_fallbackFolder};
+}
+
+std::optional<FileError> PreviewFile::RefreshPreview(const TextSnapshot &text)
+{
+    Job job = jobFor(text);
+    if (!m_writing && text.sizeBound() <= kWriteHere) {
+        const Done done = write(job, nullptr);
+        finished(done);
+        return done.error;
+    }
+    m_waiting = std::move(job);
+    if (!m_writing)
+        startNext();
     return std::nullopt;
+}
+
+void PreviewFile::startNext()
+{
+    m_writing = true;
+    m_writer.start([this, job = std::move(*m_waiting)] {
+        Done done = write(job, &m_cancel);
+        QMetaObject::invokeMethod(
+            &m_home, [this, done = std::move(done)] { finished(done); }, Qt::QueuedConnection);
+    });
+    m_waiting.reset();
+}
+
+void PreviewFile::finished(const Done &done)
+{
+    m_writing = false;
+    m_lastFailed = done.error.has_value();
+    if (done.error) {
+        m_pane.showFailure(*done.error);
+    } else {
+        m_previewPath = done.path;
+        m_pane.navigate(m_previewPath, done.encoding);
+    }
+    if (m_waiting)
+        startNext();
+}
+
+PreviewFile::Done PreviewFile::write(const Job &job, const std::atomic<bool> *cancel)
+{
+    const auto writeTo = [&](const QString &path) {
+        return WriteTextFile(path, job.text, job.encoding, platform::Durability::Cached, cancel);
+    };
+    Done done{job.path, job.encoding, writeTo(job.path)};
+    // A character the encoding cannot hold fails in any folder; only a folder problem is worth
+    // another place.
+    if (done.error && done.error->kind != FileError::Kind::Encode && !job.fallbackFolder.isEmpty()) {
+        done.path = JoinPath(job.fallbackFolder, QString::fromUtf16(kPreviewFileName));
+        if (std::optional<platform::OsError> folder =
+                platform::ensurePrivateFolder(job.fallbackFolder))
+            done.error = FileError(FileError::Kind::Folder, job.fallbackFolder, *folder);
+        else
+            done.error = writeTo(done.path);
+    }
+    return done;
 }
 
 }  // namespace engine

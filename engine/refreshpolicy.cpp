@@ -15,7 +15,7 @@ int RefreshPolicy::CountForMode(const QString &modeText)
     return 0;
 }
 
-std::optional<FileError> RefreshPolicy::OnEdit(const QString &editorText, const QString &modeText)
+std::optional<FileError> RefreshPolicy::OnEdit(const TextSnapshot &editorText, const QString &modeText)
 {
     const int count = CountForMode(modeText);
     if (count == 0)
@@ -28,18 +28,18 @@ std::optional<FileError> RefreshPolicy::OnEdit(const QString &editorText, const 
     return error;
 }
 
-std::optional<FileError> RefreshPolicy::OnTick(const QString &editorText)
+std::optional<FileError> RefreshPolicy::OnTick(const TextSnapshot &editorText)
 {
-    if (editorText == m_lastPreviewText)
+    // After a failure, even one found on the writing thread, the next tick tries again.
+    if (editorText == m_lastPreviewText && !m_preview.lastFailed())
         return std::nullopt;
     std::optional<FileError> error = m_preview.RefreshPreview(editorText);
-    // After a failure the next tick tries again.
     if (!error)
         m_lastPreviewText = editorText;
     return error;
 }
 
-std::optional<FileError> RefreshPolicy::ReflectNow(const QString &editorText)
+std::optional<FileError> RefreshPolicy::ReflectNow(const TextSnapshot &editorText)
 {
     std::optional<FileError> error = m_preview.RefreshPreview(editorText);
     m_changeCount = 0;

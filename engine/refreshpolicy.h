@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "engine/fileerror.h"
+#include "engine/textsnapshot.h"
 
 namespace engine {
 
@@ -18,9 +19,9 @@ public:
     Q_DISABLE_COPY_MOVE(RefreshPolicy)
 
     // Once per change notification of the editor. Returns the error of a refresh that failed.
-    std::optional<FileError> OnEdit(const QString &editorText, const QString &modeText);
-    std::optional<FileError> OnTick(const QString &editorText);
-    std::optional<FileError> ReflectNow(const QString &editorText);
+    std::optional<FileError> OnEdit(const TextSnapshot &editorText, const QString &modeText);
+    std::optional<FileError> OnTick(const TextSnapshot &editorText);
+    std::optional<FileError> ReflectNow(const TextSnapshot &editorText);
 
     // A new mode starts counting from zero, so a count left over from another mode can neither
     // stop count refreshes nor grow without end.
@@ -33,12 +34,12 @@ public:
     static int CountForMode(const QString &modeText);
 
     int changeCount() const { return m_changeCount; }
-    const QString &lastPreviewText() const { return m_lastPreviewText; }
+    const TextSnapshot &lastPreviewText() const { return m_lastPreviewText; }
 
 private:
     PreviewFile &m_preview;
     int m_changeCount = 0;
-    QString m_lastPreviewText;
+    TextSnapshot m_lastPreviewText;
 };
 
 }  // namespace engine

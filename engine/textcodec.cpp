@@ -4,6 +4,7 @@
 #include <QStringEncoder>
 #include <QStringList>
 #include <algorithm>
+#include <atomic>
 
 #include "platform/systemencoding.h"
 
@@ -120,7 +121,13 @@ QString declaredEncoding(QStringView text)
     return declaredIn(text.first(std::min(text.size(), kPrescanBytes)).toLatin1());
 }
 
-EncodedText encodeText(std::initializer_list<QStringView> parts, const QString &encoding)
+namespace {
+
+// The one pass from text to bytes. forEach hands each part to a visitor that returns whether to
+// go on; length bounds the characters.
+template <typename ForEach>
+EncodedText encodeParts(ForEach forEach, qsizetype length, const QString &encoding,
+                        const std::atomic<bool> *cancel)
 {
     EncodedText result;
     QStringEncoder encoder(encoding.toLatin1().constData(), kFlags);
@@ -128,27 +135,59 @@ EncodedText encodeText(std::initializer_list<QStringView> parts, const QString &
         result.result = EncodedText::Result::UnknownEncoding;
         return result;
     }
-    qsizetype length = 0;
-    for (const QStringView part : parts)
-        length += part.size();
     // The bound is generous; only the pages the bytes really take are ever touched.
     result.bytes.resize(encoder.requiredSpace(length));
     char *end = result.bytes.data();
     result.line = 1;
-    for (const QStringView part : parts) {
+    forEach([&](QStringView part) {
+        if (cancel && cancel->load(std::memory_order_relaxed)) {
+            result.result = EncodedText::Result::Cancelled;
+            return false;
+        }
         char *const start = end;
         end = encoder.appendToBuffer(start, part);
         if (encoder.hasError() || !isFaithful(part, {start, end}, encoding)) {
             result.result = EncodedText::Result::Unencodable;
-            result.bytes.clear();
             findUnencodable(part, encoding, result);
-            return result;
+            return false;
         }
         result.line += int(part.count(u'\r'));
+        return true;
+    });
+    if (result.result != EncodedText::Result::Ok) {
+        result.bytes.clear();
+        return result;
     }
     result.bytes.truncate(end - result.bytes.constData());
     result.line = 0;
     return result;
+}
+
+}  // namespace
+
+EncodedText encodeText(std::initializer_list<QStringView> parts, const QString &encoding)
+{
+    qsizetype length = 0;
+    for (const QStringView part : parts)
+        length += part.size();
+    const auto forEach = [&](const auto &visit) {
+        for (const QStringView part : parts)
+            if (!visit(part))
+                return;
+    };
+    return encodeParts(forEach, length, encoding, nullptr);
+}
+
+EncodedText encodeText(const TextSnapshot &text, QStringView tail, const QString &encoding,
+                       const std::atomic<bool> *cancel)
+{
+    const auto forEach = [&](const auto &visit) {
+        bool going = true;
+        text.forEachPart([&](QStringView part) { return going = visit(part); });
+        if (going)
+            visit(tail);
+    };
+    return encodeParts(forEach, text.sizeBound() + tail.size(), encoding, cancel);
 }
 
 }  // namespace engine

@@ -2,8 +2,11 @@
 
 #include <QByteArray>
 #include <QString>
+#include <atomic>
 #include <initializer_list>
 #include <optional>
+
+#include "engine/textsnapshot.h"
 
 namespace engine {
 
@@ -29,7 +32,7 @@ std::optional<QString> decodeText(QByteArrayView bytes, const QString &encoding)
 QString declaredEncoding(QStringView text);
 
 struct EncodedText {
-    enum class Result { Ok, UnknownEncoding, Unencodable };
+    enum class Result { Ok, UnknownEncoding, Unencodable, Cancelled };
     Result result = Result::Ok;
     QByteArray bytes;
     // For Unencodable: the first character the encoding cannot hold, and its line (from 1),
@@ -41,5 +44,8 @@ struct EncodedText {
 // The parts, one after another, in the encoding, in one pass that also makes sure the bytes
 // stand for exactly the text: nothing is written that would read back differently.
 EncodedText encodeText(std::initializer_list<QStringView> parts, const QString &encoding);
+// The same for a snapshot and then tail; a cancel flag set meanwhile stops it soon.
+EncodedText encodeText(const TextSnapshot &text, QStringView tail, const QString &encoding,
+                       const std::atomic<bool> *cancel = nullptr);
 
 }  // namespace engine

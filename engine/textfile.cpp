@@ -58,13 +58,16 @@ ReadText ReadTextFile(const QString &path)
     return {LinesFromFile(content->text), content->encoding, std::nullopt};
 }
 
-std::optional<FileError> WriteTextFile(const QString &path, const QString &text,
-                                       const QString &encoding, platform::Durability durability)
+std::optional<FileError> WriteTextFile(const QString &path, const TextSnapshot &text,
+                                       const QString &encoding, platform::Durability durability,
+                                       const std::atomic<bool> *cancel)
 {
-    const EncodedText encoded = encodeText({text, u"\r\n"}, encoding);
+    const EncodedText encoded = encodeText(text, u"\r\n", encoding, cancel);
     switch (encoded.result) {
     case EncodedText::Result::Ok:
         break;
+    case EncodedText::Result::Cancelled:
+        return FileError(FileError::Kind::Write, path, u"書き込みを取り消しました。"_s);
     case EncodedText::Result::UnknownEncoding:
         return FileError(FileError::Kind::Write, path,
                          u"文字コード %1 には対応していません。"_s.arg(encoding));

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <atomic>
 #include <optional>
 
 #include "engine/fileerror.h"
+#include "engine/textsnapshot.h"
 #include "platform/fileio.h"
 
 namespace engine {
@@ -24,9 +26,11 @@ struct ReadText {
 // The document's text as LinesFromFile gives it; an empty file gives "".
 ReadText ReadTextFile(const QString &path);
 
-// The text, then CR LF, in the encoding; replaces the file as a whole. Nothing on success.
+// The text, then CR LF, in the encoding; replaces the file as a whole. Nothing on success. A
+// cancel flag set meanwhile stops it before the file is touched.
 std::optional<FileError> WriteTextFile(
-    const QString &path, const QString &text, const QString &encoding,
-    platform::Durability durability = platform::Durability::Synced);
+    const QString &path, const TextSnapshot &text, const QString &encoding,
+    platform::Durability durability = platform::Durability::Synced,
+    const std::atomic<bool> *cancel = nullptr);
 
 }  // namespace engine

@@ -8,11 +8,13 @@
 #include <QStringList>
 #include <QtGlobal>
 
-#include "source/chunkedtext.h"
+#include "engine/chunkedtext.h"
 #include "source/colour.h"
 #include "source/languages.h"
 
 namespace source {
+
+using engine::ChunkedText;
 
 // A tree-sitter query with the predicates its patterns use (#eq?, #match?, #any-of? and their
 // negations) evaluated on the text, and #set! properties kept per pattern. Predicates that need

@@ -7,10 +7,12 @@
 #include <memory>
 #include <optional>
 
-#include "source/chunkedtext.h"
+#include "engine/chunkedtext.h"
 #include "source/colour.h"
 
 namespace source {
+
+using engine::ChunkedText;
 
 // A start or end tag under a position, and the tag that closes or opens the same element: the
 // ranges run from the "<" to the end of the tag's name.

@@ -4,7 +4,7 @@
 #include <QString>
 #include <QtGlobal>
 
-namespace source {
+namespace engine {
 
 // A text kept in chunks of a few thousand characters, each shared until it changes: an edit
 // costs about its own size whatever the size of the text, and a copy for another thread costs
@@ -25,6 +25,8 @@ public:
     qsizetype count(QChar c, qsizetype from, qsizetype to) const;
     // The last c before position, or -1.
     qsizetype lastIndexOf(QChar c, qsizetype before) const;
+    // The chunks, in order: a copy shares their characters.
+    const QList<QString> &chunks() const { return m_chunks; }
     // The characters from position to the end of the chunk that holds it.
     QStringView runAt(qsizetype position) const;
 
@@ -37,4 +39,4 @@ private:
     qsizetype m_size = 0;
 };
 
-}  // namespace source
+}  // namespace engine

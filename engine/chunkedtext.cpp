@@ -1,8 +1,8 @@
-#include "source/chunkedtext.h"
+#include "engine/chunkedtext.h"
 
 #include <algorithm>
 
-namespace source {
+namespace engine {
 
 namespace {
 
@@ -131,4 +131,4 @@ QStringView ChunkedText::runAt(qsizetype position) const
     return QStringView(m_chunks[chunk]).sliced(position - m_starts[chunk]);
 }
 
-}  // namespace source
+}  // namespace engine
