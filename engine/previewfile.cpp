@@ -90,7 +90,8 @@ PreviewFile::Done PreviewFile::write(const Job &job, const std::atomic<bool> *ca
     Done done{job.path, job.encoding, writeTo(job.path)};
     // A character the encoding cannot hold fails in any folder; only a folder problem is worth
     // another place.
-    if (done.error && done.error->kind != FileError::Kind::Encode && !job.fallbackFolder.isEmpty()) {
+    if (done.error && done.error->kind != FileError::Kind::Encode &&
+        !job.fallbackFolder.isEmpty()) {
         done.path = JoinPath(job.fallbackFolder, QString::fromUtf16(kPreviewFileName));
         if (std::optional<platform::OsError> folder =
                 platform::ensurePrivateFolder(job.fallbackFolder))

@@ -15,7 +15,8 @@ int RefreshPolicy::CountForMode(const QString &modeText)
     return 0;
 }
 
-std::optional<FileError> RefreshPolicy::OnEdit(const TextSnapshot &editorText, const QString &modeText)
+std::optional<FileError> RefreshPolicy::OnEdit(const TextSnapshot &editorText,
+                                               const QString &modeText)
 {
     const int count = CountForMode(modeText);
     if (count == 0)

@@ -53,7 +53,8 @@ qsizetype TextSnapshot::sizeBound() const
 
 bool TextSnapshot::isEmpty() const
 {
-    return std::all_of(m_parts.cbegin(), m_parts.cend(), [](const QString &p) { return p.isEmpty(); });
+    return std::all_of(m_parts.cbegin(), m_parts.cend(),
+                       [](const QString &p) { return p.isEmpty(); });
 }
 
 bool operator==(const TextSnapshot &a, const TextSnapshot &b)

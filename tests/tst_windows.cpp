@@ -12,6 +12,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -652,6 +653,50 @@ private slots:
         QVERIFY(form2().isVisible());
         QCOMPARE(QDir(path()).entryList(QDir::AllEntries | QDir::Hidden), before);
         QCOMPARE(readAll(path(u"plain.txt"_s)), "plain");
+    }
+
+    // The text kept edit by edit is the text read whole, after any edits: lone LF, no-break
+    // spaces, marked separators, undo, pastes and a new text among them.
+    void snapshotFollowsEveryEdit()
+    {
+        QRandomGenerator random(20);
+        const QStringList pieces{u"x"_s,      u"日本"_s, u"😀"_s,  u"\u00a0"_s,
+                                 u"\u2028"_s, u"<b>"_s,  u"\r"_s, u"\t"_s};
+        for (int step = 0; step < 400; ++step) {
+            QTextCursor cursor(text1().document());
+            const int size = text1().document()->characterCount() - 1;
+            cursor.setPosition(random.bounded(size + 1));
+            switch (random.bounded(12)) {
+            case 0:
+                text1().undo();
+                break;
+            case 1:
+                text1().redo();
+                break;
+            case 2:
+                cursor.setPosition(random.bounded(size + 1), QTextCursor::KeepAnchor);
+                cursor.removeSelectedText();
+                break;
+            case 3:
+                cursor.insertBlock();
+                break;
+            case 4: {
+                auto *data = new QMimeData;  // the clipboard takes it
+                data->setText(u"a\r\nb\nc\u00a0"_s);
+                QApplication::clipboard()->setMimeData(data);
+                text1().setTextCursor(cursor);
+                text1().paste();
+                break;
+            }
+            case 5:
+                if (step % 50 == 5)
+                    text1().setText(step % 100 == 5 ? u"a\nb\r\n\u2028c"_s : u"<p>\n</p>"_s);
+                break;
+            default:
+                cursor.insertText(pieces[random.bounded(pieces.size())]);
+            }
+            QCOMPARE(text1().snapshot().toString(), text1().text());
+        }
     }
 
     void contextMenuIsJapanese()

@@ -102,16 +102,14 @@ void Form1::Form_Resize()
 
 void Form1::Text1_Change()
 {
-    // Read once: the text is the same for both, and reading it costs the whole document.
-    const QString text = m_text1->text();
-    m_policy.OnEdit(text, m_form3 ? m_form3->windowTitle() : QString());
+    m_policy.OnEdit(m_text1->snapshot(), m_form3 ? m_form3->windowTitle() : QString());
     if (m_form3 && m_form3->lineBreakOn())
-        AutoLineBreak(text);
+        AutoLineBreak();
 }
 
-void Form1::AutoLineBreak(const QString &text)
+void Form1::AutoLineBreak()
 {
-    if (!text.endsWith(u'>'))
+    if (!m_text1->endsWith(u'>'))
         return;
     // Raises the nested change notification, which counts once more.
     m_text1->appendLineBreak();
@@ -120,12 +118,12 @@ void Form1::AutoLineBreak(const QString &text)
 
 void Form1::Timer1_Timer()
 {
-    m_policy.OnTick(m_text1->text());
+    m_policy.OnTick(m_text1->snapshot());
 }
 
 void Form1::Command1_Click()
 {
-    m_policy.ReflectNow(m_text1->text());
+    m_policy.ReflectNow(m_text1->snapshot());
 }
 
 void Form1::cmd_Click()

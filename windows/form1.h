@@ -82,7 +82,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void AutoLineBreak(const QString &text);
+    void AutoLineBreak();
 
     // The pane first: the preview file writes for it, and the policy refreshes through that.
     PaneParts m_webBrowser1;

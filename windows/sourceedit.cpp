@@ -31,6 +31,7 @@ SourceEdit::SourceEdit(QWidget *parent) : QPlainTextEdit(parent)
     setTabChangesFocus(false);
     // Before anything else hears of a change, so that the parse is current for all who do.
     m_colours = new SourceColours(*this);
+    connect(document(), &QTextDocument::contentsChange, this, &SourceEdit::followChange);
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
         if (!m_settingText && !m_composing)
             emit changed();
@@ -200,6 +201,37 @@ QString SourceEdit::text() const
     return fromDocumentText(document()->toRawText());
 }
 
+void SourceEdit::followChange(int position, int removed, int added)
+{
+    if (m_settingText)
+        return;
+    const int length = document()->characterCount() - 1;  // without the last block's end
+    const int end = std::min(position + added, length);
+    QString inserted;
+    if (end > position) {
+        QTextCursor cursor(document());
+        cursor.setPosition(position);
+        cursor.setPosition(end, QTextCursor::KeepAnchor);
+        inserted = cursor.selectedText();
+    }
+    m_mirror.replace(position, removed, inserted);
+    // What the document reports at its very end is not always what changed there.
+    if (m_mirror.size() != length)
+        m_mirror = engine::ChunkedText(document()->toRawText());
+}
+
+engine::TextSnapshot SourceEdit::snapshot() const
+{
+    if (m_hasMarkedSeparators)
+        return text();
+    return engine::TextSnapshot::fromEditorChunks(m_mirror.chunks());
+}
+
+bool SourceEdit::endsWith(QChar c) const
+{
+    return document()->characterAt(document()->characterCount() - 2) == c;
+}
+
 QString SourceEdit::textWithMarkedSeparators() const
 {
     QString out;
@@ -240,6 +272,7 @@ void SourceEdit::setText(const QString &text)
     if (m_hasMarkedSeparators)
         this->document()->clearUndoRedoStacks();
     m_colours->reset();
+    m_mirror = engine::ChunkedText(this->document()->toRawText());
     m_settingText = false;
     markCaret();
     emit changed();

@@ -3,6 +3,8 @@
 #include <QPlainTextEdit>
 #include <QTextBlock>
 
+#include "engine/chunkedtext.h"
+#include "engine/textsnapshot.h"
 #include "source/colour.h"
 
 namespace windows {
@@ -25,6 +27,11 @@ public:
 
     QString text() const;
     void setText(const QString &text);
+    // The same text, kept up to date edit by edit: taking it costs about nothing, whatever the
+    // size of the page.
+    engine::TextSnapshot snapshot() const;
+    // Whether the text ends in c.
+    bool endsWith(QChar c) const;
 
     // Appends CR LF at the very end as one edit of its own, keeping undo history and scrolling.
     void appendLineBreak();
@@ -63,6 +70,7 @@ protected:
 
 private:
     QString textWithMarkedSeparators() const;
+    void followChange(int position, int removed, int added);
     void markCaret();
     void showMarks();
     void completeEndTag();
@@ -83,6 +91,8 @@ private:
     // full gets it once.
     QString m_typeOver;
     int m_typeOverAt = -1;
+    // The document's characters, paragraph and line separators as they stand in it.
+    engine::ChunkedText m_mirror;
     bool m_settingText = false;
     // Composing text with an input method shows it, but the text is unchanged until commit.
     bool m_composing = false;
