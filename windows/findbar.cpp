@@ -99,6 +99,10 @@ FindBar::FindBar(SourceEdit &edit) : QWidget(&edit), m_edit(edit)
     connect(m_replaceAll, &QPushButton::clicked, this, &FindBar::replaceAll);
     connect(m_close, &QToolButton::clicked, this, &FindBar::close);
     connect(edit.document(), &QTextDocument::contentsChange, this, &FindBar::textChanged);
+    connect(&edit, &SourceEdit::documentReplaced, this, [this] {
+        connect(m_edit.document(), &QTextDocument::contentsChange, this, &FindBar::textChanged);
+        textChanged();
+    });
     connect(edit.verticalScrollBar(), &QScrollBar::valueChanged, this, &FindBar::markShown);
     m_findText->installEventFilter(this);
     m_replaceText->installEventFilter(this);

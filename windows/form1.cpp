@@ -4,10 +4,14 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 
 #include "engine/textfile.h"
+#include "windows/documentloader.h"
 #include "windows/form1layout.h"
 #include "windows/form2.h"
 #include "windows/form3.h"
@@ -50,7 +54,15 @@ Form1::Form1(const PaneMaker &makePane, const PreviewFolders &folders, QWidget *
     Form_Load();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    // A document still being read is not waited for longer than it takes to notice.
+    m_cancelOpen = true;
+    if (m_opening) {
+        m_opening->wait();
+        delete m_opening;
+    }
+}
 
 const QString &Form1::previewPath() const
 {
@@ -72,6 +84,70 @@ std::optional<QString> Form1::openDocument(const QString &path)
     setDocument(path, read.encoding);
     m_text1->setText(read.text);
     return std::nullopt;
+}
+
+void Form1::openDocument(const QString &path, QWidget *asking, const Opened &done)
+{
+    if (m_opening) {
+        done(u"別のファイルを読み込んでいるところです。終わってから開いてください。"_s);
+        return;
+    }
+    if (QFileInfo(path).size() < kOpenHere) {
+        done(openDocument(path));
+        return;
+    }
+    // Shown only when the wait is long enough to notice; the rest of the program stays in use.
+    auto *progress =
+        new QProgressDialog(u"「%1」を読み込んでいます…"_s.arg(QFileInfo(path).fileName()),
+                            u"キャンセル"_s, 0, 100, asking);
+    progress->setObjectName(u"openProgress"_s);
+    progress->setWindowTitle(u"読み込み中"_s);
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setMinimumDuration(500);
+    progress->setAutoClose(false);
+    progress->setAutoReset(false);
+    progress->setValue(0);
+    asking->setCursor(Qt::BusyCursor);
+    m_cancelOpen = false;
+    connect(progress, &QProgressDialog::canceled, this, [this] { m_cancelOpen = true; });
+    const DocumentStyle style = m_text1->style();
+    QThread *home = thread();
+    QPointer<QProgressDialog> shown(progress);
+    QPointer<QWidget> asker(asking);
+    m_opening = QThread::create([=, this] {  // NOLINT: asking is used through asker
+        LoadedDocument loaded = loadDocument(path, style, home, m_cancelOpen, [&](int share) {
+            QMetaObject::invokeMethod(
+                this,
+                [shown, share] {
+                    if (shown)
+                        shown->setValue(share);
+                },
+                Qt::QueuedConnection);
+        });
+        auto result = std::make_shared<LoadedDocument>(std::move(loaded));
+        QMetaObject::invokeMethod(
+            this,
+            [=, this] {
+                m_opening->wait();
+                delete m_opening;
+                m_opening = nullptr;
+                if (shown)
+                    shown->deleteLater();
+                if (asker)
+                    asker->unsetCursor();
+                if (result->error) {
+                    done(m_cancelOpen ? QString() : *result->error);
+                    return;
+                }
+                // Before the text, whose change refreshes the preview: it is shown from the
+                // document's place.
+                setDocument(path, result->encoding);
+                m_text1->adoptDocument(std::move(*result));
+                done(std::nullopt);
+            },
+            Qt::QueuedConnection);
+    });
+    m_opening->start();
 }
 
 const QString &Form1::documentEncoding() const

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QWidget>
+#include <atomic>
 #include <functional>
 
 #include "engine/previewfile.h"
 #include "engine/refreshpolicy.h"
 
 class QPushButton;
+class QThread;
 class QTimer;
 
 namespace engine {
@@ -63,6 +65,16 @@ public:
     // edit. On failure nothing changes, and the message says why.
     std::optional<QString> openDocument(const QString &path);
 
+    // The same, for a file of any size: a large one is read on a thread of its own while the
+    // program stays in use, and asking (the window that asked) shows that it is working. done
+    // hears how it went, perhaps at once: nothing when the document is in, else why not (an
+    // empty message when the user cancelled). One open at a time: another is refused meanwhile.
+    using Opened = std::function<void(const std::optional<QString> &error)>;
+    void openDocument(const QString &path, QWidget *asking, const Opened &done);
+    bool isOpening() const { return m_opening != nullptr; }
+    // From this size on, a file is read on a thread of its own.
+    static constexpr qint64 kOpenHere = 1024 * 1024;
+
     // The settings dialog's OK: a new timer interval (0 stops it; nothing leaves it as it is),
     // and counting starts afresh.
     void applyMode(std::optional<int> timerInterval);
@@ -97,6 +109,8 @@ private:
     Form3 *m_form3 = nullptr;
     Form2 *m_form2 = nullptr;
     QString m_documentFolder;
+    QThread *m_opening = nullptr;
+    std::atomic<bool> m_cancelOpen{false};
 };
 
 }  // namespace windows

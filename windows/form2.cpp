@@ -164,12 +164,13 @@ void Form2::Command1_Click()
         warn(u"開くファイルが選ばれていません。右の一覧からファイルを選んでください。"_s);
         return;
     }
-    if (const std::optional<QString> error =
-            m_form1.openDocument(engine::JoinPath(m_dirPath, name))) {
-        warn(*error);
-        return;
-    }
-    setVisible(false);
+    m_form1.openDocument(engine::JoinPath(m_dirPath, name), this,
+                         [this](const std::optional<QString> &error) {
+                             if (!error)
+                                 setVisible(false);
+                             else if (!error->isEmpty())
+                                 warn(*error);
+                         });
 }
 
 void Form2::Command2_Click()

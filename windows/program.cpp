@@ -88,23 +88,26 @@ void openFromCommandLine(Form1 &form1, const QStringList &files)
 {
     if (files.isEmpty())
         return;
-    QString message;
-    if (const std::optional<QString> error =
-            form1.openDocument(QFileInfo(files.first()).absoluteFilePath()))
-        message = *error;
-    if (files.size() > 1) {
-        if (!message.isEmpty())
-            message += u"\n\n"_s;
-        message += u"一度に開けるファイルは一つです。次のファイルは開きませんでした:\n"_s +
-                   files.mid(1).join(u'\n');
-    }
-    if (message.isEmpty())
-        return;
-    // Not waited for: the window is up and in use while the message shows.
-    auto *box =
-        new QMessageBox(QMessageBox::Warning, u"Quorvane"_s, message, QMessageBox::Ok, &form1);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
+    const auto say = [&form1](const QString &message) {
+        // Not waited for: the window is up and in use while the message shows.
+        auto *box =
+            new QMessageBox(QMessageBox::Warning, u"Quorvane"_s, message, QMessageBox::Ok, &form1);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    };
+    QString others;
+    if (files.size() > 1)
+        others = u"一度に開けるファイルは一つです。次のファイルは開きませんでした:\n"_s +
+                 files.mid(1).join(u'\n');
+    form1.openDocument(QFileInfo(files.first()).absoluteFilePath(), &form1,
+                       [say, others](const std::optional<QString> &error) {
+                           QString message = error.value_or(QString());
+                           if (!message.isEmpty() && !others.isEmpty())
+                               message += u"\n\n"_s;
+                           message += others;
+                           if (!message.isEmpty())
+                               say(message);
+                       });
 }
 
 int runProgram(int argc, char *argv[])

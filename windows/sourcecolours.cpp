@@ -74,6 +74,10 @@ SourceColours::SourceColours(SourceEdit &edit) : QObject(&edit), m_edit(edit)
 {
     m_parser.setMaxThreadCount(1);
     connect(edit.document(), &QTextDocument::contentsChange, this, &SourceColours::contentsChange);
+    connect(&edit, &SourceEdit::documentReplaced, this, [this] {
+        connect(m_edit.document(), &QTextDocument::contentsChange, this,
+                &SourceColours::contentsChange);
+    });
     connect(edit.verticalScrollBar(), &QScrollBar::valueChanged, this,
             &SourceColours::colourVisible);
     connect(&edit, &QPlainTextEdit::updateRequest, this, [this](const QRect &, int dy) {

@@ -11,6 +11,7 @@
 #include <QTextBlock>
 #include <QTextDocumentFragment>
 
+#include "windows/documentloader.h"
 #include "windows/editortext.h"
 #include "windows/findbar.h"
 #include "windows/gotoline.h"
@@ -159,6 +160,9 @@ void SourceEdit::markCaret()
 
 void SourceEdit::showMarks()
 {
+    // While a text is set the marks stand for the one before; they are made anew after.
+    if (m_settingText)
+        return;
     QList<QTextEdit::ExtraSelection> marks;
     QTextEdit::ExtraSelection line;
     line.format.setBackground(QColor(0xf2, 0xf5, 0xfa));
@@ -261,18 +265,51 @@ void SourceEdit::setText(const QString &text)
     m_colours->suspend();
     setPlainText(document.text);
     m_hasMarkedSeparators = !document.literalSeparators.isEmpty();
-    QTextCharFormat literal;
-    literal.setProperty(kLiteralSeparator, true);
-    for (const qsizetype position : document.literalSeparators) {
-        QTextCursor cursor(this->document());
-        cursor.setPosition(int(position));
-        cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
-        cursor.mergeCharFormat(literal);
-    }
+    markLiteralSeparators(*this->document(), document.literalSeparators);
     if (m_hasMarkedSeparators)
         this->document()->clearUndoRedoStacks();
     m_colours->reset();
     m_mirror = engine::ChunkedText(this->document()->toRawText());
+    m_settingText = false;
+    m_marked = {};
+    markCaret();
+    emit changed();
+}
+
+void SourceEdit::markLiteralSeparators(QTextDocument &document, const QList<qsizetype> &positions)
+{
+    QTextCharFormat literal;
+    literal.setProperty(kLiteralSeparator, true);
+    for (const qsizetype position : positions) {
+        QTextCursor cursor(&document);
+        cursor.setPosition(int(position));
+        cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+        cursor.mergeCharFormat(literal);
+    }
+}
+
+DocumentStyle SourceEdit::style() const
+{
+    return {document()->defaultFont(), document()->defaultTextOption()};
+}
+
+void SourceEdit::adoptDocument(LoadedDocument &&loaded)
+{
+    m_settingText = true;
+    m_colours->suspend();
+    QTextDocument *old = document();
+    QTextDocument *adopted = loaded.document.release();
+    adopted->setParent(this);
+    setDocument(adopted);
+    old->deleteLater();
+    connect(adopted, &QTextDocument::contentsChange, this, &SourceEdit::followChange);
+    m_foundMarks.clear();
+    m_marked = {};
+    m_hasMarkedSeparators = loaded.markedSeparators;
+    m_mirror = std::move(loaded.characters);
+    emit documentReplaced();
+    m_colours->reset();
+    placeMargins();
     m_settingText = false;
     markCaret();
     emit changed();

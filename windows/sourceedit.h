@@ -9,6 +9,8 @@
 
 namespace windows {
 
+struct DocumentStyle;
+struct LoadedDocument;
 class FindBar;
 class LineNumbers;
 class SourceColours;
@@ -32,6 +34,12 @@ public:
     engine::TextSnapshot snapshot() const;
     // Whether the text ends in c.
     bool endsWith(QChar c) const;
+
+    // A document loaded elsewhere, taken whole as setText takes a text: one change.
+    void adoptDocument(LoadedDocument &&loaded);
+    DocumentStyle style() const;
+    // Marks the line separators at positions as characters of the text.
+    static void markLiteralSeparators(QTextDocument &document, const QList<qsizetype> &positions);
 
     // Appends CR LF at the very end as one edit of its own, keeping undo history and scrolling.
     void appendLineBreak();
@@ -59,6 +67,8 @@ public:
 
 signals:
     void changed();
+    // Another document is in place: what follows the old one's changes follows this one's.
+    void documentReplaced();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

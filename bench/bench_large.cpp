@@ -1,0 +1,152 @@
+// Large documents: the UI thread's time per keystroke in the start-up mode (every character
+// refreshes) with colours on, next to a bare QPlainTextEdit; opening a 10 MB and a 20 MB file,
+// next to a bare setPlainText of its text, with the longest the UI thread was held meanwhile; and
+// what a 20 MB document costs in memory. The preview pane records instead of loading.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+#include "bench/benchpage.h"
+#include "engine/textcodec.h"
+#include "tests/fixture.h"
+#include "windows/sourcecolours.h"
+#include "windows/sourceedit.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+double msSince(const QElapsedTimer &timer)
+{
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// The longest the event loop went without turning, while it runs until done() or 60 s.
+template <typename Done>
+double longestStall(Done done)
+{
+    QElapsedTimer clock;
+    clock.start();
+    double last = 0, longest = 0;
+    while (!done() && clock.elapsed() < 60000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        const double now = msSince(clock);
+        longest = std::max(longest, now - last);
+        last = now;
+    }
+    return longest;
+}
+
+// Median over typing and deleting a character in the middle of the page, the event loop run
+// after each key as it would be between keys.
+double keystrokeMs(QPlainTextEdit &edit)
+{
+    QTextCursor cursor = edit.textCursor();
+    cursor.setPosition(edit.document()->characterCount() / 2);
+    edit.setTextCursor(cursor);
+    std::vector<double> times;
+    for (int i = 0; i < 41; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        QTest::keyClick(&edit, i % 2 ? Qt::Key_Backspace : Qt::Key_A);
+        QCoreApplication::processEvents();
+        times.push_back(msSince(timer));
+    }
+    return median(times);
+}
+
+// The process's resident memory, in MB.
+double residentMb()
+{
+    QFile status(u"/proc/self/status"_s);
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char *argv[])
+{
+    QLoggingCategory::setFilterRules(u"qt.webenginecontext.info=false"_s);
+    QApplication app(argc, argv);
+    testsupport::Fixture fixture;
+    fixture.start();
+    windows::Form1 &form1 = *fixture.form1;
+    windows::SourceEdit &edit = form1.Text1();
+    QPlainTextEdit bare;
+    bare.setLineWrapMode(QPlainTextEdit::NoWrap);
+    bare.resize(edit.size());
+    bare.show();
+    const auto settled = [&] { return edit.colours().isCurrent() && !form1.preview().isWriting(); };
+
+    // "open" measures the opens alone, in a process that held no large page before, so that the
+    // memory figure owes nothing to what an earlier page left in the heap.
+    const bool opensOnly = argc > 1 && qstrcmp(argv[1], "open") == 0;
+    if (!opensOnly)
+        std::printf("%-8s %26s %18s\n", "page", "keystroke ms, mode 7, UI", "bare QPlainTextEdit");
+    for (const auto &[label, size] :
+         {std::pair{"10 KB", 10 * 1024}, std::pair{"100 KB", 100 * 1024},
+          std::pair{"1 MB", 1024 * 1024}, std::pair{"10 MB", 10 * 1024 * 1024}}) {
+        if (opensOnly)
+            break;
+        const QString page = bookOfSize(size);
+        edit.setText(page);
+        longestStall(settled);
+        bare.setPlainText(page);
+        const double ours = keystrokeMs(edit);
+        longestStall(settled);
+        std::printf("%-8s %26.2f %18.2f\n", label, ours, keystrokeMs(bare));
+    }
+
+    std::printf("\n%-8s %14s %22s %18s %16s\n", "open", "open ms", "longest stall ms",
+                "bare setPlainText", "memory / size");
+    for (const auto &[label, size] :
+         {std::pair{"20 MB", 20 * 1024 * 1024}, std::pair{"10 MB", 10 * 1024 * 1024}}) {
+        const QString page = bookOfSize(size);
+        const QString file = fixture.path(u"large.html"_s);
+        if (!testsupport::writeAll(file, page.toUtf8()))
+            return 1;
+        // Measured from a small page, so that what the last one held is gone; the bare edit's
+        // copy is made after.
+        edit.setText(u"<p>small</p>"_s);
+        bare.clear();
+        longestStall(settled);
+        const double before = residentMb();
+        std::optional<std::optional<QString>> outcome;
+        QElapsedTimer timer;
+        timer.start();
+        form1.openDocument(file, &form1,
+                           [&](const std::optional<QString> &error) { outcome = error; });
+        const double stall = longestStall([&] { return outcome.has_value(); });
+        const double openMs = msSince(timer);
+        if (!outcome || *outcome) {
+            std::fprintf(stderr, "the open failed\n");
+            return 1;
+        }
+        longestStall(settled);
+        const double memory = residentMb() - before;
+        timer.restart();
+        bare.setPlainText(page);
+        const double bareMs = msSince(timer);
+        std::printf("%-8s %14.1f %22.1f %18.1f %15.1fx\n", label, openMs, stall, bareMs,
+                    memory / (page.toUtf8().size() / 1048576.0));
+    }
+    return 0;
+}
