@@ -1,5 +1,6 @@
 #include "windows/documentloader.h"
 
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QThread>
@@ -24,8 +25,8 @@ LoadedDocument loadDocument(const QString &path, const DocumentStyle &style, QTh
         return loaded;
     }
     progress(30);
-    const DocumentText text = toDocumentText(read.text);
-    read.text.clear();
+    DocumentText text = toDocumentText(read.text);
+    read.text = QString();
     loaded.encoding = read.encoding;
     progress(40);
     std::unique_ptr<QTextDocument> document(SourceColours::newDocument(nullptr));
@@ -33,24 +34,30 @@ LoadedDocument loadDocument(const QString &path, const DocumentStyle &style, QTh
     document->setDefaultTextOption(style.option);
     document->setUndoRedoEnabled(false);
     QTextCursor cursor(document.get());
-    // In pieces, to tell how far it is and to stop when asked.
-    constexpr qsizetype kPiece = 1 << 20;
-    for (qsizetype at = 0; at < text.text.size();) {
-        if (cancel) {
-            loaded.error = QString();
-            return loaded;
-        }
-        qsizetype length = std::min(kPiece, text.text.size() - at);
-        if (at + length < text.text.size() && text.text.at(at + length - 1).isHighSurrogate())
-            --length;
-        cursor.insertText(text.text.sliced(at, length));
-        at += length;
-        progress(40 + int(50 * at / text.text.size()));
+    if (cancel) {
+        loaded.error = QString();
+        return loaded;
     }
+    // At once: the document's store would grow piece by piece to well over the text's size.
+    cursor.insertText(text.text);
+    // The editor gives every line a layout when it takes a document: made here, that leaves it
+    // only their counts to reset.
+    for (QTextBlock block = document->firstBlock(); block.isValid(); block = block.next())
+        block.layout();
+    progress(90);
     SourceEdit::markLiteralSeparators(*document, text.literalSeparators);
     loaded.markedSeparators = !text.literalSeparators.isEmpty();
     document->setUndoRedoEnabled(true);
-    loaded.characters = engine::ChunkedText(document->toRawText());
+    // The document holds each line end as a paragraph separator; the text it was made from, so
+    // changed, is its characters without another copy. Frame marks would be taken as line ends
+    // too: such a text is read back instead.
+    if (text.text.contains(QChar(0xfdd0)) || text.text.contains(QChar(0xfdd1))) {
+        loaded.characters = engine::ChunkedText(document->toRawText());
+    } else {
+        text.text.replace(u'\n', QChar::ParagraphSeparator);
+        loaded.characters = engine::ChunkedText(text.text);
+    }
+    text.text = QString();
     document->moveToThread(home);
     loaded.document = std::move(document);
     progress(100);

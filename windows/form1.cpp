@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include "engine/textfile.h"
+#include "platform/memory.h"
 #include "windows/documentloader.h"
 #include "windows/form1layout.h"
 #include "windows/form2.h"
@@ -143,6 +144,7 @@ void Form1::openDocument(const QString &path, QWidget *asking, const Opened &don
                 // document's place.
                 setDocument(path, result->encoding);
                 m_text1->adoptDocument(std::move(*result));
+                platform::releaseFreeMemory();
                 done(std::nullopt);
             },
             Qt::QueuedConnection);

@@ -160,6 +160,12 @@ void SourceColours::reset()
 {
     m_suspended = false;
     stopParsing();
+    m_offset = 0;
+    m_windowed = m_enabled && m_edit.document()->characterCount() > kParseWhole;
+    if (m_windowed) {
+        placeWindow();
+        return;
+    }
     m_source.setText(m_enabled ? parseText(m_edit.document()->toRawText()) : QString());
     m_dirty = {{0, m_source.size()}};
     if (!m_enabled)
@@ -180,6 +186,68 @@ void SourceColours::reset()
     markDirty(m_source.parse());
     colourVisible();
     emit parsed();
+}
+
+void SourceColours::placeWindow()
+{
+    stopParsing();
+    const QTextDocument &document = *m_edit.document();
+    const int length = document.characterCount() - 1;
+    // From the start of a line, so that the parse begins where a person's reading would.
+    const qsizetype around = m_edit.firstShownBlock().position();
+    const int from =
+        document.findBlock(int(std::max<qsizetype>(0, around - kWindow / 2))).position();
+    const QTextBlock last = document.findBlock(int(std::min<qsizetype>(length, from + kWindow)));
+    const int to = std::min(length, last.position() + last.length() - 1);
+    m_offset = from;
+    m_source.setText(documentText(document, from, to));
+    // What was coloured from another window is coloured again.
+    m_dirty = {{0, length}};
+    source::HtmlSource start;
+    start.setText(m_source.text(0, std::min<qsizetype>(m_source.size(), kWindow / 4)));
+    start.parse();
+    colourShown(start, false);
+    parseAside();
+}
+
+bool SourceColours::viewLeftWindow() const
+{
+    const qsizetype first = m_edit.firstShownBlock().position();
+    const QTextBlock last = lastShownBlock();
+    const qsizetype end = m_offset + m_source.size();
+    const qsizetype margin = kWindow / 8;
+    return (m_offset > 0 && first < m_offset + margin) ||
+           (end < m_edit.document()->characterCount() - 1 &&
+            last.position() + last.length() > end - margin);
+}
+
+QList<source::TextRange> SourceColours::inDocument(QList<source::TextRange> ranges) const
+{
+    for (source::TextRange &range : ranges) {
+        range.start += m_offset;
+        range.end += m_offset;
+    }
+    return ranges;
+}
+
+std::optional<source::TagPair> SourceColours::tagPairAt(qsizetype position) const
+{
+    if (position < m_offset || position > m_offset + m_source.size())
+        return std::nullopt;
+    std::optional<source::TagPair> pair = m_source.tagPairAt(position - m_offset);
+    if (pair) {
+        pair->tag = inDocument({pair->tag}).first();
+        if (pair->partner)
+            pair->partner = inDocument({*pair->partner}).first();
+    }
+    return pair;
+}
+
+std::optional<QString> SourceColours::elementToClose(qsizetype position) const
+{
+    if (position < m_offset || position > m_offset + m_source.size())
+        return std::nullopt;
+    return m_source.elementToClose(position - m_offset);
 }
 
 void SourceColours::parseAside()
@@ -209,7 +277,7 @@ void SourceColours::takeParsed(quint64 round)
     // Freeing a large page's old trees takes time better spent elsewhere than here.
     m_parser.start([dead = parsedCopy.release()] { delete dead; });
     if (changed) {
-        markDirty(*changed);
+        markDirty(inDocument(*changed));
         colourVisible();
         emit parsed();
     }
@@ -223,19 +291,35 @@ void SourceColours::contentsChange(int position, int removed, int added)
         return;
     const QTextDocument &document = *m_edit.document();
     const int length = document.characterCount() - 1;  // without the last block's end
-    if (std::max(removed, added) >= kNewText) {
+    if (std::max(removed, added) >= kNewText || m_windowed != (length + 1 > kParseWhole)) {
         reset();
         return;
+    }
+    if (m_windowed) {
+        // Before the window it only moves; across its start it is placed again; past its end
+        // nothing parsed changed.
+        const qsizetype windowEnd = m_offset + m_source.size();
+        if (position + removed <= m_offset && position < m_offset) {
+            m_offset += added - removed;
+            return;
+        }
+        if (position < m_offset) {
+            placeWindow();
+            return;
+        }
+        if (position > windowEnd)
+            return;
+        removed = int(std::min<qsizetype>(removed, windowEnd - position));
     }
     const int end = std::min(position + added, length);
     const QString inserted = end > position ? documentText(document, position, end) : QString();
     const bool here = m_source.size() < kParseHere && !m_parsing;
-    markDirty(
-        m_source.edit(position, removed, inserted,
-                      here ? source::HtmlSource::Parse::Now : source::HtmlSource::Parse::Later));
+    markDirty(inDocument(
+        m_source.edit(position - m_offset, removed, inserted,
+                      here ? source::HtmlSource::Parse::Now : source::HtmlSource::Parse::Later)));
     // What the document reports at its very end is not always what changed there; the text is
     // then read again.
-    if (m_source.size() != length) {
+    if (m_windowed ? m_offset + m_source.size() > length : m_source.size() != length) {
         reset();
         return;
     }
@@ -275,6 +359,10 @@ QTextBlock SourceColours::lastShownBlock() const
 
 void SourceColours::colourVisible()
 {
+    if (m_windowed && !m_suspended && viewLeftWindow()) {
+        placeWindow();
+        return;
+    }
     if (m_source.isParsed())
         colourShown(m_source, true);
 }
@@ -321,8 +409,11 @@ void SourceColours::colourBlock(const QTextBlock &block, const source::HtmlSourc
     // Text being composed sits inside the layout, between the characters of the block.
     const int preeditAt = layout->preeditAreaPosition();
     const int preeditLength = int(layout->preeditAreaText().size());
-    for (const source::ColourSpan &span : from.colours({start, start + block.length() - 1})) {
-        int at = int(span.start - start), length = int(span.length);
+    const qsizetype end = start + block.length() - 1;
+    const bool parsed = start >= m_offset && end <= m_offset + from.size();
+    for (const source::ColourSpan &span :
+         parsed ? from.colours({start - m_offset, end - m_offset}) : QList<source::ColourSpan>()) {
+        int at = int(span.start + m_offset - start), length = int(span.length);
         if (preeditLength && at >= preeditAt)
             at += preeditLength;
         else if (preeditLength && at + length > preeditAt)

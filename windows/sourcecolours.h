@@ -41,7 +41,14 @@ public:
     void setEnabled(bool enabled);
     bool isEnabled() const { return m_enabled; }
 
-    const source::HtmlSource &source() const { return m_source; }
+    // What the parse says at a place of the document; nothing where it holds no parse.
+    std::optional<source::TagPair> tagPairAt(qsizetype position) const;
+    std::optional<QString> elementToClose(qsizetype position) const;
+    // Whether only a part of the page around the view is parsed: a page this large would take
+    // many times its size in parse trees.
+    bool isWindowed() const { return m_windowed; }
+    static constexpr qsizetype kParseWhole = 4 * 1024 * 1024;
+    static constexpr qsizetype kWindow = 256 * 1024;
     // Whether the colours are of the text as it stands: no parse is due or under way.
     bool isCurrent() const { return m_source.isCurrent() && !m_parsing; }
 
@@ -65,6 +72,9 @@ private:
     void parseAside();
     void takeParsed(quint64 round);
     void stopParsing();
+    void placeWindow();
+    bool viewLeftWindow() const;
+    QList<source::TextRange> inDocument(QList<source::TextRange> ranges) const;
 
     SourceEdit &m_edit;
     source::HtmlSource m_source;
@@ -74,7 +84,9 @@ private:
     bool m_enabled = true;
     bool m_suspended = false;
     bool m_parsing = false;
-    quint64 m_round = 0;  // of the parse under way, to tell its report from a stopped one
+    bool m_windowed = false;
+    qsizetype m_offset = 0;  // where the parsed text begins in the document
+    quint64 m_round = 0;     // of the parse under way, to tell its report from a stopped one
     std::unique_ptr<source::HtmlSource> m_copy;  // being parsed
     size_t m_cancel = 0;
     // Last, so that it is gone first: its end waits for the parse that uses the copy.

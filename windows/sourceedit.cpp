@@ -146,8 +146,7 @@ void SourceEdit::markCaret()
     if (m_settingText)
         return;
     // Marks are painted where they were and where they go: only a change is worth that.
-    const std::optional<source::TagPair> pair =
-        m_colours->source().tagPairAt(textCursor().position());
+    const std::optional<source::TagPair> pair = m_colours->tagPairAt(textCursor().position());
     const Marked marked{textCursor().blockNumber(), pair ? pair->tag : source::TextRange{},
                         pair && pair->partner ? *pair->partner : source::TextRange{}};
     if (marked == m_marked)
@@ -359,7 +358,7 @@ void SourceEdit::completeEndTag()
     const int at = typed.position() - 2;
     if (typed.hasSelection() || at < 0 || document()->characterAt(at) != u'<')
         return;
-    const std::optional<QString> name = m_colours->source().elementToClose(at);
+    const std::optional<QString> name = m_colours->elementToClose(at);
     if (!name)
         return;
     // An edit of its own, as the automatic line break is: one change, one undo step.
