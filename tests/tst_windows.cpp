@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRandomGenerator>
@@ -20,6 +21,7 @@
 #include <QTextLayout>
 #include <QTimer>
 
+#include "engine/textfile.h"
 #include "tests/fixture.h"
 #include "windows/design.h"
 #include "windows/findbar.h"
@@ -525,6 +527,55 @@ private slots:
                     mark.cursor.selectedText() +
                     (mark.format.background().style() == Qt::NoBrush ? u" unmarked"_s : QString()));
         QCOMPARE(marked, (QStringList{u"<b"_s, u"</b"_s}));
+    }
+
+    // A page too large to parse whole is parsed around the view: its end is coloured when shown,
+    // and an edit above moves the parsed part along.
+    void hugePageColoursAroundTheView()
+    {
+        text1().setText(u"<p class=\"a\">x</p>\r\n"_s.repeated(240000) + u"<b>end</b>"_s);
+        QVERIFY(text1().colours().isWindowed());
+        text1().moveCursor(QTextCursor::End);
+        const QTextBlock last = text1().document()->lastBlock();
+        QTRY_VERIFY(!last.layout()->formats().isEmpty());
+        QTextCursor(text1().document()).insertText(u"<i>"_s);
+        QTRY_VERIFY(text1().colours().isCurrent());
+        const auto pair = text1().colours().tagPairAt(last.position() + 1);
+        QVERIFY(pair && pair->partner);
+        QCOMPARE(pair->tag.start, last.position());
+        QCOMPARE(pair->partner->start, last.position() + 6);
+    }
+
+    // A large file is read on a thread of its own: the program stays in use, a second open is
+    // refused meanwhile, and the editor takes the document in one change.
+    void largeFileOpensAside()
+    {
+        const QByteArray content = "<!DOCTYPE html>\r\n<p>一\nつ\xc2\xa0</p>\r\n" +
+                                   QByteArray("<p>日本語の段落</p>\r\n").repeated(50000);
+        QVERIFY(writeAll(path(u"large.html"_s), content));
+        QVERIFY(writeAll(path(u"other.html"_s), "<p>other</p>"));
+        QVERIFY(form2().setDirPath(path()));
+        select(u"large.html"_s);
+        QSignalSpy changes(&text1(), &SourceEdit::changed);
+        click(form2(), u"Command1"_s);
+        QVERIFY(form1->isOpening() && form2().isVisible());
+        // It shows it is working; the progress shows itself once the wait is worth a look.
+        QCOMPARE(form2().cursor().shape(), Qt::BusyCursor);
+        QVERIFY(form2().findChild<QProgressDialog *>(u"openProgress"_s));
+        select(u"other.html"_s);
+        click(form2(), u"Command1"_s);
+        QVERIFY2(takeMessage().contains(u"読み込んでいる"_s), "a second open is refused");
+        QTRY_VERIFY_WITH_TIMEOUT(!form1->isOpening(), 20000);
+        QVERIFY(!form2().isVisible() && form2().cursor().shape() == Qt::ArrowCursor);
+        QCOMPARE(changes.size(), 1);
+        QCOMPARE(text1().text(), engine::ReadTextFile(path(u"large.html"_s)).text);
+        QTRY_COMPARE_WITH_TIMEOUT(preview(), text1().text().toUtf8() + "\r\n", 20000);
+        // The editor goes on with the document it took.
+        text1().moveCursor(QTextCursor::End);
+        type(u"<b>"_s);
+        QTRY_COMPARE(preview(), text1().text().toUtf8() + "\r\n");
+        QVERIFY(preview().endsWith("<b>\r\n"));
+        QCOMPARE(text1().snapshot().toString(), text1().text());
     }
 
     void fileDialogBrowses()
