@@ -85,6 +85,8 @@ bench)
     [ "$(id -u)" -ne 0 ] || export QTWEBENGINE_DISABLE_SANDBOX=1
     QT_QPA_PLATFORM=offscreen build/bench/bench_editor
     QT_QPA_PLATFORM=offscreen build/bench/bench_typing
+    QT_QPA_PLATFORM=offscreen build/bench/bench_large
+    QT_QPA_PLATFORM=offscreen build/bench/bench_large open
     ;;
 package)
     install_missing
