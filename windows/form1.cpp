@@ -136,7 +136,8 @@ void Form1::openDocument(const QString &path, QWidget *asking, const Opened &don
                     shown->deleteLater();
                 if (asker)
                     asker->unsetCursor();
-                if (result->error) {
+                // Cancelled even when done already: the user said no.
+                if (result->error || m_cancelOpen) {
                     done(m_cancelOpen ? QString() : *result->error);
                     return;
                 }
