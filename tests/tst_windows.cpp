@@ -557,6 +557,15 @@ private slots:
         QVERIFY(form2().setDirPath(path()));
         select(u"large.html"_s);
         QSignalSpy changes(&text1(), &SourceEdit::changed);
+        // Cancelled, it changes nothing and says nothing.
+        click(form2(), u"Command1"_s);
+        form2()
+            .findChild<QProgressDialog *>(u"openProgress"_s)
+            ->findChild<QPushButton *>()
+            ->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!form1->isOpening(), 20000);
+        QVERIFY(changes.isEmpty() && form2().isVisible() &&
+                form2().findChildren<QMessageBox *>().isEmpty());
         click(form2(), u"Command1"_s);
         QVERIFY(form1->isOpening() && form2().isVisible());
         // It shows it is working; the progress shows itself once the wait is worth a look.
