@@ -20,6 +20,7 @@
 #include <QTextBlock>
 #include <QTextLayout>
 #include <QTimer>
+#include <QToolButton>
 
 #include "engine/textfile.h"
 #include "tests/fixture.h"
@@ -825,6 +826,9 @@ private slots:
         QCOMPARE(findStatus(), u"3 件を置換しました"_s);
         QCOMPARE(preview(), text1().text().toUtf8() + "\r\n");
         QTest::keyClick(bar<QLineEdit>(u"findText"_s), Qt::Key_Escape);
+        QVERIFY(!text1().findBar().isVisible() && text1().hasFocus());
+        QTest::keyClick(&text1(), Qt::Key_F, Qt::ControlModifier);  // and by its ×
+        QTest::mouseClick(bar<QToolButton>(u"closeFind"_s), Qt::LeftButton);
         QVERIFY(!text1().findBar().isVisible() && text1().hasFocus());
         QCOMPARE(text1().viewport()->geometry(), designed);
         text1().undo();
