@@ -105,8 +105,6 @@ void Form1::openDocument(const QString &path, QWidget *asking, const Opened &don
     progress->setWindowTitle(u"読み込み中"_s);
     progress->setWindowModality(Qt::WindowModal);
     progress->setMinimumDuration(500);
-    progress->setAutoClose(false);
-    progress->setAutoReset(false);
     progress->setValue(0);
     asking->setCursor(Qt::BusyCursor);
     m_cancelOpen = false;
