@@ -131,6 +131,14 @@ class WindowsTest : public QObject, public testsupport::Fixture {
             found += mark.format.background().color() == QColor(0xff, 0xc8, 0x6b);
         return found;
     }
+    QStringList tagMarks()
+    {
+        QStringList marked;
+        for (const QTextEdit::ExtraSelection &mark : text1().extraSelections())
+            if (mark.format.background().color() == QColor(0xff, 0xe8, 0x8a))
+                marked.append(mark.cursor.selectedText());
+        return marked;
+    }
     // Where the toolkit opens a context menu: a right click, through the window.
     QStringList contextMenu(QWidget *where)
     {
@@ -551,7 +559,7 @@ private slots:
     // refused meanwhile, and the editor takes the document in one change.
     void largeFileOpensAside()
     {
-        const QByteArray content = "<!DOCTYPE html>\r\n<p>一\nつ\xc2\xa0</p>\r\n" +
+        const QByteArray content = "<html>\r\n<p>一\nつ\xc2\xa0</p>\r\n" +
                                    QByteArray("<p>日本語の段落</p>\r\n").repeated(50000);
         QVERIFY(writeAll(path(u"large.html"_s), content));
         QVERIFY(writeAll(path(u"other.html"_s), "<p>other</p>"));
@@ -579,6 +587,7 @@ private slots:
         QVERIFY(!form2().isVisible() && form2().cursor().shape() == Qt::ArrowCursor);
         QCOMPARE(changes.size(), 1);
         QCOMPARE(text1().text(), engine::ReadTextFile(path(u"large.html"_s)).text);
+        QTRY_COMPARE(tagMarks(), QStringList{u"<html"_s});
         QTRY_COMPARE_WITH_TIMEOUT(preview(), text1().text().toUtf8() + "\r\n", 20000);
         // The editor goes on with the document it took.
         text1().moveCursor(QTextCursor::End);
@@ -840,6 +849,8 @@ private slots:
     {
         text1().find();  // and closed while the window is not active
         text1().findBar().close();
+        text1().setText(u"<p>x</p>"_s);  // the caret's tag is marked at once
+        QCOMPARE(tagMarks(), (QStringList{u"<p"_s, u"</p"_s}));
         text1().setText(u"<p>x</p>\r\n"_s.repeated(200) + u"<p>"_s);  // no mark outlives it
         text1().moveCursor(QTextCursor::End);
         text1().setText(u"a\r\nb\nc\r\nd"_s);  // a lone LF ends a line too
