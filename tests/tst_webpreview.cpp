@@ -1,4 +1,7 @@
+#include <QDirIterator>
 #include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QStringEncoder>
@@ -47,7 +50,7 @@ private slots:
         start(Pane::Web, {}, kLoadTimeout);
         QSignalSpy loaded(view, &QWebEngineView::loadFinished);
         QVERIFY(loaded.wait(10000));
-        QCOMPARE(view->url(), QUrl::fromLocalFile(previewFile()));
+        QVERIFY2(view->url().path().endsWith(previewFile()), qPrintable(view->url().toString()));
     }
 
     void cleanup() { stop(); }
@@ -151,8 +154,94 @@ private slots:
             u".contentDocument.body.innerText; } catch (e) { return 'refused'; } })()"_s;
         QVERIFY(!evaluate(*view, frame).toString().contains(u"SECRET"_s));
         // The preview file holds the document's bytes as the format writes them, nothing added.
-        QCOMPARE(view->url(), QUrl::fromLocalFile(previewFile()));
+        QVERIFY(view->url().path().endsWith(path(u"doc/一時.html"_s)));
         QCOMPARE(readAll(previewFile()), readAll(path(u"doc/page.html"_s)) + "\r\n");
+    }
+
+    // Every route a script could read a file by: closed to files outside the document's folder,
+    // open within it; what is outside still shows. Links, anchors and history still work.
+    void onlyTheDocumentsFolderIsReadable()
+    {
+        QVERIFY(QDir().mkpath(path(u"site/doc"_s)));
+        QDirIterator fonts(u"/usr/share/fonts"_s, {u"*.ttf"_s}, QDir::Files,
+                           QDirIterator::Subdirectories);
+        const QString font = fonts.hasNext() ? fonts.next() : QString();
+        if (font.isEmpty())
+            QSKIP("no TrueType font installed");
+        for (const QString &where : {u"site/doc/in"_s, u"site/out"_s}) {
+            const QByteArray name = QFileInfo(where).fileName().toUtf8();
+            QVERIFY(writeAll(path(where + u".json"_s), name));
+            QVERIFY(writeAll(path(where + u".html"_s), "<body>" + name + "</body>"));
+            QVERIFY(writeAll(path(where + u".css"_s), "b.c" + name + " { color: rgb(4, 5, 6); }"));
+            QVERIFY(writeAll(path(where + u".js"_s), "throw new Error('" + name + "');"));
+            QVERIFY(writeAll(path(where + u"-worker.js"_s), "postMessage('" + name + "');"));
+            QVERIFY(QImage(3, 2, QImage::Format_RGB32).save(path(where + u".png"_s)));
+            QVERIFY(QFile::copy(font, path(where + u".ttf"_s)));
+        }
+        const QString page =
+            uR"html(<b id="bin" class="cin">x</b><b id="bout" class="cout">x</b>
+<img id="iin" src="in.png"><img id="iout" src="../out.png">
+<link rel="stylesheet" href="in.css"><link rel="stylesheet" href="../out.css">
+<iframe id="fin" src="in.html"></iframe><iframe id="fout" src="../out.html"></iframe>
+<object id="oin" data="in.html"></object><object id="oout" data="../out.html"></object>
+<script>
+var r = {errors: []};
+window.onerror = (m) => { r.errors.push(m); };
+const read = (f) => { try { return f(); } catch (e) { return 'refused'; } };
+const get = (key, url) => fetch(url).then(x => x.text()).then(t => r[key] = t, () => r[key] = 'refused');
+get('fetchIn', 'in.json'); get('fetchOut', '../out.json'); get('fontOut', '../out.ttf');
+for (const w of ['in', 'out']) new FontFace('f' + w, 'url(' + (w == 'in' ? '' : '../') + w + '.ttf)')
+  .load().then(() => r['font' + w] = 'applies', () => r['font' + w] = 'refused');
+const xhr = (key, url) => { const x = new XMLHttpRequest(); x.open('GET', url);
+  x.onload = () => r[key] = x.responseText; x.onerror = () => r[key] = 'refused'; x.send(); };
+xhr('xhrIn', 'in.json'); xhr('xhrOut', '../out.json');
+for (const w of ['in', 'out']) read(() => { const worker = new Worker((w == 'in' ? '' : '../') + w + '-worker.js');
+  worker.onmessage = (e) => r['worker' + w] = e.data; worker.onerror = () => r['worker' + w] = 'refused'; });
+window.onload = () => {
+  for (const w of ['in', 'out']) {
+    const c = document.createElement('canvas').getContext('2d');
+    c.drawImage(document.getElementById('i' + w), 0, 0);
+    r['canvas' + w] = read(() => c.getImageData(0, 0, 1, 1) && 'read');
+    r['shown' + w] = document.getElementById('i' + w).naturalWidth + ' ' +
+      getComputedStyle(document.getElementById('b' + w)).color;
+    r['frame' + w] = read(() => document.getElementById('f' + w).contentDocument.body.innerText);
+    r['object' + w] = read(() => document.getElementById('o' + w).contentDocument.body.innerText);
+    r['rules' + w] = read(() => [...document.styleSheets].find(s => s.href.includes(w + '.css')).cssRules.length);
+  }
+  r.done = true;
+};
+</script><script src="in.js"></script><script src="../out.js"></script>
+<p id="here">here</p><a id="link" href="in.html">in</a>)html"_s;
+        QVERIFY(writeAll(path(u"site/doc/page.html"_s), page.toUtf8()));
+        // A new document reads no local file, not even beside the preview file.
+        QVERIFY(writeAll(path(u"program/in.json"_s), "beside"));
+        form1->Text1().setText(page);
+        QTRY_VERIFY_WITH_TIMEOUT(evaluate(*view, u"r.fetchIn && r.xhrIn"_s).toBool(), 10000);
+        QCOMPARE(evaluate(*view, u"r.fetchIn + ' ' + r.xhrIn"_s).toString(), u"refused refused"_s);
+        form1->setDocument(path(u"site/doc/page.html"_s), u"UTF-8"_s);
+        form1->Text1().setText(page);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            evaluate(*view,
+                     u"r.done && r.workerout && r.xhrOut && r.fetchOut && r.fontOut && r.fontout"_s)
+                .toBool(),
+            10000);
+        const QString results = evaluate(*view, u"JSON.stringify(r)"_s).toString();
+        const QString expected =
+            uR"j({"errors":["Uncaught Error: in","Script error."],"fetchIn":"in","xhrIn":"in",)j"
+            uR"j("workerin":"in","fetchOut":"refused","xhrOut":"refused","workerout":"refused",)j"
+            uR"j("canvasin":"read","shownin":"3 rgb(4, 5, 6)","framein":"in","objectin":"in",)j"
+            uR"j("rulesin":1,"canvasout":"refused","shownout":"3 rgb(4, 5, 6)",)j"
+            uR"j("frameout":"refused","objectout":"refused","rulesout":"refused","done":true,)j"
+            uR"j("fontin":"applies","fontout":"applies","fontOut":"refused"})j"_s;
+        QCOMPARE(QJsonDocument::fromJson(results.toUtf8()).object(),
+                 QJsonDocument::fromJson(expected.toUtf8()).object());
+        // An anchor, a link and back again.
+        evaluate(*view, u"location.hash = 'here'"_s);
+        QTRY_COMPARE(evaluate(*view, u"location.hash"_s).toString(), u"#here"_s);
+        evaluate(*view, u"document.getElementById('link').click()"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(pageText(*view), u"in"_s, 10000);
+        view->back();
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(*view).contains(u"here"_s), 10000);
     }
 
     // A load that does not end, waiting for a server that never answers, neither hides what is

@@ -8,45 +8,16 @@
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
-#include <QWebEngineUrlRequestInterceptor>
 #include <algorithm>
 
 #include "platform/systemencoding.h"
+#include "webview/previewserver.h"
 
 using namespace Qt::StringLiterals;
 
 namespace webview {
 
 namespace {
-
-bool isBelow(const QString &path, const QString &folder)
-{
-    return path.startsWith(folder.endsWith(u'/') ? folder : folder + u'/');
-}
-
-// What a page may load from anywhere, as in a browser; it cannot read what these hold.
-bool isPassive(QWebEngineUrlRequestInfo::ResourceType type)
-{
-    using Info = QWebEngineUrlRequestInfo;
-    switch (type) {
-    case Info::ResourceTypeMainFrame:  // the user's own navigation; the page's scripts go with it
-    case Info::ResourceTypeStylesheet:
-    case Info::ResourceTypeScript:
-    case Info::ResourceTypeImage:
-    case Info::ResourceTypeFontResource:
-    case Info::ResourceTypeMedia:
-    case Info::ResourceTypeFavicon:
-        return true;
-    default:
-        return false;
-    }
-}
-
-QString canonical(const QString &path)
-{
-    const QString real = QFileInfo(path).canonicalFilePath();
-    return real.isEmpty() ? path : real;
-}
 
 // The engine ships no Japanese for its menu. What is not named here (new windows, downloads,
 // saving the page, its source, the inspector) has nothing to go to in a preview.
@@ -83,59 +54,17 @@ const QList<std::pair<QWebEnginePage::WebAction, QString>> &japaneseActions()
 
 }  // namespace
 
-// Decides every request of the preview's pages: what lies beside the preview file is fetched from
-// beside the document instead, and a page's scripts, frames and objects may read local files
-// only within the document's folder.
-class PreviewRequests : public QWebEngineUrlRequestInterceptor {
-public:
-    using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
-
-    QString previewFile;     // '/' separators, as URLs have them
-    QString documentFolder;  // the same, or empty
-
-    void interceptRequest(QWebEngineUrlRequestInfo &info) override
-    {
-        const QUrl url = info.requestUrl();
-        if (!url.isLocalFile())
-            return;  // web resources load as in a browser
-        const QString path = QDir::cleanPath(url.toLocalFile());
-        if (path == previewFile)
-            return;
-        const QString previewFolder = QFileInfo(previewFile).path();
-        // A redirected request comes through here again; it is judged by where it goes, and never
-        // moved twice, even when the document's folder lies below the preview's.
-        const bool redirected = m_redirected.removeOne(url);
-        if (!redirected && !documentFolder.isEmpty() && documentFolder != previewFolder &&
-            isBelow(path, previewFolder)) {
-            const QUrl target =
-                QUrl::fromLocalFile(documentFolder + path.sliced(previewFolder.size()));
-            // A request cancelled before it came back must not keep its place for ever.
-            if (m_redirected.size() > 1000)
-                m_redirected.removeFirst();
-            m_redirected.append(target);
-            info.redirect(target);
-            return;
-        }
-        if (isPassive(info.resourceType()))
-            return;
-        if (documentFolder.isEmpty() || !isBelow(canonical(path), canonical(documentFolder)))
-            info.block(true);
-    }
-
-private:
-    QList<QUrl> m_redirected;
-};
-
 WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTimeout)
     : QWebEngineView(parent)
 {
     // A profile of its own, kept in memory only: the preview stores nothing in the user's home.
     auto *profile = new QWebEngineProfile(this);
-    m_requests = new PreviewRequests(profile);
-    profile->setUrlRequestInterceptor(m_requests);
+    m_server = new PreviewServer(this);
     setPage(new QWebEnginePage(profile, this));
     // A page's stylesheets and fonts from the web load, as in a browser.
     settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    // A file: page, such as one typed into a link, reads no other file.
+    settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
     settings()->setDefaultTextEncoding(platform::systemEncoding());
 
     m_timeout.setSingleShot(true);
@@ -152,8 +81,8 @@ WebPreviewPane::~WebPreviewPane()
 
 void WebPreviewPane::navigate(const QString &localPath, const QString &encoding)
 {
-    m_requests->previewFile = QDir::cleanPath(QDir::fromNativeSeparators(localPath));
-    m_url = QUrl::fromLocalFile(m_requests->previewFile);
+    m_server->setPreview(localPath, encoding);
+    m_url = m_server->previewUrl();
     settings()->setDefaultTextEncoding(encoding);
     if (m_gate.refresh())
         startLoad();
@@ -215,8 +144,7 @@ void WebPreviewPane::contextMenuEvent(QContextMenuEvent *event)
 
 void WebPreviewPane::setDocumentFolder(const QString &folder)
 {
-    m_requests->documentFolder =
-        folder.isEmpty() ? QString() : QDir::cleanPath(QDir::fromNativeSeparators(folder));
+    m_server->setDocumentFolder(folder);
 }
 
 void WebPreviewPane::showFailure(const engine::FileError &error)

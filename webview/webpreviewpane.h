@@ -9,7 +9,7 @@
 
 namespace webview {
 
-class PreviewRequests;
+class PreviewServer;
 
 // The preview pane as a web view: loads the preview file by its local path, and shows it as a
 // browser would show the document from the document's own folder.
@@ -37,7 +37,7 @@ private:
     void startLoad();
     void loadEnded();
 
-    PreviewRequests *m_requests = nullptr;
+    PreviewServer *m_server = nullptr;
     engine::LoadGate m_gate;
     QTimer m_timeout;
     QUrl m_url;
