@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bench/benchpage.h"
+#include "bench/benchtime.h"
 #include "tests/fixture.h"
 #include "windows/findbar.h"
 #include "windows/sourcecolours.h"
@@ -22,33 +23,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double msSince(const QElapsedTimer &timer)
-{
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-// The longest the event loop went without turning, while it runs until done() or 60 s.
-template <typename Done>
-double longestStall(Done done)
-{
-    QElapsedTimer clock;
-    clock.start();
-    double last = 0, longest = 0;
-    while (!done() && clock.elapsed() < 60000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        const double now = msSince(clock);
-        longest = std::max(longest, now - last);
-        last = now;
-    }
-    return longest;
-}
 
 struct Opened {
     double setTextMs = 0;       // the UI thread inside setText
@@ -80,22 +54,6 @@ Opened open(windows::SourceEdit &edit, const QString &page)
     return result;
 }
 
-double keystrokeMs(windows::SourceEdit &edit)
-{
-    QTextCursor cursor = edit.textCursor();
-    cursor.setPosition(edit.document()->characterCount() / 2);
-    edit.setTextCursor(cursor);
-    std::vector<double> times;
-    for (int i = 0; i < 31; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        QTest::keyClick(&edit, i % 2 ? Qt::Key_Backspace : Qt::Key_A);
-        QCoreApplication::processEvents();
-        times.push_back(msSince(timer));
-    }
-    return median(times);
-}
-
 }  // namespace
 
 int main(int argc, char *argv[])
@@ -121,7 +79,7 @@ int main(int argc, char *argv[])
         for (const bool coloured : {false, true, false, true}) {
             colours.setEnabled(coloured);
             open(edit, page);
-            (coloured ? with : without) = keystrokeMs(edit);
+            (coloured ? with : without) = keystrokeMs(edit, 31);
         }
         std::printf("%-8s %22.2f %22.2f %8.2f\n", label, with, without, with / without);
     }
@@ -157,7 +115,7 @@ int main(int argc, char *argv[])
         QTest::keyClicks(field, u"div"_s);
         const double barKey = msSince(timer) / 3;
         const double barStall = longestStall([&] { return searched.size() > 0; });
-        const double pageKey = keystrokeMs(edit);
+        const double pageKey = keystrokeMs(edit, 31);
         searched.clear();
         const double pageStall = longestStall([&] { return searched.size() > 0; });
         std::printf("%-8s %22.2f %18.1f %22.2f %18.1f\n", label, barKey, barStall, pageKey,

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bench/benchpage.h"
+#include "bench/benchtime.h"
 #include "platform/systemencoding.h"
 #include "tests/fixture.h"
 #include "windows/sourceedit.h"
@@ -41,12 +42,6 @@ double timeToLoad(QWebEngineView &view, const std::function<void()> &start)
     const double ms = timer.nsecsElapsed() / 1e6;
     QObject::disconnect(connection);
     return failed ? -1 : ms;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 struct TypingRound {

@@ -246,16 +246,21 @@ void FindBar::select(const source::Match &match)
     m_from = match.start;
 }
 
-void FindBar::findNext()
+bool FindBar::searchedAsItStands()
 {
     if (!isVisible())
         open(m_replaceText->isVisible());
     if (m_searched != m_text || m_due.isActive() || m_round == 0)
         searchNow();
-    if (m_matches.isEmpty()) {
+    if (m_matches.isEmpty())
         showStatus();
+    return !m_matches.isEmpty();
+}
+
+void FindBar::findNext()
+{
+    if (!searchedAsItStands())
         return;
-    }
     const qsizetype end = m_edit.textCursor().selectionEnd();
     const qsizetype start = m_edit.textCursor().selectionStart();
     auto it = std::lower_bound(m_matches.cbegin(), m_matches.cend(), end,
@@ -270,14 +275,8 @@ void FindBar::findNext()
 
 void FindBar::findPrevious()
 {
-    if (!isVisible())
-        open(m_replaceText->isVisible());
-    if (m_searched != m_text || m_due.isActive() || m_round == 0)
-        searchNow();
-    if (m_matches.isEmpty()) {
-        showStatus();
+    if (!searchedAsItStands())
         return;
-    }
     const qsizetype start = m_edit.textCursor().selectionStart();
     auto it = std::lower_bound(m_matches.cbegin(), m_matches.cend(), start,
                                [](const source::Match &m, qsizetype at) { return m.start < at; });

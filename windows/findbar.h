@@ -56,6 +56,8 @@ private:
     void textChanged();
     void search();
     void searchNow();
+    // Opens the bar and brings the matches up to the text; whether there are any.
+    bool searchedAsItStands();
     void found(quint64 round, quint64 of,
                const std::variant<QList<source::Match>, QString> &result);
     void select(const source::Match &match);
