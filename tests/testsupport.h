@@ -39,12 +39,17 @@ public:
     {
         navigations.append(localPath);
         encodings.append(encoding);
+        // As the view would find it, when asked: the pane is told only of a whole file.
+        if (QFile file(localPath); readsFiles)
+            contents.append(file.open(QIODevice::ReadOnly) ? file.readAll() : "<missing>");
     }
     void showFailure(const engine::FileError &error) override { failures.append(error.message()); }
     void setDocumentFolder(const QString &folder) override { documentFolder = folder; }
 
     QStringList navigations;
     QStringList encodings;
+    bool readsFiles = false;
+    QList<QByteArray> contents;
     QStringList failures;
     QString documentFolder;
 };

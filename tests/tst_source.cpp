@@ -169,10 +169,8 @@ private slots:
             << u"<html><body><div><p>a|\n<p>x</p></div></body></html>"_s << u"p"_s;
         QTest::addRow("name as written") << u"<DIV class=\"a\">ä|"_s << u"DIV"_s;
         QTest::addRow("inside a script") << u"<div><script>if (a |\n</script></div>"_s << QString();
-        QTest::addRow("inside a script, at the end") << u"<div><script>if (a |"_s << QString();
         QTest::addRow("inside a style") << u"<div><style>p { |}</style></div>"_s << QString();
         QTest::addRow("inside a comment") << u"<div><!-- <b>| -->\n</div>"_s << QString();
-        QTest::addRow("everything closed") << u"<p>a</p>|"_s << QString();
         QTest::addRow("inside a start tag") << u"<div><a title=\"|\">x</a></div>"_s << QString();
     }
 
@@ -198,8 +196,6 @@ private slots:
         QTest::addColumn<QString>("found");  // the matches, joined by "|", or the error's start
         QTest::addRow("plain, any case")
             << u"ＨＴＭＬ"_s << false << false << u"ＨＴＭＬ|ｈｔｍｌ"_s;
-        QTest::addRow("plain, match case") << u"ＨＴＭＬ"_s << true << false << u"ＨＴＭＬ"_s;
-        QTest::addRow("emoji") << u"😀"_s << false << false << u"😀|😀"_s;
         QTest::addRow("expression") << u"[0-9]+件"_s << false << true << u"12件|3件"_s;
         QTest::addRow("no match over a line") << u"件.日本"_s << false << true << QString();
         QTest::addRow("line ends") << u"^日本\\S*$"_s << false << true << u"日本語😀"_s;

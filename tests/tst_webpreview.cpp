@@ -70,10 +70,10 @@ private slots:
             for (QAction *action : menu->actions())
                 if (!action->isSeparator())
                     texts.append(action->text());
-            QVERIFY2(texts.contains(at.x() == 30 ? u"リンクのアドレスをコピー"_s : u"再読み込み"_s),
-                     qPrintable(texts.join(u", "_s)));
-            QVERIFY2(!texts.join(QString()).contains(QRegularExpression(u"[A-Za-z]"_s)),
-                     qPrintable(texts.join(u", "_s)));
+            QVERIFY2(
+                texts.contains(at.x() == 30 ? u"リンクのアドレスをコピー"_s : u"再読み込み"_s) &&
+                    !texts.join(QString()).contains(QRegularExpression(u"[A-Za-z]"_s)),
+                qPrintable(texts.join(u", "_s)));
             QVERIFY(menu->actions().first()->isSeparator() == false &&
                     menu->actions().last()->isSeparator() == false);
             menu->close();
