@@ -6,6 +6,8 @@
 #include "platform/fileio.h"
 #include "platform/systemencoding.h"
 
+using namespace Qt::StringLiterals;
+
 namespace engine {
 
 PreviewFile::PreviewFile(PreviewPane &pane, QString programFolder, QString fallbackFolder)
@@ -72,6 +74,15 @@ void PreviewFile::finished(const Done &done)
 {
     m_writing = false;
     m_lastFailed = done.error.has_value();
+    const Referenced &referenced = done.referenced;
+    m_pane.setWarning(
+        referenced.character.isEmpty()
+            ? QString()
+            : u"「%1」(U+%2) は %3 では保存できません。プレビューには文字参照 &#x%2; で書いています。"_s
+                  .arg(referenced.character,
+                       QString::number(referenced.character.toUcs4().value(0), 16).toUpper(),
+                       done.encoding),
+        referenced.line);
     if (done.error) {
         m_pane.showFailure(*done.error);
     } else {
@@ -84,14 +95,14 @@ void PreviewFile::finished(const Done &done)
 
 PreviewFile::Done PreviewFile::write(const Job &job, const std::atomic<bool> *cancel)
 {
+    Done done{job.path, job.encoding, std::nullopt, {}};
+    // A page may write any character as its reference; the document is still refused on save.
     const auto writeTo = [&](const QString &path) {
-        return WriteTextFile(path, job.text, job.encoding, platform::Durability::Cached, cancel);
+        return WriteTextFile(path, job.text, job.encoding, platform::Durability::Cached, cancel,
+                             &done.referenced);
     };
-    Done done{job.path, job.encoding, writeTo(job.path)};
-    // A character the encoding cannot hold fails in any folder; only a folder problem is worth
-    // another place.
-    if (done.error && done.error->kind != FileError::Kind::Encode &&
-        !job.fallbackFolder.isEmpty()) {
+    done.error = writeTo(job.path);
+    if (done.error && !job.fallbackFolder.isEmpty()) {
         done.path = JoinPath(job.fallbackFolder, QString::fromUtf16(kPreviewFileName));
         if (std::optional<platform::OsError> folder =
                 platform::ensurePrivateFolder(job.fallbackFolder))

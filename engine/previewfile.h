@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "engine/fileerror.h"
+#include "engine/textfile.h"
 #include "engine/textsnapshot.h"
 
 namespace engine {
@@ -62,6 +63,7 @@ private:
         QString path;
         QString encoding;
         std::optional<FileError> error;
+        Referenced referenced;
     };
     // Touches nothing but the files: it runs on either thread.
     static Done write(const Job &job, const std::atomic<bool> *cancel);

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
+#include <functional>
 
 #include "engine/fileerror.h"
 
@@ -21,6 +24,24 @@ public:
     // The page's relative addresses resolve against folder (native separators), as if the page
     // were shown from there; empty for a document that has no place yet.
     virtual void setDocumentFolder(const QString &folder) = 0;
+
+    // What the preview written last holds otherwise than the document, to be told beside the
+    // page until the next write, with its line (from 1); empty for nothing.
+    virtual void setWarning(const QString &warning, int line) { (void)warning, (void)line; }
+
+    // What a pane that shows a real page tells of it, for linking it to the source. Elements go
+    // by their index in the page's document order.
+    struct PageEvents {
+        // The page's elements by name, after each load; none for a page that is not the preview.
+        std::function<void(const QStringList &names)> elementsFound;
+        // Ctrl+click: the element under the pointer, then its ancestors.
+        std::function<void(const QList<int> &elements)> elementPicked;
+        // A message of the page's was chosen: its line in the preview file, from 1.
+        std::function<void(int line)> lineChosen;
+    };
+    virtual void setPageEvents(PageEvents events) { (void)events; }
+    // Outlines the element, brought into view; -1 for none.
+    virtual void showElement(int element) { (void)element; }
 };
 
 }  // namespace engine

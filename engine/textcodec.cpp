@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <algorithm>
 #include <atomic>
+#include <optional>
 
 #include "platform/systemencoding.h"
 
@@ -123,42 +124,96 @@ QString declaredEncoding(QStringView text)
 
 namespace {
 
+// part as the encoder writes it from out's used bytes on, each character it cannot hold as
+// its reference; the new count of used bytes. The first such character is noted in result.
+qsizetype referenceInto(std::optional<QStringEncoder> &encoder, QByteArray &out, qsizetype used,
+                        QStringView part,
+                        const QString &encoding, int linesBefore, EncodedText &result)
+{
+    // An encoder's error stays with it, and resetting or moving one of the system's converters
+    // breaks it: one that failed is made anew in its place.
+    const QByteArray name = encoding.toLatin1();
+    encoder.emplace(name.constData(), kFlags);
+    std::optional<QStringEncoder> probe(std::in_place, name.constData(),
+                                        QStringConverter::Flag::Stateless);
+    QByteArray scratch(probe->requiredSpace(2), Qt::Uninitialized);
+    // Room for the worst: every character a reference ten characters long.
+    out.resize(std::max(out.size(), used + encoder->requiredSpace(part.size() * 10)));
+    const auto append = [&](QStringView text) {
+        used = encoder->appendToBuffer(out.data() + used, text) - out.constData();
+    };
+    qsizetype run = 0, length = 1;
+    for (qsizetype at = 0; at < part.size(); at += length) {
+        const bool pair = at + 1 < part.size() && part.at(at).isHighSurrogate() &&
+                          part.at(at + 1).isLowSurrogate();
+        length = pair ? 2 : 1;
+        const QStringView character = part.sliced(at, length);
+        const char *end = probe->appendToBuffer(scratch.data(), character);
+        if (!probe->hasError() && isFaithful(character, {scratch.constData(), end}, encoding))
+            continue;
+        probe.emplace(name.constData(), QStringConverter::Flag::Stateless);
+        append(part.sliced(run, at - run));
+        const char32_t code = pair ? QChar::surrogateToUcs4(part.at(at), part.at(at + 1))
+                                   : part.at(at).unicode();
+        append(u"&#x"_s + QString::number(uint(code), 16).toUpper() + u';');
+        if (result.referenced.isEmpty()) {
+            result.referenced = character.toString();
+            result.referencedLine = linesBefore + 1 + int(part.first(at).count(u'\n'));
+        }
+        run = at + length;
+    }
+    append(part.sliced(run));
+    return used;
+}
+
 // The one pass from text to bytes. forEach hands each part to a visitor that returns whether to
 // go on; length bounds the characters.
 template <typename ForEach>
 EncodedText encodeParts(ForEach forEach, qsizetype length, const QString &encoding,
-                        const std::atomic<bool> *cancel)
+                        const std::atomic<bool> *cancel,
+                        Unencodable unencodable = Unencodable::Refuse)
 {
     EncodedText result;
-    QStringEncoder encoder(encoding.toLatin1().constData(), kFlags);
-    if (!encoder.isValid()) {
+    std::optional<QStringEncoder> encoder(std::in_place, encoding.toLatin1().constData(), kFlags);
+    if (!encoder->isValid()) {
         result.result = EncodedText::Result::UnknownEncoding;
         return result;
     }
     // The bound is generous; only the pages the bytes really take are ever touched.
-    result.bytes.resize(encoder.requiredSpace(length));
-    char *end = result.bytes.data();
+    result.bytes.resize(encoder->requiredSpace(length));
+    qsizetype used = 0;
+    int lines = 0;  // as an editor counts them
     result.line = 1;
     forEach([&](QStringView part) {
         if (cancel && cancel->load(std::memory_order_relaxed)) {
             result.result = EncodedText::Result::Cancelled;
             return false;
         }
-        char *const start = end;
-        end = encoder.appendToBuffer(start, part);
-        if (encoder.hasError() || !isFaithful(part, {start, end}, encoding)) {
+        // References can take more room than the bound left.
+        if (const qsizetype needed = used + encoder->requiredSpace(part.size());
+            needed > result.bytes.size())
+            result.bytes.resize(std::max(needed, 2 * result.bytes.size()));
+        char *const start = result.bytes.data() + used;
+        char *const end = encoder->appendToBuffer(start, part);
+        if (!encoder->hasError() && isFaithful(part, {start, end}, encoding)) {
+            used = end - result.bytes.constData();
+        } else if (unencodable == Unencodable::Reference) {
+            used = referenceInto(encoder, result.bytes, used, part, encoding, lines, result);
+        } else {
             result.result = EncodedText::Result::Unencodable;
             findUnencodable(part, encoding, result);
             return false;
         }
         result.line += int(part.count(u'\r'));
+        if (unencodable == Unencodable::Reference)
+            lines += int(part.count(u'\n'));
         return true;
     });
     if (result.result != EncodedText::Result::Ok) {
         result.bytes.clear();
         return result;
     }
-    result.bytes.truncate(end - result.bytes.constData());
+    result.bytes.truncate(used);
     result.line = 0;
     return result;
 }
@@ -179,7 +234,7 @@ EncodedText encodeText(std::initializer_list<QStringView> parts, const QString &
 }
 
 EncodedText encodeText(const TextSnapshot &text, QStringView tail, const QString &encoding,
-                       const std::atomic<bool> *cancel)
+                       const std::atomic<bool> *cancel, Unencodable unencodable)
 {
     const auto forEach = [&](const auto &visit) {
         bool going = true;
@@ -187,7 +242,7 @@ EncodedText encodeText(const TextSnapshot &text, QStringView tail, const QString
         if (going)
             visit(tail);
     };
-    return encodeParts(forEach, text.sizeBound() + tail.size(), encoding, cancel);
+    return encodeParts(forEach, text.sizeBound() + tail.size(), encoding, cancel, unencodable);
 }
 
 }  // namespace engine

@@ -31,6 +31,10 @@ std::optional<QString> decodeText(QByteArrayView bytes, const QString &encoding)
 // it; empty when it declares none, or one no converter here knows.
 QString declaredEncoding(QStringView text);
 
+// What becomes of a character the encoding cannot hold: the text is refused, or the character
+// is written as its character reference (&#x1F600;), as a page may write any character.
+enum class Unencodable { Refuse, Reference };
+
 struct EncodedText {
     enum class Result { Ok, UnknownEncoding, Unencodable, Cancelled };
     Result result = Result::Ok;
@@ -39,6 +43,10 @@ struct EncodedText {
     // counted across the parts.
     QString character;
     int line = 0;
+    // For Reference: the first character written as a reference, and its line as an editor
+    // counts them (a lone LF ends one too); empty when there was none.
+    QString referenced;
+    int referencedLine = 0;
 };
 
 // The parts, one after another, in the encoding, in one pass that also makes sure the bytes
@@ -46,6 +54,7 @@ struct EncodedText {
 EncodedText encodeText(std::initializer_list<QStringView> parts, const QString &encoding);
 // The same for a snapshot and then tail; a cancel flag set meanwhile stops it soon.
 EncodedText encodeText(const TextSnapshot &text, QStringView tail, const QString &encoding,
-                       const std::atomic<bool> *cancel = nullptr);
+                       const std::atomic<bool> *cancel = nullptr,
+                       Unencodable unencodable = Unencodable::Refuse);
 
 }  // namespace engine

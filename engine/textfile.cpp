@@ -60,9 +60,13 @@ ReadText ReadTextFile(const QString &path)
 
 std::optional<FileError> WriteTextFile(const QString &path, const TextSnapshot &text,
                                        const QString &encoding, platform::Durability durability,
-                                       const std::atomic<bool> *cancel)
+                                       const std::atomic<bool> *cancel, Referenced *referenced)
 {
-    const EncodedText encoded = encodeText(text, u"\r\n", encoding, cancel);
+    const EncodedText encoded =
+        encodeText(text, u"\r\n", encoding, cancel,
+                   referenced ? Unencodable::Reference : Unencodable::Refuse);
+    if (referenced)
+        *referenced = {encoded.referenced, encoded.referencedLine};
     switch (encoded.result) {
     case EncodedText::Result::Ok:
         break;

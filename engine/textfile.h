@@ -26,11 +26,18 @@ struct ReadText {
 // The document's text as LinesFromFile gives it; an empty file gives "".
 ReadText ReadTextFile(const QString &path);
 
+// A character the encoding could not hold, written as its reference instead, and its line.
+struct Referenced {
+    QString character;
+    int line = 0;
+};
+
 // The text, then CR LF, in the encoding; replaces the file as a whole. Nothing on success. A
-// cancel flag set meanwhile stops it before the file is touched.
+// cancel flag set meanwhile stops it before the file is touched. Given referenced, what the
+// encoding cannot hold is written as character references, the first one noted there.
 std::optional<FileError> WriteTextFile(
     const QString &path, const TextSnapshot &text, const QString &encoding,
     platform::Durability durability = platform::Durability::Synced,
-    const std::atomic<bool> *cancel = nullptr);
+    const std::atomic<bool> *cancel = nullptr, Referenced *referenced = nullptr);
 
 }  // namespace engine

@@ -45,12 +45,17 @@ public:
     }
     void showFailure(const engine::FileError &error) override { failures.append(error.message()); }
     void setDocumentFolder(const QString &folder) override { documentFolder = folder; }
+    void setWarning(const QString &warning, int line) override
+    {
+        warnings.append(warning.isEmpty() ? QString() : u"%1: %2"_s.arg(line).arg(warning));
+    }
 
     QStringList navigations;
     QStringList encodings;
     bool readsFiles = false;
     QList<QByteArray> contents;
     QStringList failures;
+    QStringList warnings;
     QString documentFolder;
 };
 

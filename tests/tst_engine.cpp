@@ -300,10 +300,16 @@ private slots:
         QTRY_COMPARE(pane.contents.size(), 3);
         QCOMPARE(pane.contents.last(), large.toUtf8() + "a\r\nb\nc\u00a0\r\n"_ba);
         preview.setDocument(QString(), u"Shift_JIS"_s);
-        preview.RefreshPreview(large + u"😀"_s);
+        preview.RefreshPreview(large + u"\r\n😀"_s);
+        QTRY_COMPARE(pane.contents.size(), 4);
+        QVERIFY(pane.contents.last().endsWith("\r\n&#x1F600;\r\n") &&
+                pane.warnings.last().startsWith(u"2: 「😀」"_s));
+        // A failure found aside reaches the pane too.
+        QVERIFY(writeAll(path(u"plain.txt"_s), ""));
+        engine::PreviewFile blocked(pane, path(u"plain.txt"_s), QString());
+        blocked.RefreshPreview(large);
         QTRY_COMPARE(pane.failures.size(), 1);
-        QVERIFY(preview.lastFailed() && pane.contents.size() == 3);
-        QCOMPARE(readAll(preview.previewPath()), pane.contents.last());
+        QVERIFY(blocked.lastFailed());
         // Quitting waits for no write: the one under way is given up, never half written.
         QVERIFY(QDir().mkpath(path(u"quit"_s)));
         std::make_unique<engine::PreviewFile>(pane, path(u"quit"_s), QString())
@@ -326,11 +332,15 @@ private slots:
         const QString utf8 = u"<meta charset=\"utf-8\">日本"_s;
         QVERIFY(!preview.RefreshPreview(utf8));
         QCOMPARE(pane.encodings, (QStringList{u"UTF-8"_s, u"Shift_JIS"_s, u"UTF-8"_s}));
-        // What the encoding cannot hold fails in any folder: it is not tried elsewhere.
-        QVERIFY(preview.RefreshPreview(u"<p>😀</p>"_s));
-        QCOMPARE(pane.failures.size(), 1);
-        QVERIFY(!QFileInfo::exists(path(u"unused"_s)));
-        QCOMPARE(readAll(preview.previewPath()), utf8.toUtf8() + "\r\n");
+        // What the encoding cannot hold is written as its reference, and told, with its line.
+        QVERIFY(!preview.RefreshPreview(u"<p title=\"😀\">\r\n😀</p>"_s));
+        QCOMPARE(readAll(preview.previewPath()), "<p title=\"&#x1F600;\">\r\n&#x1F600;</p>\r\n");
+        QCOMPARE(pane.warnings.last(),
+                 u"1: 「😀」(U+1F600) は Shift_JIS では保存できません。"
+                 u"プレビューには文字参照 &#x1F600; で書いています。"_s);
+        QVERIFY(pane.failures.isEmpty() && !QFileInfo::exists(path(u"unused"_s)));
+        QVERIFY(!preview.RefreshPreview(u"日本"_s));
+        QCOMPARE(pane.warnings.last(), QString());
     }
 
     void policy_data()
@@ -365,8 +375,8 @@ private slots:
                 policy.OnTick(text);
             else if (event == u'n')
                 policy.ReflectNow(text);
-            else
-                QVERIFY(policy.OnTick(text + QChar(0xd800)));
+            else if (testsupport::FullDisk full; true)
+                QVERIFY(policy.OnTick(text + QString(8192, u'x')));
             seen += pane.navigations.size() > before ? u'R' : u'.';
         }
         QCOMPARE(seen, refreshes);
