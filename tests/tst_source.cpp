@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "source/htmlsource.h"
+#include "source/pagemap.h"
 #include "source/search.h"
 
 using namespace Qt::StringLiterals;
@@ -222,6 +223,61 @@ private slots:
     }
 
     // What a page may hold when it is no page at all: nothing stops the parse or the lookups.
+    // The page's elements as the browser makes them, by name; the one a person would point at
+    // for the caret at "|", and the start tag that a Ctrl+click on some of them leads to.
+    void pageElements_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<int>("element");
+        QTest::addColumn<QList<int>>("clicked");  // innermost first
+        QTest::addColumn<QString>("tag");         // its start, or nothing
+        QTest::addRow("table without tbody")
+            << u"<table>\n<tr><td>a<td>b|\n</table>"_s << u"html head body table tbody tr td td"_s
+            << 7 << QList<int>{4, 3, 2, 1} << u"<table>"_s;
+        QTest::addRow("paragraphs and items left open")
+            << u"<p>one\n<p>two\n<ul><li>a<li>b|</ul>"_s << u"html head body p p ul li li"_s << 7
+            << QList<int>{7, 5} << u"<li>b"_s;
+        QTest::addRow("inline svg, names as written")
+            << u"<svg><linearGradient id=g/><circle r=|4/></svg>"_s
+            << u"html head body svg linearGradient circle"_s << 5 << QList<int>{4} << u"<lin"_s;
+        QTest::addRow("comment, and < in a script")
+            << u"<!-- <div> -->\n<script>if (a < b) x = '<p>';</script>\n<p>t|</p>"_s
+            << u"html head script body p"_s << 4 << QList<int>{2} << u"<script>"_s;
+        QTest::addRow("what a script put first")
+            << u"<div id=a></div>\n<div id=b>|</div>"_s << u"html head body div div div"_s << 5
+            << QList<int>{3, 2, 0} << QString();
+        QTest::addRow("written html, head and body")
+            << u"<html><head><title>t</title></head><body><p>|x</p></body></html>"_s
+            << u"html head title body p"_s << 4 << QList<int>{1} << u"<head>"_s;
+        QTest::addRow("between elements") << u"<div><p>a</p>|\n<p>b</p></div>"_s
+                                          << u"html head body div p p"_s << 3 << QList<int>{5}
+                                          << u"<p>b"_s;
+        QTest::addRow("thousands a script made, after")
+            << u"<p>a<p>|b"_s << u"html head body p p"_s + u" span"_s.repeated(3000) << 4
+            << QList<int>{3} << u"<p>a"_s;
+        QTest::addRow("a template's content")
+            << u"<template><b>|x</b></template>"_s << u"html head template body"_s << 2
+            << QList<int>{} << QString();
+    }
+
+    void pageElements()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, page);
+        const qsizetype at = text.indexOf(u'|');
+        text.remove(at, 1);
+        HtmlSource parse;
+        parse.setText(text);
+        parse.parse();
+        const source::PageMap map(parse.startTags(), page.split(u' '));
+        QTEST(map.elementFor(parse.elementsAt(at)), "element");
+        QFETCH(QList<int>, clicked);
+        QFETCH(QString, tag);
+        const std::optional<qsizetype> found = map.startTagFor(clicked);
+        QCOMPARE(found ? text.mid(*found, tag.size()) : QString(), tag);
+    }
+
     void badInputParses()
     {
         QString binary;
