@@ -2,15 +2,20 @@
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QListWidget>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QStringEncoder>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTextBlock>
+#include <QToolButton>
 #include <QWebEnginePage>
 
 #include "engine/textfile.h"
 #include "tests/fixture.h"
+#include "webview/consolestrip.h"
+#include "webview/elementoutline.h"
 #include "windows/japanese.h"
 #include "windows/sourceedit.h"
 
@@ -278,11 +283,117 @@ window.onload = () => {
         QTest::keyClicks(&failing.form1->Text1(), u"<p>keep</p>"_s);
         QCOMPARE(failing.form1->Text1().text(), u"<p>keep</p>"_s);
 
-        // A character the encoding cannot hold fails; the next good refresh shows the page again.
-        form1->Text1().setText(u"<meta charset=\"Shift_JIS\"><p>😀</p>"_s);
-        QTRY_VERIFY_WITH_TIMEOUT(pageText(*view).contains(u"😀"_s), 10000);
-        form1->Text1().setText(u"<p>good again</p>"_s);
-        QTRY_COMPARE_WITH_TIMEOUT(pageText(*view), u"good again"_s, 10000);
+        // What the page's encoding cannot hold is shown still, in text and attributes, and told.
+        form1->Text1().setText(u"<meta charset=\"Shift_JIS\">\r\n<p title=\"😀\">😀</p>"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(pageText(*view), u"😀"_s, 10000);
+        QCOMPARE(evaluate(*view, u"document.querySelector('p').title"_s).toString(), u"😀"_s);
+        const auto *list = view->console().findChild<QListWidget *>(u"consoleList"_s);
+        QVERIFY(view->console().isVisible() &&
+                list->item(0)->text().contains(u"2 行\t「😀」(U+1F600) は Shift_JIS では保存"_s));
+    }
+
+    // The element a person would point at for the caret at "|" is outlined where the page shows
+    // it, on pages the browser rearranges or whose scripts misbehave ("want" is its id).
+    void caretOutlinesItsElement_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addRow("table without tbody") << u"<table>\n<tr><td>a<td id=want>b|\n</table>"_s;
+        QTest::addRow("omitted end tags") << u"<p>one\n<p>two\n<ul><li>a<li id=want>b|</ul>"_s;
+        QTest::addRow("inline svg")
+            << u"<svg width=50 height=50><linearGradient/><circle id=want r=|9 cx=20 cy=20/></svg>"_s;
+        QTest::addRow("comment, and < in a script")
+            << u"<!-- <div> -->\n<script>if (1 < 2) document.title = '<p>';</script>\n"
+               u"<p id=want>t|</p>"_s;
+        QTest::addRow("far down") << u"<div style=\"height: 3000px\"></div><b id=want>|x</b>"_s;
+        QTest::addRow("scripts that throw")
+            << u"<script>null.x;</script><p id=want>|t</p><script>throw 1</script>"_s;
+        QTest::addRow("100,000 elements")
+            << u"<div id=want>|x</div><script>for (let i = 0; i < 100000; i++)\n"
+               u"document.body.prepend(document.createElement('i'));</script>"_s;
+        QTest::addRow("a loop rewrites the page")
+            << u"<p id=want>|x</p><div id=n></div><script>setInterval(() =>\n"
+               u"n.innerHTML = '<b>' + Date.now() + '</b>', 5)</script>"_s;
+        QTest::addRow("body replaced")
+            << u"<p>|x</p><script>document.body = document.createElement('body')</script>"_s;
+    }
+    void caretOutlinesItsElement()
+    {
+        QFETCH(QString, page);
+        const qsizetype at = page.indexOf(u'|');
+        QSignalSpy loaded(view, &QWebEngineView::loadFinished);
+        form1->Text1().setText(page.remove(at, 1));
+        QVERIFY(loaded.wait(10000));
+        QTextCursor caret = form1->Text1().textCursor();
+        caret.setPosition(int(at));
+        form1->Text1().setTextCursor(caret);
+        const auto wanted = [&] {
+            const QVariantList box =
+                evaluate(*view, u"(e => e && (r => [r.x, r.y, r.width, r.height])("
+                                u"e.getBoundingClientRect()))(document.getElementById('want'))"_s)
+                    .toList();
+            return box.size() == 4 ? QRectF(box[0].toDouble(), box[1].toDouble(),
+                                            box[2].toDouble(), box[3].toDouble())
+                                         .toRect()
+                                   : QRect();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(view->outline().box().toRect(), wanted(), 10000);
+        QCOMPARE(view->outline().isVisible(), !wanted().isEmpty());
+        // The page stays the page: nothing of the outline is in it.
+        QCOMPARE(evaluate(*view, u"typeof window.quorvane"_s).toString(), u"undefined"_s);
+        QTest::keyClicks(&form1->Text1(), u"<i>typed</i>"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(form1->Text1().text().contains(u"typed"_s), 10000);
+    }
+
+    // Ctrl+click puts the caret on the element's "<", and the page never hears of it; a plain
+    // click is the page's.
+    void ctrlClickPutsTheCaretOnTheTag()
+    {
+        const QString page = u"<table>\n<tr><td>a<td><b style=\"font-size: 40px\">bold</b>\n"
+                             u"</table><script>onclick = () => document.title += 'c'</script>"_s;
+        form1->Text1().setText(page);
+        form1->Text1().moveCaretToEnd();
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(*view).contains(u"bold"_s), 10000);
+        const QVariantList box = evaluate(*view, u"(r => [r.x + r.width / 2, r.y + r.height / 2])("
+                                                 u"document.querySelector('b')"
+                                                 u".getBoundingClientRect())"_s)
+                                     .toList();
+        const QPoint at = view->mapTo(form1.get(), QPoint(box[0].toInt(), box[1].toInt()));
+        QTest::mouseClick(form1->windowHandle(), Qt::LeftButton, Qt::ControlModifier, at);
+        QTRY_COMPARE_WITH_TIMEOUT(form1->Text1().textCursor().position(), page.indexOf(u"<b"_s),
+                                  10000);
+        QVERIFY(form1->Text1().hasFocus());
+        QTest::mouseClick(form1->windowHandle(), Qt::LeftButton, {}, at);
+        QTRY_COMPARE_WITH_TIMEOUT(evaluate(*view, u"document.title"_s).toString(), u"c"_s, 10000);
+        QCOMPARE(form1->Text1().textCursor().position(), page.indexOf(u"<b"_s));
+    }
+
+    // The page's messages at the pane's foot, repeats counted; an entry leads to its line; the
+    // next load clears them.
+    void consoleListsThePagesMessages()
+    {
+        const QRect pane = view->geometry();
+        form1->Text1().setText(
+            u"<p>x</p>\r\n<script>\r\nconsole.warn('w'); console.warn('w');\r\n"
+            u"undefinedName();\r\n</script>"_s);
+        auto *list = view->console().findChild<QListWidget *>(u"consoleList"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(list->count(), 2, 10000);
+        QCOMPARE(list->item(0)->text(), u"警告\t3 行\tw  ×2"_s);
+        QCOMPARE(list->item(1)->text(),
+                 u"エラー\t4 行\tUncaught ReferenceError: undefinedName is not defined"_s);
+        auto *summary = view->console().findChild<QToolButton *>(u"consoleSummary"_s);
+        QVERIFY(summary->text().startsWith(u"エラー 1 件、警告 2 件 — 4 行"_s));
+        QTest::mouseClick(summary, Qt::LeftButton);
+        QTRY_VERIFY(list->isVisible());
+        QCOMPARE(view->geometry(), pane);
+        QCOMPARE(view->console().geometry().bottom(), view->height() - 1);
+        QTRY_COMPARE(view->focusProxy()->height(), view->height() - view->console().height());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(1)).center());
+        QCOMPARE(form1->Text1().textCursor().block().blockNumber(), 3);
+        QVERIFY(form1->Text1().hasFocus());
+        form1->Text1().setText(u"<p>quiet</p>"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(!view->console().isVisible(), 10000);
+        QCOMPARE(view->focusProxy()->height(), view->height());
     }
 };
 

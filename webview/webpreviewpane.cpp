@@ -1,16 +1,23 @@
 #include "webview/webpreviewpane.h"
 
+#include <QChildEvent>
 #include <QContextMenuEvent>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QStackedLayout>
 #include <QDir>
 #include <QFileInfo>
 #include <QList>
 #include <QMenu>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <algorithm>
 
 #include "platform/systemencoding.h"
+#include "webview/consolestrip.h"
+#include "webview/elementoutline.h"
 #include "webview/previewserver.h"
 
 using namespace Qt::StringLiterals;
@@ -52,6 +59,59 @@ const QList<std::pair<QWebEnginePage::WebAction, QString>> &japaneseActions()
     return kActions;
 }
 
+// Tells of the page's console messages, its uncaught errors among them.
+class PreviewPage : public QWebEnginePage {
+public:
+    using Heard = std::function<void(int level, const QString &, int line, const QString &)>;
+    PreviewPage(QWebEngineProfile *profile, QObject *parent, Heard heard)
+        : QWebEnginePage(profile, parent), m_heard(std::move(heard))
+    {
+    }
+
+protected:
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message,
+                                  int lineNumber, const QString &sourceID) override
+    {
+        m_heard(int(level), message, lineNumber, sourceID);
+    }
+
+private:
+    Heard m_heard;
+};
+
+// The program's scripts run in a world of their own: the page's scripts see none of their
+// variables, and no change the page makes to its globals reaches them.
+constexpr quint32 kOwnWorld = QWebEngineScript::ApplicationWorld;
+
+// The elements in document order, kept for the questions below, and their names.
+constexpr auto kFindElements = uR"((() => {
+  const all = Array.from(document.getElementsByTagName('*'));
+  window.quorvane = { all, index: new Map(all.map((e, i) => [e, i])) };
+  return all.map(e => e.localName).join(' ');
+})())";
+
+// The element's box in the view, brought into view first when asked and out of it.
+constexpr auto kBoxOf = uR"(((k, bring) => {
+  const q = window.quorvane, e = q && q.all[k];
+  if (!e || !e.isConnected || e.getClientRects().length === 0) return null;
+  let r = e.getBoundingClientRect();
+  if (bring && (r.bottom <= 0 || r.top >= innerHeight || r.right <= 0 || r.left >= innerWidth)) {
+    e.scrollIntoView({ block: 'center', inline: 'nearest', behavior: 'instant' });
+    r = e.getBoundingClientRect();
+  }
+  return [r.left, r.top, r.width, r.height, e.localName];
+})(%1, %2))";
+
+// The element at a point of the view, then its ancestors.
+constexpr auto kElementsAt = uR"(((x, y) => {
+  const q = window.quorvane, chain = [];
+  for (let e = q ? document.elementFromPoint(x, y) : null; e; e = e.parentElement) {
+    const i = q.index.get(e);
+    if (i !== undefined) chain.push(i);
+  }
+  return chain;
+})(%1, %2))";
+
 }  // namespace
 
 WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTimeout)
@@ -60,7 +120,11 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
     // A profile of its own, kept in memory only: the preview stores nothing in the user's home.
     auto *profile = new QWebEngineProfile(this);
     m_server = new PreviewServer(this);
-    setPage(new QWebEnginePage(profile, this));
+    setPage(new PreviewPage(profile, this,
+                            [this](int level, const QString &message, int line,
+                                   const QString &source) {
+                                consoleMessage(level, message, line, source);
+                            }));
     // A page's stylesheets and fonts from the web load, as in a browser.
     settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
     // A file: page, such as one typed into a link, reads no other file.
@@ -71,6 +135,28 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
     m_timeout.setInterval(loadTimeout);
     connect(&m_timeout, &QTimer::timeout, this, &WebPreviewPane::loadEnded);
     connect(this, &QWebEngineView::loadFinished, this, &WebPreviewPane::loadEnded);
+
+    m_console = new ConsoleStrip(this);
+    m_outline = new ElementOutline(this);
+    connect(m_console, &ConsoleStrip::heightChanged, this, &WebPreviewPane::placeParts);
+    connect(m_console, &ConsoleStrip::lineChosen, this, [this](int line) {
+        if (m_events.lineChosen)
+            m_events.lineChosen(line);
+    });
+    connect(this, &QWebEngineView::loadStarted, this, [this] {
+        ++m_pageNumber;
+        m_asking = false;
+        m_console->clear();
+    });
+    connect(this, &QWebEngineView::loadFinished, this, &WebPreviewPane::pageLoaded);
+    // The box moves with the page.
+    const auto follow = [this] {
+        if (m_shown >= 0 && !m_asking)
+            askForBox();
+    };
+    connect(page(), &QWebEnginePage::scrollPositionChanged, this, follow);
+    connect(page(), &QWebEnginePage::contentsSizeChanged, this, follow);
+    placeParts();
 }
 
 WebPreviewPane::~WebPreviewPane()
@@ -145,6 +231,182 @@ void WebPreviewPane::contextMenuEvent(QContextMenuEvent *event)
 void WebPreviewPane::setDocumentFolder(const QString &folder)
 {
     m_server->setDocumentFolder(folder);
+}
+
+void WebPreviewPane::setWarning(const QString &warning, int line)
+{
+    m_console->setWarning(warning, line);
+}
+
+void WebPreviewPane::setPageEvents(PageEvents events)
+{
+    m_events = std::move(events);
+}
+
+void WebPreviewPane::pageLoaded(bool ok)
+{
+    const auto found = [this](const QStringList &names) {
+        if (m_events.elementsFound)
+            m_events.elementsFound(names);
+    };
+    // A page a link led to is not the document's.
+    m_isPreview = ok && url() == m_url;
+    if (!m_isPreview) {
+        m_outline->hideOutline();
+        m_shown = m_wanted = -1;
+        found({});
+        return;
+    }
+    QPointer<WebPreviewPane> self(this);
+    const quint64 number = m_pageNumber;
+    page()->runJavaScript(QString::fromUtf16(kFindElements), kOwnWorld,
+                          [self, number, found](const QVariant &names) {
+                              if (!self || number != self->m_pageNumber)
+                                  return;
+                              found(names.toString().split(u' ', Qt::SkipEmptyParts));
+                          });
+}
+
+void WebPreviewPane::showElement(int element)
+{
+    // Brought into view only when the caret comes to another element.
+    m_bring = element != m_shown;
+    m_wanted = element;
+    if (element < 0) {
+        m_shown = -1;
+        m_outline->hideOutline();
+        return;
+    }
+    if (!m_asking)
+        askForBox();
+}
+
+void WebPreviewPane::askForBox()
+{
+    m_asking = true;
+    const int element = m_wanted;
+    const bool bring = std::exchange(m_bring, false);
+    QPointer<WebPreviewPane> self(this);
+    const quint64 number = m_pageNumber;
+    page()->runJavaScript(
+        QString::fromUtf16(kBoxOf).arg(element).arg(bring ? u"true"_s : u"false"_s), kOwnWorld,
+        [self, number, element](const QVariant &answer) {
+            // A page that hangs never answers; the next load starts afresh.
+            if (!self || number != self->m_pageNumber)
+                return;
+            self->m_asking = false;
+            if (self->m_wanted != element) {
+                if (self->m_wanted >= 0)
+                    self->askForBox();
+                return;
+            }
+            self->m_shown = element;
+            const QVariantList box = answer.toList();
+            if (box.size() != 5) {
+                self->m_outline->hideOutline();
+                return;
+            }
+            const qreal zoom = self->zoomFactor();
+            self->m_outline->showAt(QRectF(box[0].toDouble() * zoom, box[1].toDouble() * zoom,
+                                           box[2].toDouble() * zoom, box[3].toDouble() * zoom),
+                                    box[4].toString());
+        });
+}
+
+void WebPreviewPane::pick(QPointF at)
+{
+    if (!m_isPreview)
+        return;
+    const qreal zoom = zoomFactor();
+    QPointer<WebPreviewPane> self(this);
+    const quint64 number = m_pageNumber;
+    page()->runJavaScript(QString::fromUtf16(kElementsAt).arg(at.x() / zoom).arg(at.y() / zoom),
+                          kOwnWorld, [self, number](const QVariant &answer) {
+                              if (!self || number != self->m_pageNumber ||
+                                  !self->m_events.elementPicked)
+                                  return;
+                              QList<int> chain;
+                              for (const QVariant &index : answer.toList())
+                                  chain.append(index.toInt());
+                              if (!chain.isEmpty())
+                                  self->m_events.elementPicked(chain);
+                          });
+}
+
+void WebPreviewPane::consoleMessage(int level, const QString &message, int line,
+                                    const QString &source)
+{
+    using Page = QWebEnginePage;
+    const ConsoleStrip::Level shown =
+        level == Page::ErrorMessageLevel     ? ConsoleStrip::Level::Error
+        : level == Page::WarningMessageLevel ? ConsoleStrip::Level::Warning
+                                             : ConsoleStrip::Level::Info;
+    const QUrl from(source);
+    // The preview's own lines are the editor's; another file is named.
+    QString file;
+    if (from.adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment) != m_url)
+        file = from.fileName().isEmpty() ? source : from.fileName();
+    m_console->add(shown, message, line, file);
+}
+
+void WebPreviewPane::resizeEvent(QResizeEvent *event)
+{
+    QWebEngineView::resizeEvent(event);
+    placeParts();
+    if (m_shown >= 0 && !m_asking)
+        askForBox();
+}
+
+void WebPreviewPane::placeParts()
+{
+    // The strip takes the foot of the pane and the page the rest, as a browser's console does.
+    const int strip = m_console->wantedHeight();
+    if (layout())
+        layout()->setContentsMargins(0, 0, 0, strip);
+    m_console->setGeometry(0, height() - strip, width(), strip);
+    m_outline->setGeometry(0, 0, width(), height() - strip);
+    m_outline->raise();
+    m_console->raise();
+}
+
+void WebPreviewPane::childEvent(QChildEvent *event)
+{
+    QWebEngineView::childEvent(event);
+    // The widget the page is drawn in comes and goes with the page's process.
+    if (event->added() && m_console)
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                placeParts();
+                QWidget *drawn = focusProxy();
+                if (drawn && drawn != m_watched) {
+                    m_watched = drawn;
+                    drawn->installEventFilter(this);
+                }
+            },
+            Qt::QueuedConnection);
+}
+
+bool WebPreviewPane::eventFilter(QObject *watched, QEvent *event)
+{
+    // Ctrl+click asks where the element is written; the page never hears of it.
+    const auto type = event->type();
+    if (watched == m_watched && (type == QEvent::MouseButtonPress ||
+                                 type == QEvent::MouseButtonRelease ||
+                                 type == QEvent::MouseButtonDblClick)) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (type != QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton &&
+            mouse->modifiers() & Qt::ControlModifier) {
+            m_picking = true;
+            if (type == QEvent::MouseButtonPress)
+                pick(mouse->position());
+            return true;
+        }
+        if (type == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton &&
+            std::exchange(m_picking, false))
+            return true;
+    }
+    return QWebEngineView::eventFilter(watched, event);
 }
 
 void WebPreviewPane::showFailure(const engine::FileError &error)

@@ -9,6 +9,8 @@
 
 namespace webview {
 
+class ConsoleStrip;
+class ElementOutline;
 class PreviewServer;
 
 // The preview pane as a web view: loads the preview file by its local path, and shows it as a
@@ -28,14 +30,42 @@ public:
     void navigate(const QString &localPath, const QString &encoding) override;
     void showFailure(const engine::FileError &error) override;
     void setDocumentFolder(const QString &folder) override;
+    void setWarning(const QString &warning, int line) override;
+    void setPageEvents(PageEvents events) override;
+    void showElement(int element) override;
+
+    ConsoleStrip &console() const { return *m_console; }
+    ElementOutline &outline() const { return *m_outline; }
+    // The element outlined, as the page numbers it; -1 for none.
+    int outlinedElement() const { return m_shown; }
 
 protected:
     // The engine's own menu, in Japanese, without what does nothing in a preview.
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void childEvent(QChildEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void startLoad();
     void loadEnded();
+    void pageLoaded(bool ok);
+    void consoleMessage(int level, const QString &message, int line, const QString &source);
+    void askForBox();
+    void placeParts();
+    void pick(QPointF at);
+
+    ConsoleStrip *m_console = nullptr;
+    ElementOutline *m_outline = nullptr;
+    QWidget *m_watched = nullptr;  // the widget the page is drawn in, for Ctrl+click
+    PageEvents m_events;
+    quint64 m_pageNumber = 0;  // of the page loaded last, to tell a late answer
+    bool m_isPreview = false;  // the page shown is the preview, not one a link led to
+    int m_wanted = -1;
+    int m_shown = -1;
+    bool m_asking = false;
+    bool m_bring = false;
+    bool m_picking = false;  // the press was Ctrl+click's, and so is its release
 
     PreviewServer *m_server = nullptr;
     engine::LoadGate m_gate;

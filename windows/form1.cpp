@@ -16,6 +16,7 @@
 #include "windows/form1layout.h"
 #include "windows/form2.h"
 #include "windows/form3.h"
+#include "windows/pagelink.h"
 #include "windows/sourceedit.h"
 #include "windows/twipsgeometry.h"
 
@@ -46,6 +47,7 @@ Form1::Form1(const PaneMaker &makePane, const PreviewFolders &folders, QWidget *
     m_timer1->setInterval(0);
 
     connect(m_text1, &SourceEdit::changed, this, &Form1::Text1_Change);
+    new PageLink(*m_text1, *m_webBrowser1.pane);
     connect(m_timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(m_command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(m_cmd, &QPushButton::clicked, this, &Form1::cmd_Click);

@@ -5,8 +5,6 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
-#include <QTextBlock>
-#include <QTextLayout>
 #include <QVBoxLayout>
 
 #include "windows/linenumbers.h"
@@ -59,16 +57,7 @@ void GoToLine::accept()
         m_line->selectAll();
         return;
     }
-    // Lines as the gutter numbers them: a lone LF ends a line within a block.
-    const QTextBlock block = m_edit.document()->findBlockByLineNumber(line - 1);
-    const QTextLayout *layout = block.layout();
-    const int inBlock = line - 1 - block.firstLineNumber();
-    QTextCursor cursor(block);
-    if (layout && inBlock > 0 && inBlock < layout->lineCount())
-        cursor.setPosition(block.position() + layout->lineAt(inBlock).textStart());
-    m_edit.setTextCursor(cursor);
-    m_edit.centerCursor();
-    m_edit.setFocus();
+    m_edit.goToLine(line);
     QDialog::accept();
 }
 

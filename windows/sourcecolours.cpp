@@ -243,6 +243,20 @@ std::optional<source::TagPair> SourceColours::tagPairAt(qsizetype position) cons
     return pair;
 }
 
+std::optional<QList<source::StartTag>> SourceColours::startTags() const
+{
+    if (m_windowed || !isCurrent() || !m_source.isParsed())
+        return std::nullopt;
+    return m_source.startTags();
+}
+
+QList<qsizetype> SourceColours::elementsAt(qsizetype position) const
+{
+    if (m_windowed || !isCurrent())
+        return {};
+    return m_source.elementsAt(position);
+}
+
 std::optional<QString> SourceColours::elementToClose(qsizetype position) const
 {
     if (position < m_offset || position > m_offset + m_source.size())

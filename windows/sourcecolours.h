@@ -44,6 +44,10 @@ public:
     // What the parse says at a place of the document; nothing where it holds no parse.
     std::optional<source::TagPair> tagPairAt(qsizetype position) const;
     std::optional<QString> elementToClose(qsizetype position) const;
+    // Every start tag of the page, and the elements that hold position, innermost first: only
+    // from a parse of the whole page as it stands, else nothing.
+    std::optional<QList<source::StartTag>> startTags() const;
+    QList<qsizetype> elementsAt(qsizetype position) const;
     // Whether only a part of the page around the view is parsed: a page this large would take
     // many times its size in parse trees.
     bool isWindowed() const { return m_windowed; }

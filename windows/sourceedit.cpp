@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocumentFragment>
+#include <QTextLayout>
 
 #include "windows/documentloader.h"
 #include "windows/editortext.h"
@@ -56,7 +57,7 @@ SourceEdit::SourceEdit(QWidget *parent) : QPlainTextEdit(parent)
     addCommand(u"findPreviousCommand"_s, u"前を検索"_s, QKeySequence(Qt::SHIFT | Qt::Key_F3));
     connect(m_commands[0], &QAction::triggered, this, &SourceEdit::find);
     connect(m_commands[1], &QAction::triggered, this, &SourceEdit::replace);
-    connect(m_commands[2], &QAction::triggered, this, &SourceEdit::goToLine);
+    connect(m_commands[2], &QAction::triggered, this, qOverload<>(&SourceEdit::goToLine));
     connect(m_commands[4], &QAction::triggered, m_findBar, &FindBar::findNext);
     connect(m_commands[5], &QAction::triggered, m_findBar, &FindBar::findPrevious);
     placeMargins();
@@ -387,6 +388,30 @@ QMimeData *SourceEdit::createMimeDataFromSelection() const
     auto *data = new QMimeData;  // handed to the clipboard, which takes ownership
     data->setText(text);
     return data;
+}
+
+void SourceEdit::goToLine(int line)
+{
+    // A lone LF ends a line within a block.
+    const QTextBlock block = document()->findBlockByLineNumber(line - 1);
+    if (!block.isValid())
+        return;
+    const QTextLayout *layout = block.layout();
+    const int inBlock = line - 1 - block.firstLineNumber();
+    int position = block.position();
+    if (layout && inBlock > 0 && inBlock < layout->lineCount())
+        position += layout->lineAt(inBlock).textStart();
+    goToPosition(position);
+}
+
+void SourceEdit::goToPosition(qsizetype position)
+{
+    QTextCursor cursor(document());
+    cursor.setPosition(int(std::clamp<qsizetype>(position, 0, document()->characterCount() - 1)));
+    setTextCursor(cursor);
+    centerCursor();
+    activateWindow();
+    setFocus();
 }
 
 }  // namespace windows

@@ -64,6 +64,10 @@ public:
     void find();
     void replace();
     void goToLine();
+    // The caret to the start of line (from 1, as the gutter numbers them), shown, with the focus.
+    void goToLine(int line);
+    // The caret to position, shown, with the focus.
+    void goToPosition(qsizetype position);
 
 signals:
     void changed();

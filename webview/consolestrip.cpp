@@ -1,0 +1,189 @@
+#include "webview/consolestrip.h"
+
+#include <QListWidget>
+#include <QResizeEvent>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace webview {
+
+namespace {
+
+constexpr int kLevelRole = Qt::UserRole;
+constexpr int kLineRole = Qt::UserRole + 1;
+constexpr int kCountRole = Qt::UserRole + 2;
+constexpr int kKeyRole = Qt::UserRole + 3;
+constexpr int kTextRole = Qt::UserRole + 4;
+// Rows the open list shows before it scrolls; the page keeps the rest of the pane.
+constexpr int kRowsShown = 5;
+
+QString levelName(ConsoleStrip::Level level)
+{
+    switch (level) {
+    case ConsoleStrip::Level::Info:
+        return u"情報"_s;
+    case ConsoleStrip::Level::Warning:
+        return u"警告"_s;
+    case ConsoleStrip::Level::Error:
+        break;
+    }
+    return u"エラー"_s;
+}
+
+}  // namespace
+
+ConsoleStrip::ConsoleStrip(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(u"console"_s);
+    setAutoFillBackground(true);
+    m_summary = new QToolButton(this);
+    m_summary->setObjectName(u"consoleSummary"_s);
+    m_summary->setCheckable(true);
+    m_summary->setAutoRaise(true);
+    m_summary->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_summary->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    m_summary->setToolTip(u"ページのメッセージを表示または隠します"_s);
+    m_list = new QListWidget(this);
+    m_list->setObjectName(u"consoleList"_s);
+    m_list->setWordWrap(false);
+    m_list->setTextElideMode(Qt::ElideRight);
+    m_list->setVisible(false);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_summary);
+    layout->addWidget(m_list);
+    connect(m_summary, &QToolButton::toggled, this, [this](bool open) {
+        m_list->setVisible(open);
+        refresh();
+    });
+    connect(m_list, &QListWidget::itemActivated, this, [this](QListWidgetItem *item) {
+        if (const int line = item->data(kLineRole).toInt(); line > 0)
+            emit lineChosen(line);
+    });
+    connect(m_list, &QListWidget::itemClicked, m_list, &QListWidget::itemActivated);
+    refresh();
+}
+
+QListWidgetItem *ConsoleStrip::entry(Level level, const QString &text, int line,
+                                     const QString &file)
+{
+    QString where = file;
+    if (line > 0)
+        where += (where.isEmpty() ? u""_s : u" "_s) + u"%1 行"_s.arg(line);
+    auto *item = new QListWidgetItem(
+        u"%1\t%2%3"_s.arg(levelName(level), where.isEmpty() ? QString() : where + u"\t"_s,
+                          QString(text).replace(u'\n', u' ')));
+    item->setData(kTextRole, item->text());
+    item->setToolTip(text);
+    item->setData(kLevelRole, int(level));
+    // Only the preview's own lines are the editor's.
+    item->setData(kLineRole, file.isEmpty() ? line : 0);
+    item->setData(kCountRole, 1);
+    item->setIcon(style()->standardIcon(level == Level::Error     ? QStyle::SP_MessageBoxCritical
+                                        : level == Level::Warning ? QStyle::SP_MessageBoxWarning
+                                                                  : QStyle::SP_MessageBoxInformation));
+    return item;
+}
+
+void ConsoleStrip::add(Level level, const QString &text, int line, const QString &file)
+{
+    const QString key = u"%1\n%2\n%3\n%4"_s.arg(int(level)).arg(line).arg(file, text);
+    for (int i = 0; i < m_list->count(); ++i) {
+        QListWidgetItem *item = m_list->item(i);
+        if (item->data(kKeyRole).toString() != key)
+            continue;
+        const int count = item->data(kCountRole).toInt() + 1;
+        item->setData(kCountRole, count);
+        item->setText(item->data(kTextRole).toString() + u"  ×%1"_s.arg(count));
+        refresh();
+        return;
+    }
+    QListWidgetItem *item = entry(level, text, line, file);
+    item->setData(kKeyRole, key);
+    m_list->addItem(item);
+    refresh();
+}
+
+void ConsoleStrip::clear()
+{
+    for (int i = m_list->count() - 1; i >= 0; --i)
+        if (m_list->item(i) != m_warning)
+            delete m_list->takeItem(i);
+    refresh();
+}
+
+void ConsoleStrip::setWarning(const QString &text, int line)
+{
+    delete m_warning;
+    m_warning = nullptr;
+    if (!text.isEmpty()) {
+        m_warning = entry(Level::Warning, text, line, {});
+        m_list->insertItem(0, m_warning);
+    }
+    refresh();
+}
+
+void ConsoleStrip::refresh()
+{
+    int errors = 0, warnings = 0, others = 0;
+    QString first;
+    for (int i = 0; i < m_list->count(); ++i) {
+        const QListWidgetItem *item = m_list->item(i);
+        const int count = item->data(kCountRole).toInt();
+        switch (Level(item->data(kLevelRole).toInt())) {
+        case Level::Error:
+            errors += count;
+            if (first.isEmpty())
+                first = item->data(kTextRole).toString().section(u'\t', 1).replace(u'\t', u"  "_s);
+            break;
+        case Level::Warning:
+            warnings += count;
+            break;
+        case Level::Info:
+            others += count;
+            break;
+        }
+    }
+    QStringList counts;
+    if (errors)
+        counts.append(u"エラー %1 件"_s.arg(errors));
+    if (warnings)
+        counts.append(u"警告 %1 件"_s.arg(warnings));
+    if (others)
+        counts.append(u"メッセージ %1 件"_s.arg(others));
+    // Closed, the first error is worth a glance.
+    QString summary = counts.join(u"、"_s);
+    if (!m_summary->isChecked() && !first.isEmpty())
+        summary += u" — "_s + first;
+    m_summary->setText(
+        m_summary->fontMetrics().elidedText(summary, Qt::ElideRight, std::max(80, width() - 40)));
+    m_summary->setArrowType(m_summary->isChecked() ? Qt::DownArrow : Qt::RightArrow);
+    m_summary->setToolTip(summary);
+    const bool any = m_list->count() > 0;
+    if (!any && m_summary->isChecked())
+        m_summary->setChecked(false);
+    setVisible(any);
+    if (m_summary->isChecked())
+        m_list->setFixedHeight(m_list->sizeHintForRow(0) * std::min(m_list->count(), kRowsShown) +
+                               2 * m_list->frameWidth());
+    emit heightChanged();
+}
+
+void ConsoleStrip::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (event->oldSize().width() != width())
+        refresh();
+}
+
+int ConsoleStrip::wantedHeight() const
+{
+    if (m_list->count() == 0)
+        return 0;
+    return m_summary->sizeHint().height() + (m_summary->isChecked() ? m_list->height() : 0);
+}
+
+}  // namespace webview

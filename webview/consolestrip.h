@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QWidget>
+
+class QListWidget;
+class QListWidgetItem;
+class QToolButton;
+
+namespace webview {
+
+// The page's messages, at the foot of the preview: hidden while there are none, else a line
+// that counts them and opens into the list. A message repeated is counted, not listed again.
+class ConsoleStrip : public QWidget {
+    Q_OBJECT
+
+public:
+    enum class Level { Info, Warning, Error };
+
+    explicit ConsoleStrip(QWidget *parent = nullptr);
+
+    // A message of the page's; file is empty for the preview itself, whose line can be chosen.
+    void add(Level level, const QString &text, int line, const QString &file = {});
+    // The messages go; the warning stays.
+    void clear();
+    // One of the program's own about the preview, first in the list until replaced; line 0 for
+    // none.
+    void setWarning(const QString &text, int line);
+
+    // The height it wants at the width it has: 0 while hidden.
+    int wantedHeight() const;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+signals:
+    void lineChosen(int line);
+    void heightChanged();
+
+private:
+    QListWidgetItem *entry(Level level, const QString &text, int line, const QString &file);
+    void refresh();
+
+    QToolButton *m_summary = nullptr;
+    QListWidget *m_list = nullptr;
+    QListWidgetItem *m_warning = nullptr;
+};
+
+}  // namespace webview

@@ -1,0 +1,68 @@
+#include "webview/elementoutline.h"
+
+#include <QPainter>
+
+using namespace Qt::StringLiterals;
+
+namespace webview {
+
+namespace {
+
+const QColor kLine(26, 115, 232);
+
+}  // namespace
+
+ElementOutline::ElementOutline(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(u"elementOutline"_s);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setFocusPolicy(Qt::NoFocus);
+    hide();
+}
+
+void ElementOutline::showAt(const QRectF &box, const QString &name)
+{
+    if (name.isEmpty()) {
+        hideOutline();
+        return;
+    }
+    m_box = box;
+    m_name = name;
+    show();
+    raise();
+    update();
+}
+
+void ElementOutline::hideOutline()
+{
+    m_box = {};
+    m_name.clear();
+    hide();
+}
+
+void ElementOutline::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    const QRectF box = m_box.adjusted(0.5, 0.5, -0.5, -0.5);
+    painter.fillRect(m_box, QColor(kLine.red(), kLine.green(), kLine.blue(), 28));
+    painter.setPen(QPen(kLine, 1));
+    painter.drawRect(box);
+
+    QFont font = painter.font();
+    font.setPointSizeF(font.pointSizeF() * 0.85);
+    painter.setFont(font);
+    const QString label =
+        u"%1  %2 × %3"_s.arg(m_name).arg(qRound(m_box.width())).arg(qRound(m_box.height()));
+    const QFontMetrics metrics(font);
+    QRectF tag(0, 0, metrics.horizontalAdvance(label) + 10, metrics.height() + 4);
+    // Above the box where there is room, else just inside its top.
+    tag.moveTopLeft({std::clamp(m_box.left(), 0.0, std::max(0.0, width() - tag.width())),
+                     m_box.top() >= tag.height() ? m_box.top() - tag.height()
+                                                 : std::max(0.0, m_box.top())});
+    painter.fillRect(tag, kLine);
+    painter.setPen(Qt::white);
+    painter.drawText(tag, Qt::AlignCenter, label);
+}
+
+}  // namespace webview
