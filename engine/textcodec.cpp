@@ -127,8 +127,8 @@ namespace {
 // part as the encoder writes it from out's used bytes on, each character it cannot hold as
 // its reference; the new count of used bytes. The first such character is noted in result.
 qsizetype referenceInto(std::optional<QStringEncoder> &encoder, QByteArray &out, qsizetype used,
-                        QStringView part,
-                        const QString &encoding, int linesBefore, EncodedText &result)
+                        QStringView part, const QString &encoding, int linesBefore,
+                        EncodedText &result)
 {
     // An encoder's error stays with it, and resetting or moving one of the system's converters
     // breaks it: one that failed is made anew in its place.
@@ -153,8 +153,8 @@ qsizetype referenceInto(std::optional<QStringEncoder> &encoder, QByteArray &out,
             continue;
         probe.emplace(name.constData(), QStringConverter::Flag::Stateless);
         append(part.sliced(run, at - run));
-        const char32_t code = pair ? QChar::surrogateToUcs4(part.at(at), part.at(at + 1))
-                                   : part.at(at).unicode();
+        const char32_t code =
+            pair ? QChar::surrogateToUcs4(part.at(at), part.at(at + 1)) : part.at(at).unicode();
         append(u"&#x"_s + QString::number(uint(code), 16).toUpper() + u';');
         if (result.referenced.isEmpty()) {
             result.referenced = character.toString();

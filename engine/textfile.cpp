@@ -62,9 +62,8 @@ std::optional<FileError> WriteTextFile(const QString &path, const TextSnapshot &
                                        const QString &encoding, platform::Durability durability,
                                        const std::atomic<bool> *cancel, Referenced *referenced)
 {
-    const EncodedText encoded =
-        encodeText(text, u"\r\n", encoding, cancel,
-                   referenced ? Unencodable::Reference : Unencodable::Refuse);
+    const EncodedText encoded = encodeText(
+        text, u"\r\n", encoding, cancel, referenced ? Unencodable::Reference : Unencodable::Refuse);
     if (referenced)
         *referenced = {encoded.referenced, encoded.referencedLine};
     switch (encoded.result) {

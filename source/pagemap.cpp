@@ -132,9 +132,9 @@ PageMap::PageMap(QList<StartTag> tags, const QStringList &pageNames)
 int PageMap::elementFor(const QList<qsizetype> &elements) const
 {
     for (const qsizetype position : elements) {
-        const auto at = std::lower_bound(
-            m_tags.cbegin(), m_tags.cend(), position,
-            [](const StartTag &tag, qsizetype p) { return tag.position < p; });
+        const auto at =
+            std::lower_bound(m_tags.cbegin(), m_tags.cend(), position,
+                             [](const StartTag &tag, qsizetype p) { return tag.position < p; });
         if (at != m_tags.cend() && at->position == position)
             if (const int element = m_pageOf[at - m_tags.cbegin()]; element >= 0)
                 return element;

@@ -328,11 +328,12 @@ window.onload = () => {
         form1->Text1().setTextCursor(caret);
         const auto wanted = [&] {
             const QVariantList box =
-                evaluate(*view, u"(e => e && (r => [r.x, r.y, r.width, r.height])("
-                                u"e.getBoundingClientRect()))(document.getElementById('want'))"_s)
+                evaluate(*view,
+                         u"(e => e && (r => [r.x, r.y, r.width, r.height])("
+                         u"e.getBoundingClientRect()))(document.getElementById('want'))"_s)
                     .toList();
-            return box.size() == 4 ? QRectF(box[0].toDouble(), box[1].toDouble(),
-                                            box[2].toDouble(), box[3].toDouble())
+            return box.size() == 4 ? QRectF(box[0].toDouble(), box[1].toDouble(), box[2].toDouble(),
+                                            box[3].toDouble())
                                          .toRect()
                                    : QRect();
         };
@@ -348,14 +349,16 @@ window.onload = () => {
     // click is the page's.
     void ctrlClickPutsTheCaretOnTheTag()
     {
-        const QString page = u"<table>\n<tr><td>a<td><b style=\"font-size: 40px\">bold</b>\n"
-                             u"</table><script>onclick = () => document.title += 'c'</script>"_s;
+        const QString page =
+            u"<table>\n<tr><td>a<td><b style=\"font-size: 40px\">bold</b>\n"
+            u"</table><script>onclick = () => document.title += 'c'</script>"_s;
         form1->Text1().setText(page);
         form1->Text1().moveCaretToEnd();
         QTRY_VERIFY_WITH_TIMEOUT(pageText(*view).contains(u"bold"_s), 10000);
-        const QVariantList box = evaluate(*view, u"(r => [r.x + r.width / 2, r.y + r.height / 2])("
-                                                 u"document.querySelector('b')"
-                                                 u".getBoundingClientRect())"_s)
+        const QVariantList box = evaluate(*view,
+                                          u"(r => [r.x + r.width / 2, r.y + r.height / 2])("
+                                          u"document.querySelector('b')"
+                                          u".getBoundingClientRect())"_s)
                                      .toList();
         const QPoint at = view->mapTo(form1.get(), QPoint(box[0].toInt(), box[1].toInt()));
         QTest::mouseClick(form1->windowHandle(), Qt::LeftButton, Qt::ControlModifier, at);

@@ -49,6 +49,9 @@ ConsoleStrip::ConsoleStrip(QWidget *parent) : QWidget(parent)
     m_list->setObjectName(u"consoleList"_s);
     m_list->setWordWrap(false);
     m_list->setTextElideMode(Qt::ElideRight);
+    m_list->setIconSize(QSize(16, 16));
+    m_list->setUniformItemSizes(true);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setVisible(false);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -82,9 +85,10 @@ QListWidgetItem *ConsoleStrip::entry(Level level, const QString &text, int line,
     // Only the preview's own lines are the editor's.
     item->setData(kLineRole, file.isEmpty() ? line : 0);
     item->setData(kCountRole, 1);
-    item->setIcon(style()->standardIcon(level == Level::Error     ? QStyle::SP_MessageBoxCritical
-                                        : level == Level::Warning ? QStyle::SP_MessageBoxWarning
-                                                                  : QStyle::SP_MessageBoxInformation));
+    item->setIcon(style()->standardIcon(level == Level::Error ? QStyle::SP_MessageBoxCritical
+                                        : level == Level::Warning
+                                            ? QStyle::SP_MessageBoxWarning
+                                            : QStyle::SP_MessageBoxInformation));
     return item;
 }
 
@@ -167,7 +171,8 @@ void ConsoleStrip::refresh()
         m_summary->setChecked(false);
     setVisible(any);
     if (m_summary->isChecked())
-        m_list->setFixedHeight(m_list->sizeHintForRow(0) * std::min(m_list->count(), kRowsShown) +
+        m_list->setFixedHeight((std::max(fontMetrics().height(), 16) + 4) *
+                                   std::min(m_list->count(), kRowsShown) +
                                2 * m_list->frameWidth());
     emit heightChanged();
 }

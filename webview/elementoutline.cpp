@@ -57,9 +57,9 @@ void ElementOutline::paintEvent(QPaintEvent *)
     const QFontMetrics metrics(font);
     QRectF tag(0, 0, metrics.horizontalAdvance(label) + 10, metrics.height() + 4);
     // Above the box where there is room, else just inside its top.
-    tag.moveTopLeft({std::clamp(m_box.left(), 0.0, std::max(0.0, width() - tag.width())),
-                     m_box.top() >= tag.height() ? m_box.top() - tag.height()
-                                                 : std::max(0.0, m_box.top())});
+    tag.moveTopLeft(
+        {std::clamp(m_box.left(), 0.0, std::max(0.0, width() - tag.width())),
+         m_box.top() >= tag.height() ? m_box.top() - tag.height() : std::max(0.0, m_box.top())});
     painter.fillRect(tag, kLine);
     painter.setPen(Qt::white);
     painter.drawText(tag, Qt::AlignCenter, label);

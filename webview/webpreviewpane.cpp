@@ -2,13 +2,13 @@
 
 #include <QChildEvent>
 #include <QContextMenuEvent>
-#include <QMouseEvent>
-#include <QPointer>
-#include <QStackedLayout>
 #include <QDir>
 #include <QFileInfo>
 #include <QList>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QStackedLayout>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
@@ -84,14 +84,16 @@ private:
 constexpr quint32 kOwnWorld = QWebEngineScript::ApplicationWorld;
 
 // The elements in document order, kept for the questions below, and their names.
-constexpr auto kFindElements = uR"((() => {
+constexpr auto kFindElements =
+    uR"((() => {
   const all = Array.from(document.getElementsByTagName('*'));
   window.quorvane = { all, index: new Map(all.map((e, i) => [e, i])) };
   return all.map(e => e.localName).join(' ');
 })())";
 
 // The element's box in the view, brought into view first when asked and out of it.
-constexpr auto kBoxOf = uR"(((k, bring) => {
+constexpr auto kBoxOf =
+    uR"(((k, bring) => {
   const q = window.quorvane, e = q && q.all[k];
   if (!e || !e.isConnected || e.getClientRects().length === 0) return null;
   let r = e.getBoundingClientRect();
@@ -103,7 +105,8 @@ constexpr auto kBoxOf = uR"(((k, bring) => {
 })(%1, %2))";
 
 // The element at a point of the view, then its ancestors.
-constexpr auto kElementsAt = uR"(((x, y) => {
+constexpr auto kElementsAt =
+    uR"(((x, y) => {
   const q = window.quorvane, chain = [];
   for (let e = q ? document.elementFromPoint(x, y) : null; e; e = e.parentElement) {
     const i = q.index.get(e);
@@ -120,11 +123,10 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
     // A profile of its own, kept in memory only: the preview stores nothing in the user's home.
     auto *profile = new QWebEngineProfile(this);
     m_server = new PreviewServer(this);
-    setPage(new PreviewPage(profile, this,
-                            [this](int level, const QString &message, int line,
-                                   const QString &source) {
-                                consoleMessage(level, message, line, source);
-                            }));
+    setPage(new PreviewPage(
+        profile, this, [this](int level, const QString &message, int line, const QString &source) {
+            consoleMessage(level, message, line, source);
+        }));
     // A page's stylesheets and fonts from the web load, as in a browser.
     settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
     // A file: page, such as one typed into a link, reads no other file.
@@ -146,9 +148,17 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
     connect(this, &QWebEngineView::loadStarted, this, [this] {
         ++m_pageNumber;
         m_asking = false;
+        m_settle.stop();
         m_console->clear();
     });
-    connect(this, &QWebEngineView::loadFinished, this, &WebPreviewPane::pageLoaded);
+    // Typing loads the page again and again: its elements are read once it stays a moment.
+    m_settle.setSingleShot(true);
+    m_settle.setInterval(kSettle);
+    connect(&m_settle, &QTimer::timeout, this, [this] { pageLoaded(m_loadedOk); });
+    connect(this, &QWebEngineView::loadFinished, this, [this](bool ok) {
+        m_loadedOk = ok;
+        m_settle.start();
+    });
     // The box moves with the page.
     const auto follow = [this] {
         if (m_shown >= 0 && !m_asking)
@@ -320,27 +330,27 @@ void WebPreviewPane::pick(QPointF at)
     const qreal zoom = zoomFactor();
     QPointer<WebPreviewPane> self(this);
     const quint64 number = m_pageNumber;
-    page()->runJavaScript(QString::fromUtf16(kElementsAt).arg(at.x() / zoom).arg(at.y() / zoom),
-                          kOwnWorld, [self, number](const QVariant &answer) {
-                              if (!self || number != self->m_pageNumber ||
-                                  !self->m_events.elementPicked)
-                                  return;
-                              QList<int> chain;
-                              for (const QVariant &index : answer.toList())
-                                  chain.append(index.toInt());
-                              if (!chain.isEmpty())
-                                  self->m_events.elementPicked(chain);
-                          });
+    page()->runJavaScript(
+        QString::fromUtf16(kElementsAt).arg(at.x() / zoom).arg(at.y() / zoom), kOwnWorld,
+        [self, number](const QVariant &answer) {
+            if (!self || number != self->m_pageNumber || !self->m_events.elementPicked)
+                return;
+            QList<int> chain;
+            for (const QVariant &index : answer.toList())
+                chain.append(index.toInt());
+            if (!chain.isEmpty())
+                self->m_events.elementPicked(chain);
+        });
 }
 
 void WebPreviewPane::consoleMessage(int level, const QString &message, int line,
                                     const QString &source)
 {
     using Page = QWebEnginePage;
-    const ConsoleStrip::Level shown =
-        level == Page::ErrorMessageLevel     ? ConsoleStrip::Level::Error
-        : level == Page::WarningMessageLevel ? ConsoleStrip::Level::Warning
-                                             : ConsoleStrip::Level::Info;
+    const ConsoleStrip::Level shown = level == Page::ErrorMessageLevel ? ConsoleStrip::Level::Error
+                                      : level == Page::WarningMessageLevel
+                                          ? ConsoleStrip::Level::Warning
+                                          : ConsoleStrip::Level::Info;
     const QUrl from(source);
     // The preview's own lines are the editor's; another file is named.
     QString file;
@@ -391,9 +401,9 @@ bool WebPreviewPane::eventFilter(QObject *watched, QEvent *event)
 {
     // Ctrl+click asks where the element is written; the page never hears of it.
     const auto type = event->type();
-    if (watched == m_watched && (type == QEvent::MouseButtonPress ||
-                                 type == QEvent::MouseButtonRelease ||
-                                 type == QEvent::MouseButtonDblClick)) {
+    if (watched == m_watched &&
+        (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
+         type == QEvent::MouseButtonDblClick)) {
         const auto *mouse = static_cast<QMouseEvent *>(event);
         if (type != QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton &&
             mouse->modifiers() & Qt::ControlModifier) {

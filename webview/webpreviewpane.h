@@ -21,6 +21,8 @@ class WebPreviewPane : public QWebEngineView, public engine::PreviewPane {
 public:
     // How long a load may take before later refreshes stop waiting for it.
     static constexpr std::chrono::milliseconds kLoadTimeout{5000};
+    // How long a page must stay before its elements are read for the link to the source.
+    static constexpr std::chrono::milliseconds kSettle{100};
 
     explicit WebPreviewPane(QWidget *parent = nullptr,
                             std::chrono::milliseconds loadTimeout = kLoadTimeout);
@@ -70,6 +72,8 @@ private:
     PreviewServer *m_server = nullptr;
     engine::LoadGate m_gate;
     QTimer m_timeout;
+    QTimer m_settle;
+    bool m_loadedOk = false;
     QUrl m_url;
 };
 
