@@ -384,7 +384,7 @@ window.onload = () => {
         QCOMPARE(list->item(1)->text(),
                  u"エラー\t4 行\tUncaught ReferenceError: undefinedName is not defined"_s);
         auto *summary = view->console().findChild<QToolButton *>(u"consoleSummary"_s);
-        QVERIFY(summary->text().startsWith(u"エラー 1 件、警告 2 件 — 4 行"_s));
+        QTRY_VERIFY(summary->text().startsWith(u"エラー 1 件、警告 2 件 — 4 行"_s));
         QTest::mouseClick(summary, Qt::LeftButton);
         QTRY_VERIFY(list->isVisible());
         QCOMPARE(view->geometry(), pane);

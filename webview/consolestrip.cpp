@@ -14,10 +14,11 @@ namespace {
 constexpr int kLevelRole = Qt::UserRole;
 constexpr int kLineRole = Qt::UserRole + 1;
 constexpr int kCountRole = Qt::UserRole + 2;
-constexpr int kKeyRole = Qt::UserRole + 3;
 constexpr int kTextRole = Qt::UserRole + 4;
 // Rows the open list shows before it scrolls; the page keeps the rest of the pane.
 constexpr int kRowsShown = 5;
+// Messages listed at most; the rest are only counted.
+constexpr qsizetype kMostEntries = 500;
 
 QString levelName(ConsoleStrip::Level level)
 {
@@ -67,6 +68,9 @@ ConsoleStrip::ConsoleStrip(QWidget *parent) : QWidget(parent)
             emit lineChosen(line);
     });
     connect(m_list, &QListWidget::itemClicked, m_list, &QListWidget::itemActivated);
+    m_refresh.setSingleShot(true);
+    m_refresh.setInterval(0);
+    connect(&m_refresh, &QTimer::timeout, this, &ConsoleStrip::refresh);
     refresh();
 }
 
@@ -95,20 +99,19 @@ QListWidgetItem *ConsoleStrip::entry(Level level, const QString &text, int line,
 void ConsoleStrip::add(Level level, const QString &text, int line, const QString &file)
 {
     const QString key = u"%1\n%2\n%3\n%4"_s.arg(int(level)).arg(line).arg(file, text);
-    for (int i = 0; i < m_list->count(); ++i) {
-        QListWidgetItem *item = m_list->item(i);
-        if (item->data(kKeyRole).toString() != key)
-            continue;
+    if (QListWidgetItem *item = m_byKey.value(key)) {
         const int count = item->data(kCountRole).toInt() + 1;
         item->setData(kCountRole, count);
         item->setText(item->data(kTextRole).toString() + u"  ×%1"_s.arg(count));
-        refresh();
-        return;
+    } else if (m_byKey.size() < kMostEntries) {
+        item = entry(level, text, line, file);
+        m_byKey.insert(key, item);
+        m_list->addItem(item);
+    } else {
+        ++m_untold;
     }
-    QListWidgetItem *item = entry(level, text, line, file);
-    item->setData(kKeyRole, key);
-    m_list->addItem(item);
-    refresh();
+    // A page that logs in a loop is told of once a turn, not once a message.
+    m_refresh.start();
 }
 
 void ConsoleStrip::clear()
@@ -116,6 +119,8 @@ void ConsoleStrip::clear()
     for (int i = m_list->count() - 1; i >= 0; --i)
         if (m_list->item(i) != m_warning)
             delete m_list->takeItem(i);
+    m_byKey.clear();
+    m_untold = 0;
     refresh();
 }
 
@@ -152,6 +157,8 @@ void ConsoleStrip::refresh()
         }
     }
     QStringList counts;
+    if (m_untold)
+        counts.append(u"ほか %1 件は省略"_s.arg(m_untold));
     if (errors)
         counts.append(u"エラー %1 件"_s.arg(errors));
     if (warnings)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QHash>
+#include <QTimer>
 #include <QWidget>
 
 class QListWidget;
@@ -43,6 +45,9 @@ private:
     QToolButton *m_summary = nullptr;
     QListWidget *m_list = nullptr;
     QListWidgetItem *m_warning = nullptr;
+    QHash<QString, QListWidgetItem *> m_byKey;  // the page's messages, by what tells them apart
+    int m_untold = 0;
+    QTimer m_refresh;
 };
 
 }  // namespace webview

@@ -260,7 +260,7 @@ void WebPreviewPane::pageLoaded(bool ok)
             m_events.elementsFound(names);
     };
     // A page a link led to is not the document's.
-    m_isPreview = ok && url() == m_url;
+    m_isPreview = ok && url().adjusted(QUrl::RemoveFragment) == m_url;
     if (!m_isPreview) {
         m_outline->hideOutline();
         m_shown = m_wanted = -1;

@@ -60,11 +60,15 @@ bool PageLink::bringUpToDate()
 
 void PageLink::follow()
 {
-    const int element =
-        m_pageNames.isEmpty() || !bringUpToDate()
-            ? -1
-            : m_map->elementFor(m_edit.colours().elementsAt(m_edit.textCursor().position()));
-    m_pane.showElement(element);
+    const SourceColours &colours = m_edit.colours();
+    if (m_pageNames.isEmpty() || !colours.isEnabled() || colours.isWindowed()) {
+        m_pane.showElement(-1);
+        return;
+    }
+    // The outline stays until the parse catches up, which tells when it does.
+    if (!bringUpToDate())
+        return;
+    m_pane.showElement(m_map->elementFor(colours.elementsAt(m_edit.textCursor().position())));
 }
 
 void PageLink::picked(const QList<int> &elements)
