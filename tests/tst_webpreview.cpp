@@ -339,6 +339,8 @@ window.onload = () => {
         };
         QTRY_COMPARE_WITH_TIMEOUT(view->outline().box().toRect(), wanted(), 10000);
         QCOMPARE(view->outline().isVisible(), !wanted().isEmpty());
+        // Brought into view.
+        QVERIFY(!view->outline().isVisible() || view->rect().intersects(wanted()));
         // The page stays the page: nothing of the outline is in it.
         QCOMPARE(evaluate(*view, u"typeof window.quorvane"_s).toString(), u"undefined"_s);
         QTest::keyClicks(&form1->Text1(), u"<i>typed</i>"_s);
