@@ -247,12 +247,6 @@ private slots:
         QTest::addRow("what a script put first")
             << u"<div id=a></div>\n<div id=b>|</div>"_s << u"html head body div div div"_s << 5
             << QList<int>{3, 2, 0} << QString();
-        QTest::addRow("written html, head and body")
-            << u"<html><head><title>t</title></head><body><p>|x</p></body></html>"_s
-            << u"html head title body p"_s << 4 << QList<int>{1} << u"<head>"_s;
-        QTest::addRow("between elements")
-            << u"<div><p>a</p>|\n<p>b</p></div>"_s << u"html head body div p p"_s << 3
-            << QList<int>{5} << u"<p>b"_s;
         QTest::addRow("thousands a script made, after")
             << u"<p>a<p>|b"_s << u"html head body p p"_s + u" span"_s.repeated(3000) << 4
             << QList<int>{3} << u"<p>a"_s;
