@@ -16,9 +16,9 @@
 #include "bench/benchpage.h"
 #include "bench/benchtime.h"
 #include "tests/fixture.h"
-#include "windows/findbar.h"
-#include "windows/sourcecolours.h"
-#include "windows/sourceedit.h"
+#include "editor/findbar.h"
+#include "editor/sourcecolours.h"
+#include "editor/sourceedit.h"
 
 using namespace Qt::StringLiterals;
 
@@ -31,14 +31,14 @@ struct Opened {
     double stallMs = 0;         // the longest hold of the UI thread after setText returned
 };
 
-Opened open(windows::SourceEdit &edit, const QString &page)
+Opened open(editor::SourceEdit &edit, const QString &page)
 {
     Opened result;
     QElapsedTimer timer;
     timer.start();
     edit.setText(page);
     result.setTextMs = msSince(timer);
-    windows::SourceColours &colours = edit.colours();
+    editor::SourceColours &colours = edit.colours();
     // The first line of the page holds a tag, so it has colours once its screen is coloured.
     const auto firstScreen = [&] {
         if (result.firstScreenMs < 0 &&
@@ -61,8 +61,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     testsupport::Fixture fixture;
     fixture.start();
-    windows::SourceEdit &edit = fixture.form1->Text1();
-    windows::SourceColours &colours = edit.colours();
+    editor::SourceEdit &edit = fixture.form1->Text1();
+    editor::SourceColours &colours = edit.colours();
 
     // A size in KB as the argument measures that one keystroke only.
     const int only = argc > 1 ? std::atoi(argv[1]) : 0;
@@ -105,11 +105,11 @@ int main(int argc, char *argv[])
     for (const auto &[label, size] :
          {std::pair{"1 MB", 1024 * 1024}, std::pair{"10 MB", 10 * 1024 * 1024}}) {
         open(edit, bookOfSize(size));
-        windows::FindBar &bar = edit.findBar();
+        editor::FindBar &bar = edit.findBar();
         edit.find();
         auto *field = bar.findChild<QLineEdit *>(u"findText"_s);
         field->clear();
-        QSignalSpy searched(&bar, &windows::FindBar::searched);
+        QSignalSpy searched(&bar, &editor::FindBar::searched);
         QElapsedTimer timer;
         timer.start();
         QTest::keyClicks(field, u"div"_s);

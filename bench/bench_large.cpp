@@ -18,8 +18,8 @@
 #include "bench/benchpage.h"
 #include "bench/benchtime.h"
 #include "tests/fixture.h"
-#include "windows/sourcecolours.h"
-#include "windows/sourceedit.h"
+#include "editor/sourcecolours.h"
+#include "editor/sourceedit.h"
 
 using namespace Qt::StringLiterals;
 
@@ -45,8 +45,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     testsupport::Fixture fixture;
     fixture.start();
-    windows::Form1 &form1 = *fixture.form1;
-    windows::SourceEdit &edit = form1.Text1();
+    forms::Form1 &form1 = *fixture.form1;
+    editor::SourceEdit &edit = form1.Text1();
     QPlainTextEdit bare;
     bare.setLineWrapMode(QPlainTextEdit::NoWrap);
     bare.resize(edit.size());

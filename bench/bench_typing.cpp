@@ -25,8 +25,8 @@
 #include "platform/systemencoding.h"
 #include "source/htmlsource.h"
 #include "tests/fixture.h"
-#include "windows/pagelink.h"
-#include "windows/sourceedit.h"
+#include "forms/pagelink.h"
+#include "editor/sourceedit.h"
 
 using namespace Qt::StringLiterals;
 
@@ -56,7 +56,7 @@ struct TypingRound {
 
 // Keys at 20 a second, each a refresh in the start-up mode. They go into a title left open at the
 // end of the page, so that the page names the text it was loaded with the moment it is parsed.
-TypingRound typeContinuously(windows::Form1 &form1, QWebEngineView &view)
+TypingRound typeContinuously(forms::Form1 &form1, QWebEngineView &view)
 {
     constexpr int kKeys = 60, kKeyIntervalMs = 50;
     QElapsedTimer clock;
@@ -92,7 +92,7 @@ TypingRound typeContinuously(windows::Form1 &form1, QWebEngineView &view)
     return round;
 }
 
-bool continuousTyping(windows::Form1 &form1, QWebEngineView &view, QWebEngineView &bare,
+bool continuousTyping(forms::Form1 &form1, QWebEngineView &view, QWebEngineView &bare,
                       engine::PreviewFile &preview, const QString &docFolder)
 {
     QDir().mkpath(docFolder);
@@ -144,7 +144,7 @@ bool continuousTyping(windows::Form1 &form1, QWebEngineView &view, QWebEngineVie
 
 // From a caret move to the outline of its element, on a large book: the first move after the
 // page is loaded (start tags and the match made anew), then moves to other paragraphs.
-bool caretToOutline(windows::Form1 &form1, webview::WebPreviewPane &view, int runs)
+bool caretToOutline(forms::Form1 &form1, webview::WebPreviewPane &view, int runs)
 {
     const QString book = bookOfSize(1900 * 1024);
     // The book is written aside: the load that ends first may be of the page before.
@@ -168,7 +168,7 @@ bool caretToOutline(windows::Form1 &form1, webview::WebPreviewPane &view, int ru
         return msSince(timer);
     };
     // The caret waits for the typing pause before it is followed.
-    QTest::qWait(windows::PageLink::kAfterTyping * 2);
+    QTest::qWait(forms::PageLink::kAfterTyping * 2);
     // Positions in the editor, whose lines end in one character.
     const QString text = form1.Text1().document()->toPlainText();
     const double first = moveTo(text.indexOf(u"<p>"_s, text.size() / 3) + 5);
@@ -205,7 +205,7 @@ int main(int argc, char *argv[])
     testsupport::Fixture fixture;
     fixture.start(testsupport::Fixture::Pane::Web);
     webview::WebPreviewPane &view = *fixture.view;
-    windows::Form1 &form1 = *fixture.form1;
+    forms::Form1 &form1 = *fixture.form1;
 
     QWebEngineView bare;
     bare.settings()->setDefaultTextEncoding(platform::systemEncoding());

@@ -6,7 +6,7 @@
 
 #include "tests/testsupport.h"
 #include "webview/webpreviewpane.h"
-#include "windows/form1.h"
+#include "forms/form1.h"
 
 namespace testsupport {
 
@@ -17,7 +17,7 @@ class Fixture : public TestFolder {
 public:
     enum class Pane { Recording, Web };
 
-    void start(Pane kind = Pane::Recording, windows::PreviewFolders folders = {},
+    void start(Pane kind = Pane::Recording, forms::PreviewFolders folders = {},
                std::chrono::milliseconds loadTimeout = webview::WebPreviewPane::kLoadTimeout)
     {
         stop();
@@ -25,7 +25,7 @@ public:
         QDir().mkpath(path(u"program"_s));
         if (folders.program.isEmpty())
             folders = {QDir::toNativeSeparators(path(u"program"_s)), path(u"private"_s)};
-        const auto makePane = [&](QWidget *parent) -> windows::PaneParts {
+        const auto makePane = [&](QWidget *parent) -> forms::PaneParts {
             if (kind == Pane::Recording) {
                 auto *stand = new QWidget(parent);
                 stand->setFocusPolicy(Qt::StrongFocus);  // as a web view takes the focus
@@ -34,7 +34,7 @@ public:
             view = new webview::WebPreviewPane(parent, loadTimeout);
             return {view, view};
         };
-        form1 = std::make_unique<windows::Form1>(makePane, folders);
+        form1 = std::make_unique<forms::Form1>(makePane, folders);
         form1->show();
     }
     void stop()
@@ -48,7 +48,7 @@ public:
 
     RecordingPane recording;
     webview::WebPreviewPane *view = nullptr;
-    std::unique_ptr<windows::Form1> form1;
+    std::unique_ptr<forms::Form1> form1;
 };
 
 }  // namespace testsupport

@@ -16,8 +16,8 @@
 #include "tests/fixture.h"
 #include "webview/consolestrip.h"
 #include "webview/elementoutline.h"
-#include "windows/japanese.h"
-#include "windows/sourceedit.h"
+#include "app/japanese.h"
+#include "editor/sourceedit.h"
 
 using testsupport::readAll;
 using testsupport::writeAll;
@@ -48,7 +48,7 @@ class WebPreviewTest : public QObject, public testsupport::Fixture {
 
 private slots:
     // Before the first view, as the program does it.
-    void initTestCase() { QVERIFY(windows::useJapanese(*qApp)); }
+    void initTestCase() { QVERIFY(app::useJapanese(*qApp)); }
 
     void init()
     {

@@ -23,22 +23,22 @@
 
 #include "engine/textfile.h"
 #include "tests/fixture.h"
-#include "windows/design.h"
-#include "windows/findbar.h"
-#include "windows/form1layout.h"
-#include "windows/form2.h"
-#include "windows/form3.h"
-#include "windows/gotoline.h"
-#include "windows/japanese.h"
-#include "windows/linenumbers.h"
-#include "windows/program.h"
-#include "windows/sourcecolours.h"
-#include "windows/sourceedit.h"
-#include "windows/twipsgeometry.h"
+#include "forms/design.h"
+#include "editor/findbar.h"
+#include "forms/form1layout.h"
+#include "forms/form2.h"
+#include "forms/form3.h"
+#include "editor/gotoline.h"
+#include "app/japanese.h"
+#include "editor/linenumbers.h"
+#include "app/program.h"
+#include "editor/sourcecolours.h"
+#include "editor/sourceedit.h"
+#include "forms/twipsgeometry.h"
 
 using testsupport::readAll;
 using testsupport::writeAll;
-using windows::SourceEdit;
+using editor::SourceEdit;
 
 // The three windows as a person uses them: keys, mouse clicks, and what ends up on disk and in
 // the preview pane.
@@ -48,7 +48,7 @@ class WindowsTest : public QObject, public testsupport::Fixture {
     QByteArray preview() const { return readAll(previewFile()); }
     qsizetype loads() const { return recording.navigations.size(); }
     SourceEdit &text1() { return form1->Text1(); }
-    windows::Form3 &form3() { return form1->form3(); }
+    forms::Form3 &form3() { return form1->form3(); }
     void type(const QString &keys) { QTest::keyClicks(&text1(), keys); }
     static void click(QWidget &window, const QString &name)
     {
@@ -73,7 +73,7 @@ class WindowsTest : public QObject, public testsupport::Fixture {
     }
 
     // Shown by its button when first asked for.
-    windows::Form2 &form2()
+    forms::Form2 &form2()
     {
         if (!form1->form2())
             click(*form1, u"cmdsave"_s);
@@ -139,7 +139,7 @@ class WindowsTest : public QObject, public testsupport::Fixture {
         return marked;
     }
 private slots:
-    void initTestCase() { QVERIFY(windows::useJapanese(*qApp)); }
+    void initTestCase() { QVERIFY(app::useJapanese(*qApp)); }
 
     void init()
     {
@@ -171,12 +171,12 @@ private slots:
         // Every window at its designed size (the dialogs' fixed), and every control where the
         // design puts it, with its caption, in the designed tab order. The halves of the main
         // window follow its size instead, as the layout test checks.
-        namespace design = windows::design;
+        namespace design = forms::design;
         for (const auto &[window, table] :
              {std::pair<QWidget *, design::Window>{form1.get(), design::kForm1},
               {&form2(), design::kForm2},
               {&form3(), design::kForm3}}) {
-            const QSize size = windows::twipsSize(window, table.width, table.height);
+            const QSize size = forms::twipsSize(window, table.width, table.height);
             QCOMPARE(window->objectName(), QString::fromUtf16(table.name));
             QCOMPARE(window->size(), size);
             QCOMPARE(window->maximumSize() == size, window != form1.get());
@@ -194,7 +194,7 @@ private slots:
                 }
                 if (window == form1.get() && control.tab < 2)
                     continue;
-                const QRect want = windows::twipsToPixels(control.rect, window->logicalDpiX());
+                const QRect want = forms::twipsToPixels(control.rect, window->logicalDpiX());
                 const QRect got = widget->geometry();
                 QVERIFY2(
                     got.x() == want.x() && got.width() == want.width() &&
@@ -329,19 +329,19 @@ private slots:
                                   {8495, 2000, 8495, 4237.5, 900, 4247.5},  // single precision
                                   {15, 1099, 135, 0, 0, 67.5}};  // narrow and low: never negative
         for (const auto &c : cases) {
-            const windows::Form1Layout result = windows::layoutForm1(c[0], c[1], c[2]);
-            QVERIFY(result.text1 == (windows::TwipsRect{0, 720, c[3], c[4]}));
-            QVERIFY(result.webBrowser1 == (windows::TwipsRect{c[5], 720, c[3], c[4]}));
+            const forms::Form1Layout result = forms::layoutForm1(c[0], c[1], c[2]);
+            QVERIFY(result.text1 == (forms::TwipsRect{0, 720, c[3], c[4]}));
+            QVERIFY(result.webBrowser1 == (forms::TwipsRect{c[5], 720, c[3], c[4]}));
         }
         const double dpi = form1->logicalDpiX();
-        form1->resize(windows::twipsToPixels(10490, dpi), windows::twipsToPixels(8310, dpi));
-        const windows::Form1Layout applied =
-            windows::layoutForm1(windows::pixelsToTwips(form1->width(), dpi),
-                                 windows::pixelsToTwips(form1->height(), dpi),
-                                 windows::pixelsToTwips(form1->frameGeometry().width(), dpi));
+        form1->resize(forms::twipsToPixels(10490, dpi), forms::twipsToPixels(8310, dpi));
+        const forms::Form1Layout applied =
+            forms::layoutForm1(forms::pixelsToTwips(form1->width(), dpi),
+                                 forms::pixelsToTwips(form1->height(), dpi),
+                                 forms::pixelsToTwips(form1->frameGeometry().width(), dpi));
         QCOMPARE(form1->findChild<QWidget *>(u"WebBrowser1"_s)->geometry(),
-                 windows::twipsToPixels(applied.webBrowser1, dpi));
-        QCOMPARE(text1().geometry(), windows::twipsToPixels(applied.text1, dpi));
+                 forms::twipsToPixels(applied.webBrowser1, dpi));
+        QCOMPARE(text1().geometry(), forms::twipsToPixels(applied.text1, dpi));
     }
 
     // By 終了, and by the title bar's close with the dialogs open.
@@ -432,7 +432,7 @@ private slots:
         for (const auto &[word, colour] :
              {std::pair{u"color"_s, Colour::CssProperty}, std::pair{u"注"_s, Colour::Comment},
               std::pair{u"x\""_s, Colour::String}, std::pair{u"if"_s, Colour::Keyword}})
-            QCOMPARE(colourAt(word), windows::SourceColours::format(colour).foreground().color());
+            QCOMPARE(colourAt(word), editor::SourceColours::format(colour).foreground().color());
         text1().selectAll();
         text1().copy();
         QVERIFY(!QApplication::clipboard()->mimeData()->hasHtml());
@@ -441,7 +441,7 @@ private slots:
         QCOMPARE(colourAt(u"color"_s), QColor());
         text1().colours().setEnabled(true);
         QCOMPARE(colourAt(u"color"_s),
-                 windows::SourceColours::format(Colour::CssProperty).foreground().color());
+                 editor::SourceColours::format(Colour::CssProperty).foreground().color());
         QCOMPARE(changes.size(), 1);
 
         // Composing shows the text being composed but changes nothing; the commit is one change.
@@ -470,7 +470,7 @@ private slots:
         for (int i = 0; i < 1500; ++i)
             page += u"<div class=\"row\"><b>%1</b> 日本語</div>\r\n"_s.arg(i);
         text1().setText(page);
-        windows::SourceColours &colours = text1().colours();
+        editor::SourceColours &colours = text1().colours();
         QVERIFY(!colours.isCurrent());
         QTRY_VERIFY(colours.isCurrent());
         text1().moveCaretToEnd();
@@ -479,7 +479,7 @@ private slots:
         const QTextBlock last = text1().document()->lastBlock();
         QTRY_VERIFY(!last.layout()->formats().isEmpty());
         QCOMPARE(last.layout()->formats().first().format.foreground().color(),
-                 windows::SourceColours::format(source::Colour::TagName).foreground().color());
+                 editor::SourceColours::format(source::Colour::TagName).foreground().color());
 
         // A change above the view colours the lines there once they are scrolled to: after an
         // unclosed <script> the page below is script.
@@ -504,7 +504,7 @@ private slots:
             for (int x = 0; x < image.width() - 2; ++x)
                 ink += qGray(image.pixel(x, y)) < 160;
         QVERIFY(ink > 100);
-        QCOMPARE(windows::LineNumbers::lineOf(text1(), text1().textCursor().position()), 1501);
+        QCOMPARE(editor::LineNumbers::lineOf(text1(), text1().textCursor().position()), 1501);
 
         // The caret inside "<b" marks "<b" and its "</b".
         QTextCursor cursor(last.previous());
@@ -640,10 +640,10 @@ private slots:
     // are named in a message; one file alone needs no message.
     void filesFromTheCommandLine()
     {
-        windows::openFromCommandLine(*form1, {path(u"b.html"_s)});
+        app::openFromCommandLine(*form1, {path(u"b.html"_s)});
         QCOMPARE(text1().text(), u"<p>b.html</p>\r\n"_s);
         QVERIFY(form1->findChildren<QMessageBox *>().isEmpty());
-        windows::openFromCommandLine(*form1, {path(u"A.HTML"_s), u"other.html"_s});
+        app::openFromCommandLine(*form1, {path(u"A.HTML"_s), u"other.html"_s});
         QCOMPARE(text1().text(), u"<p>A.HTML</p>\r\n"_s);
         QCOMPARE(form1->documentFolder(), path());
         const QList<QMessageBox *> boxes = form1->findChildren<QMessageBox *>();
@@ -654,7 +654,7 @@ private slots:
     {
         QVERIFY(form2().setDirPath(path(u"sub"_s)));
         text1().setText(u"<p>新しい</p>"_s);
-        for (const QString &name : {QString(), windows::Form2::namePrompt()}) {
+        for (const QString &name : {QString(), forms::Form2::namePrompt()}) {
             nameBox()->setText(name);
             click(form2(), u"Command2"_s);
             QCOMPARE(nameBox()->text(), u"ファイル名を入れてください"_s);
@@ -829,7 +829,7 @@ private slots:
         text1().setText(u"a\r\nb\nc\r\nd"_s);  // a lone LF ends a line too
         for (const QString &typed : {u"x"_s, u"0"_s, u"5"_s, u"３"_s}) {
             QTest::keyClick(&text1(), Qt::Key_G, Qt::ControlModifier);
-            auto *dialog = text1().findChild<windows::GoToLine *>();
+            auto *dialog = text1().findChild<editor::GoToLine *>();
             QVERIFY(dialog && dialog->isVisible());
             QCOMPARE(dialog->findChild<QLabel *>(u"lineRange"_s)->text(), u"行番号 (1 - 4):"_s);
             auto *line = dialog->findChild<QLineEdit *>(u"lineNumber"_s);
@@ -844,7 +844,7 @@ private slots:
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         }
         QCOMPARE(text1().textCursor().position(), 4);
-        QVERIFY(!text1().findChild<windows::GoToLine *>());
+        QVERIFY(!text1().findChild<editor::GoToLine *>());
     }
 
     // "</" closes the innermost element open at the caret: one change more, one undo step.

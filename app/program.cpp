@@ -1,0 +1,147 @@
+#include "app/program.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QIcon>
+#include <QLoggingCategory>
+#include <QMessageBox>
+#include <cstdio>
+
+#include "platform/programfolder.h"
+#include "webview/webpreviewpane.h"
+#include "forms/form1.h"
+#include "app/japanese.h"
+
+using namespace Qt::StringLiterals;
+
+namespace app {
+
+namespace {
+
+bool hasDisplay()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+#else
+    return true;
+#endif
+}
+
+struct Arguments {
+    int exitCode = -1;  // set when the program is done with the command line alone
+    QStringList files;
+};
+
+// --help and --version answer without a display; a mistake on the command line is said, and
+// ends the program with status 2.
+Arguments parseArguments(int argc, char *argv[])
+{
+    QCoreApplication::setApplicationName(u"Quorvane"_s);
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
+    QCommandLineParser parser;
+    // The toolkit's options are words after a single dash (-platform, -style).
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(
+        u"HTML editor with a live preview: the source on the left, the page on the right."_s);
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.addPositionalArgument(u"file"_s, u"The HTML file to open."_s, u"[file]"_s);
+    // The toolkit's own options are taken by it, and are no mistake here.
+    for (const char *name :
+         {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+          "qwindowicon", "qwindowtitle", "display", "geometry", "style", "stylesheet", "session"}) {
+        QCommandLineOption option(QString::fromLatin1(name), QString(), u"value"_s);
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+    for (const char *name : {"reverse", "widgetcount", "nograb", "dograb", "sync"}) {
+        QCommandLineOption option(QString::fromLatin1(name));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    Arguments result;
+    if (!parser.parse(arguments)) {
+        std::fprintf(stderr, "quorvane: %s\nTry 'quorvane --help' for more information.\n",
+                     qPrintable(parser.errorText()));
+        result.exitCode = 2;
+    } else if (parser.isSet(help) || parser.isSet(u"help-all"_s)) {
+        std::fputs(qPrintable(parser.helpText().replace(u"<executable_name>"_s, u"quorvane"_s)),
+                   stdout);
+        result.exitCode = 0;
+    } else if (parser.isSet(version)) {
+        std::printf("Quorvane %s\n", QUORVANE_VERSION);
+        result.exitCode = 0;
+    }
+    result.files = parser.positionalArguments();
+    return result;
+}
+
+}  // namespace
+
+void openFromCommandLine(forms::Form1 &form1, const QStringList &files)
+{
+    if (files.isEmpty())
+        return;
+    const auto say = [&form1](const QString &message) {
+        // Not waited for: the window is up and in use while the message shows.
+        auto *box =
+            new QMessageBox(QMessageBox::Warning, u"Quorvane"_s, message, QMessageBox::Ok, &form1);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    };
+    QString others;
+    if (files.size() > 1)
+        others = u"一度に開けるファイルは一つです。次のファイルは開きませんでした:\n"_s +
+                 files.mid(1).join(u'\n');
+    form1.openDocument(QFileInfo(files.first()).absoluteFilePath(), &form1,
+                       [say, others](const std::optional<QString> &error) {
+                           QString message = error.value_or(QString());
+                           if (!message.isEmpty() && !others.isEmpty())
+                               message += u"\n\n"_s;
+                           message += others;
+                           if (!message.isEmpty())
+                               say(message);
+                       });
+}
+
+int runProgram(int argc, char *argv[])
+{
+    const Arguments arguments = parseArguments(argc, argv);
+    if (arguments.exitCode >= 0)
+        return arguments.exitCode;
+    // Without a display the toolkit would abort with a message of its own.
+    if (!hasDisplay()) {
+        std::fputs(
+            "Quorvane needs a display. Start it from a desktop session, or under a virtual "
+            "display:\n    xvfb-run -a quorvane\n",
+            stderr);
+        return 1;
+    }
+    // The browser engine reports its GL set-up on every start; nobody needs to read it.
+    QLoggingCategory::setFilterRules(u"qt.webenginecontext.info=false"_s);
+    QApplication app(argc, argv);
+    QApplication::setWindowIcon(QIcon(u":/quorvane.png"_s));
+    useJapanese(app);
+    // Matches the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(QUORVANE_APP_ID));
+
+    // Installed, the program's folder belongs to the system even for root, who could write in it.
+    const QString cache = platform::privateCacheFolder();
+    forms::Form1 form1(
+        [](QWidget *parent) {
+            auto *pane = new webview::WebPreviewPane(parent);
+            return forms::PaneParts{pane, pane};
+        },
+        {platform::isInstalled() ? cache : platform::programFolder(), cache});
+    form1.show();
+    openFromCommandLine(form1, arguments.files);
+    return QApplication::exec();
+}
+
+}  // namespace app

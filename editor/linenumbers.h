@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QWidget>
+
+namespace editor {
+
+class SourceEdit;
+
+// The gutter at the left of the source box, inside its rectangle: a number for every line, the
+// caret's line in stronger ink.
+class LineNumbers : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit LineNumbers(SourceEdit &edit);
+    ~LineNumbers() override = default;
+    Q_DISABLE_COPY_MOVE(LineNumbers)
+
+    // Wide enough for the largest line number, with a margin either side.
+    int neededWidth() const;
+    // The line, from 1, that holds position of the document.
+    static int lineOf(const SourceEdit &edit, int position);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    SourceEdit &m_edit;
+};
+
+}  // namespace editor

@@ -1,0 +1,445 @@
+#include "editor/sourcecolours.h"
+
+#include <QPlainTextDocumentLayout>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <algorithm>
+#include "editor/sourceedit.h"
+
+namespace editor {
+
+namespace {
+
+// Below this many characters a parse takes a fraction of a millisecond and is made on the spot;
+// a larger text is parsed on a thread while the editor stays in use. An edit this large is
+// taken as a new text.
+constexpr qsizetype kParseHere = 32 * 1024;
+constexpr int kNewText = 1024 * 1024;
+
+// The parse sees one '\n' wherever a line ends, as the page's own languages do.
+QString parseText(QString text)
+{
+    for (QChar &c : text)
+        if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator)
+            c = u'\n';
+    return text;
+}
+
+QString documentText(const QTextDocument &document, int from, int to)
+{
+    QTextCursor cursor(const_cast<QTextDocument *>(&document));
+    cursor.setPosition(from);
+    cursor.setPosition(to, QTextCursor::KeepAnchor);
+    return parseText(cursor.selectedText());
+}
+
+// The plain layout measures a change by what was removed and added together, so new formats
+// for a block, told as the whole block replaced, seem to run into the next one, and the whole
+// view is laid out and painted again. A change that stays within one block is told as such,
+// and only that block is.
+class ColourLayout : public QPlainTextDocumentLayout {
+public:
+    using QPlainTextDocumentLayout::QPlainTextDocumentLayout;
+
+protected:
+    void documentChanged(int from, int removed, int added) override
+    {
+        // What was removed is gone; only what stands now says which blocks changed.
+        const QTextDocument *document = this->document();
+        const int blocks = document->blockCount();
+        if (blocks == m_blocks &&
+            document->findBlock(from) == document->findBlock(from + std::max(added, 1) - 1))
+            QPlainTextDocumentLayout::documentChanged(from, 0, 1);
+        else
+            QPlainTextDocumentLayout::documentChanged(from, removed, added);
+        m_blocks = blocks;
+    }
+
+private:
+    int m_blocks = -1;
+};
+
+}  // namespace
+
+QTextDocument *SourceColours::newDocument(QObject *parent)
+{
+    auto *document = new QTextDocument(parent);
+    document->setDocumentLayout(new ColourLayout(document));
+    return document;
+}
+
+SourceColours::SourceColours(SourceEdit &edit) : QObject(&edit), m_edit(edit)
+{
+    m_parser.setMaxThreadCount(1);
+    connect(edit.document(), &QTextDocument::contentsChange, this, &SourceColours::contentsChange);
+    connect(&edit, &SourceEdit::documentReplaced, this, [this] {
+        connect(m_edit.document(), &QTextDocument::contentsChange, this,
+                &SourceColours::contentsChange);
+    });
+    connect(edit.verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &SourceColours::colourVisible);
+    connect(&edit, &QPlainTextEdit::updateRequest, this, [this](const QRect &, int dy) {
+        if (dy)
+            colourVisible();
+    });
+}
+
+SourceColours::~SourceColours()
+{
+    stopParsing();
+}
+
+QTextCharFormat SourceColours::format(source::Colour colour)
+{
+    using source::Colour;
+    QTextCharFormat format;
+    // One small palette, each colour readable on white.
+    switch (colour) {
+    case Colour::None:
+        return format;
+    case Colour::Comment:
+        format.setForeground(QColor(0x6a, 0x73, 0x7d));
+        format.setFontItalic(true);
+        break;
+    case Colour::TagName:
+        format.setForeground(QColor(0x11, 0x63, 0x29));
+        break;
+    case Colour::AttributeName:
+        format.setForeground(QColor(0x95, 0x38, 0x00));
+        break;
+    case Colour::String:
+        format.setForeground(QColor(0x0a, 0x30, 0x69));
+        break;
+    case Colour::Keyword:
+        format.setForeground(QColor(0xcf, 0x22, 0x2e));
+        break;
+    case Colour::Number:
+        format.setForeground(QColor(0x05, 0x50, 0xae));
+        break;
+    case Colour::CssProperty:
+        format.setForeground(QColor(0x82, 0x50, 0xdf));
+        break;
+    case Colour::Entity:
+        format.setForeground(QColor(0x9a, 0x67, 0x00));
+        break;
+    }
+    return format;
+}
+
+void SourceColours::setEnabled(bool enabled)
+{
+    m_enabled = enabled;
+    reset();
+    if (enabled)
+        return;
+    for (QTextBlock block = m_edit.document()->begin(); block.isValid(); block = block.next())
+        if (block.layout() && !block.layout()->formats().isEmpty()) {
+            block.layout()->clearFormats();
+            m_edit.document()->markContentsDirty(block.position(), block.length());
+        }
+}
+
+void SourceColours::stopParsing()
+{
+    m_cancel = 1;
+    m_parser.waitForDone();
+    m_cancel = 0;
+    m_parsing = false;
+    m_copy.reset();
+}
+
+void SourceColours::suspend()
+{
+    stopParsing();
+    m_suspended = true;
+}
+
+void SourceColours::reset()
+{
+    m_suspended = false;
+    stopParsing();
+    m_offset = 0;
+    m_windowed = m_enabled && m_edit.document()->characterCount() > kParseWhole;
+    if (m_windowed) {
+        placeWindow();
+        return;
+    }
+    m_source.setText(m_enabled ? parseText(m_edit.document()->toRawText()) : QString());
+    m_dirty = {{0, m_source.size()}};
+    if (!m_enabled)
+        return;
+    if (m_source.size() >= kParseHere) {
+        // The first screen need not wait for the whole page: the page up to a little past it
+        // parses in moments, and colours it the same.
+        const QTextBlock last = lastShownBlock();
+        const qsizetype head =
+            std::min(m_source.size(), last.position() + last.length() + kParseHere);
+        source::HtmlSource start;
+        start.setText(m_source.text(0, head));
+        start.parse();
+        colourShown(start, false);
+        parseAside();
+        return;
+    }
+    markDirty(m_source.parse());
+    colourVisible();
+    emit parsed();
+}
+
+void SourceColours::placeWindow()
+{
+    stopParsing();
+    const QTextDocument &document = *m_edit.document();
+    const int length = document.characterCount() - 1;
+    // From the start of a line, so that the parse begins where a person's reading would.
+    const qsizetype around = m_edit.firstShownBlock().position();
+    const int from =
+        document.findBlock(int(std::max<qsizetype>(0, around - kWindow / 2))).position();
+    const QTextBlock last = document.findBlock(int(std::min<qsizetype>(length, from + kWindow)));
+    const int to = std::min(length, last.position() + last.length() - 1);
+    m_offset = from;
+    m_source.setText(documentText(document, from, to));
+    // What was coloured from another window is coloured again.
+    m_dirty = {{0, length}};
+    source::HtmlSource start;
+    start.setText(m_source.text(0, std::min<qsizetype>(m_source.size(), kWindow / 4)));
+    start.parse();
+    colourShown(start, false);
+    parseAside();
+}
+
+bool SourceColours::viewLeftWindow() const
+{
+    const qsizetype first = m_edit.firstShownBlock().position();
+    const QTextBlock last = lastShownBlock();
+    const qsizetype end = m_offset + m_source.size();
+    const qsizetype margin = kWindow / 8;
+    return (m_offset > 0 && first < m_offset + margin) ||
+           (end < m_edit.document()->characterCount() - 1 &&
+            last.position() + last.length() > end - margin);
+}
+
+QList<source::TextRange> SourceColours::inDocument(QList<source::TextRange> ranges) const
+{
+    for (source::TextRange &range : ranges) {
+        range.start += m_offset;
+        range.end += m_offset;
+    }
+    return ranges;
+}
+
+std::optional<source::TagPair> SourceColours::tagPairAt(qsizetype position) const
+{
+    if (position < m_offset || position > m_offset + m_source.size())
+        return std::nullopt;
+    std::optional<source::TagPair> pair = m_source.tagPairAt(position - m_offset);
+    if (pair) {
+        pair->tag = inDocument({pair->tag}).first();
+        if (pair->partner)
+            pair->partner = inDocument({*pair->partner}).first();
+    }
+    return pair;
+}
+
+std::optional<QList<source::StartTag>> SourceColours::startTags() const
+{
+    if (m_windowed || !isCurrent() || !m_source.isParsed())
+        return std::nullopt;
+    return m_source.startTags();
+}
+
+QList<qsizetype> SourceColours::elementsAt(qsizetype position) const
+{
+    if (m_windowed || !isCurrent())
+        return {};
+    return m_source.elementsAt(position);
+}
+
+std::optional<QString> SourceColours::elementToClose(qsizetype position) const
+{
+    if (position < m_offset || position > m_offset + m_source.size())
+        return std::nullopt;
+    return m_source.elementToClose(position - m_offset);
+}
+
+void SourceColours::parseAside()
+{
+    if (m_parsing || m_source.isCurrent())
+        return;
+    m_parsing = true;
+    m_copy = m_source.copyToParse();
+    source::HtmlSource *copy = m_copy.get();
+    const quint64 round = ++m_round;
+    m_parser.start([this, copy, round] {
+        copy->parse(&m_cancel);
+        QMetaObject::invokeMethod(
+            this, [this, round] { takeParsed(round); }, Qt::QueuedConnection);
+    });
+}
+
+void SourceColours::takeParsed(quint64 round)
+{
+    // A parse stopped since may still report; only the one under way counts, and it is done
+    // with its copy once it reports.
+    if (!m_parsing || round != m_round)
+        return;
+    m_parsing = false;
+    std::unique_ptr<source::HtmlSource> parsedCopy = std::move(m_copy);
+    const std::optional<QList<source::TextRange>> changed = m_source.takeParsed(*parsedCopy);
+    // Freeing a large page's old trees takes time better spent elsewhere than here.
+    m_parser.start([dead = parsedCopy.release()] { delete dead; });
+    if (changed) {
+        markDirty(inDocument(*changed));
+        colourVisible();
+        emit parsed();
+    }
+    // Edits made meanwhile are parsed in one more round.
+    parseAside();
+}
+
+void SourceColours::contentsChange(int position, int removed, int added)
+{
+    if (m_colouring || !m_enabled || m_suspended)
+        return;
+    const QTextDocument &document = *m_edit.document();
+    const int length = document.characterCount() - 1;  // without the last block's end
+    if (std::max(removed, added) >= kNewText || m_windowed != (length + 1 > kParseWhole)) {
+        reset();
+        return;
+    }
+    if (m_windowed) {
+        // Before the window it only moves; across its start it is placed again; past its end
+        // nothing parsed changed.
+        const qsizetype windowEnd = m_offset + m_source.size();
+        if (position + removed <= m_offset && position < m_offset) {
+            m_offset += added - removed;
+            return;
+        }
+        if (position < m_offset) {
+            placeWindow();
+            return;
+        }
+        if (position > windowEnd)
+            return;
+        removed = int(std::min<qsizetype>(removed, windowEnd - position));
+    }
+    const int end = std::min(position + added, length);
+    const QString inserted = end > position ? documentText(document, position, end) : QString();
+    const bool here = m_source.size() < kParseHere && !m_parsing;
+    markDirty(inDocument(
+        m_source.edit(position - m_offset, removed, inserted,
+                      here ? source::HtmlSource::Parse::Now : source::HtmlSource::Parse::Later)));
+    // What the document reports at its very end is not always what changed there; the text is
+    // then read again.
+    if (m_windowed ? m_offset + m_source.size() > length : m_source.size() != length) {
+        reset();
+        return;
+    }
+    colourVisible();
+    if (here)
+        emit parsed();
+    else
+        parseAside();
+}
+
+void SourceColours::markDirty(const QList<source::TextRange> &ranges)
+{
+    m_dirty += ranges;
+    std::sort(
+        m_dirty.begin(), m_dirty.end(),
+        [](const source::TextRange &a, const source::TextRange &b) { return a.start < b.start; });
+    QList<source::TextRange> merged;
+    for (const source::TextRange &range : std::as_const(m_dirty)) {
+        if (!merged.isEmpty() && range.start <= merged.last().end)
+            merged.last().end = std::max(merged.last().end, range.end);
+        else
+            merged.append(range);
+    }
+    m_dirty = merged;
+}
+
+QTextBlock SourceColours::lastShownBlock() const
+{
+    const int lineHeight = std::max(1, m_edit.fontMetrics().height());
+    const int lines = m_edit.viewport()->height() / lineHeight + 2;
+    QTextBlock block = m_edit.firstShownBlock();
+    for (int shown = std::max(1, block.lineCount()); block.next().isValid() && shown < lines;
+         shown += std::max(1, block.lineCount()))
+        block = block.next();
+    return block;
+}
+
+void SourceColours::colourVisible()
+{
+    if (m_windowed && !m_suspended && viewLeftWindow()) {
+        placeWindow();
+        return;
+    }
+    if (m_source.isParsed())
+        colourShown(m_source, true);
+}
+
+void SourceColours::colourShown(const source::HtmlSource &from, bool clean)
+{
+    if (m_dirty.isEmpty())
+        return;
+    const QTextBlock last = lastShownBlock();
+    for (QTextBlock block = m_edit.firstShownBlock(); block.isValid(); block = block.next()) {
+        const qsizetype start = block.position(), end = start + block.length();
+        const auto dirty = std::find_if(m_dirty.begin(), m_dirty.end(), [&](const auto &range) {
+            return range.start < end && range.end >= start;
+        });
+        if (dirty != m_dirty.end()) {
+            colourBlock(block, from);
+            if (clean)
+                clear(dirty, start, end);
+        }
+        if (block == last)
+            break;
+    }
+}
+
+void SourceColours::clear(QList<source::TextRange>::iterator dirty, qsizetype start, qsizetype end)
+{
+    // The block is clean now; what is left of the range on either side stays dirty.
+    const source::TextRange range = *dirty;
+    const qsizetype at = dirty - m_dirty.begin();
+    m_dirty.remove(at);
+    if (range.end > end)
+        m_dirty.insert(at, {end, range.end});
+    if (range.start < start)
+        m_dirty.insert(at, {range.start, start});
+}
+
+void SourceColours::colourBlock(const QTextBlock &block, const source::HtmlSource &from)
+{
+    QTextLayout *layout = block.layout();
+    if (!layout)
+        return;
+    const qsizetype start = block.position();
+    QList<QTextLayout::FormatRange> ranges;
+    // Text being composed sits inside the layout, between the characters of the block.
+    const int preeditAt = layout->preeditAreaPosition();
+    const int preeditLength = int(layout->preeditAreaText().size());
+    const qsizetype end = start + block.length() - 1;
+    const bool parsed = start >= m_offset && end <= m_offset + from.size();
+    for (const source::ColourSpan &span :
+         parsed ? from.colours({start - m_offset, end - m_offset}) : QList<source::ColourSpan>()) {
+        int at = int(span.start + m_offset - start), length = int(span.length);
+        if (preeditLength && at >= preeditAt)
+            at += preeditLength;
+        else if (preeditLength && at + length > preeditAt)
+            length += preeditLength;
+        ranges.append({at, length, format(span.colour)});
+    }
+    if (ranges == layout->formats())
+        return;  // only what changed is laid out and painted again
+    m_colouring = true;
+    layout->setFormats(ranges);
+    m_edit.document()->markContentsDirty(block.position(), block.length());
+    m_colouring = false;
+}
+
+}  // namespace editor

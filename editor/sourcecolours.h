@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QTextBlock>
+#include <QTextCharFormat>
+#include <QThreadPool>
+#include <memory>
+
+#include "source/htmlsource.h"
+
+class QTextDocument;
+
+namespace editor {
+
+class SourceEdit;
+
+// Keeps the parse of the editor's text up to date, edit by edit, and colours the lines in view
+// from it. Colours live in the blocks' layouts, never in the text: they are no edit, no undo
+// step and no change, and copying gives plain text.
+class SourceColours : public QObject {
+    Q_OBJECT
+
+public:
+    explicit SourceColours(SourceEdit &edit);
+
+    // The document a coloured edit needs: its layout repaints just the line whose colours
+    // changed, where a plain one repaints the whole view.
+    static QTextDocument *newDocument(QObject *parent);
+    ~SourceColours() override;
+    Q_DISABLE_COPY_MOVE(SourceColours)
+
+    // A text set as a whole. A small one is parsed at once; a larger one, and the edits to it,
+    // on a thread of its own, and coloured when that is done, so that typing never waits.
+    void reset();
+
+    // Changes are not followed until the next reset: for a text about to be set whole.
+    void suspend();
+
+    // Without colours the editor is a plain text box, and nothing is parsed.
+    void setEnabled(bool enabled);
+    bool isEnabled() const { return m_enabled; }
+
+    // What the parse says at a place of the document; nothing where it holds no parse.
+    std::optional<source::TagPair> tagPairAt(qsizetype position) const;
+    std::optional<QString> elementToClose(qsizetype position) const;
+    // Every start tag of the page, and the elements that hold position, innermost first: only
+    // from a parse of the whole page as it stands, else nothing.
+    std::optional<QList<source::StartTag>> startTags() const;
+    QList<qsizetype> elementsAt(qsizetype position) const;
+    // Whether only a part of the page around the view is parsed: a page this large would take
+    // many times its size in parse trees.
+    bool isWindowed() const { return m_windowed; }
+    static constexpr qsizetype kParseWhole = 4 * 1024 * 1024;
+    static constexpr qsizetype kWindow = 256 * 1024;
+    // Whether the colours are of the text as it stands: no parse is due or under way.
+    bool isCurrent() const { return m_source.isCurrent() && !m_parsing; }
+
+    // The formats a colour is shown in.
+    static QTextCharFormat format(source::Colour colour);
+
+    // Colours what is in view and has changed since it was last coloured.
+    void colourVisible();
+
+signals:
+    // The parse changed: what the caret's tag pairs with may have too.
+    void parsed();
+
+private:
+    void contentsChange(int position, int removed, int added);
+    void markDirty(const QList<source::TextRange> &ranges);
+    void colourShown(const source::HtmlSource &from, bool clean);
+    void colourBlock(const QTextBlock &block, const source::HtmlSource &from);
+    void clear(QList<source::TextRange>::iterator dirty, qsizetype start, qsizetype end);
+    QTextBlock lastShownBlock() const;
+    void parseAside();
+    void takeParsed(quint64 round);
+    void stopParsing();
+    void placeWindow();
+    bool viewLeftWindow() const;
+    QList<source::TextRange> inDocument(QList<source::TextRange> ranges) const;
+
+    SourceEdit &m_edit;
+    source::HtmlSource m_source;
+    // Ranges whose colours on screen may be stale, sorted and apart.
+    QList<source::TextRange> m_dirty;
+    bool m_colouring = false;
+    bool m_enabled = true;
+    bool m_suspended = false;
+    bool m_parsing = false;
+    bool m_windowed = false;
+    qsizetype m_offset = 0;  // where the parsed text begins in the document
+    quint64 m_round = 0;     // of the parse under way, to tell its report from a stopped one
+    std::unique_ptr<source::HtmlSource> m_copy;  // being parsed
+    size_t m_cancel = 0;
+    // Last, so that it is gone first: its end waits for the parse that uses the copy.
+    QThreadPool m_parser;
+};
+
+}  // namespace editor

@@ -1,0 +1,254 @@
+#include "forms/form1.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QThread>
+#include <QTimer>
+
+#include "engine/textfile.h"
+#include "platform/memory.h"
+#include "editor/documentloader.h"
+#include "forms/form1layout.h"
+#include "forms/form2.h"
+#include "forms/form3.h"
+#include "forms/pagelink.h"
+#include "editor/sourceedit.h"
+#include "forms/twipsgeometry.h"
+
+using namespace Qt::StringLiterals;
+
+namespace forms {
+
+Form1::Form1(const PaneMaker &makePane, const PreviewFolders &folders, QWidget *parent)
+    : QWidget(parent),
+      m_webBrowser1(makePane(this)),
+      m_preview(*m_webBrowser1.pane, folders.program, folders.fallback),
+      m_policy(m_preview)
+{
+    setObjectName(u"Form1"_s);
+    setWindowTitle(u"Quorvane"_s);
+
+    m_text1 = new editor::SourceEdit(this);
+    m_text1->setObjectName(u"Text1"_s);
+    m_webBrowser1.widget->setObjectName(u"WebBrowser1"_s);
+    m_cmdsave = makeButton(this, u"cmdsave"_s);
+    m_cmd = makeButton(this, u"cmd"_s);
+    m_command1 = makeButton(this, u"Command1"_s);
+    m_command2 = makeButton(this, u"Command2"_s);
+    applyDesign(this, design::kForm1, false);
+
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(u"Timer1"_s);
+    m_timer1->setInterval(0);
+
+    connect(m_text1, &editor::SourceEdit::changed, this, &Form1::Text1_Change);
+    new PageLink(*m_text1, *m_webBrowser1.pane);
+    connect(m_timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    connect(m_command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(m_cmd, &QPushButton::clicked, this, &Form1::cmd_Click);
+    connect(m_cmdsave, &QPushButton::clicked, this, &Form1::cmdsave_Click);
+    connect(m_command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+
+    Form_Load();
+}
+
+Form1::~Form1()
+{
+    // A document still being read is not waited for longer than it takes to notice.
+    m_cancelOpen = true;
+    if (m_opening) {
+        m_opening->wait();
+        delete m_opening;
+    }
+}
+
+const QString &Form1::previewPath() const
+{
+    return m_preview.previewPath();
+}
+
+void Form1::setDocument(const QString &path, const QString &encoding)
+{
+    m_documentFolder = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
+    m_preview.setDocument(m_documentFolder, encoding);
+}
+
+std::optional<QString> Form1::openDocument(const QString &path)
+{
+    const engine::ReadText read = engine::ReadTextFile(path);
+    if (read.error)
+        return read.error->message();
+    // Before the text, whose change refreshes the preview: it is shown from the document's place.
+    setDocument(path, read.encoding);
+    m_text1->setText(read.text);
+    return std::nullopt;
+}
+
+void Form1::openDocument(const QString &path, QWidget *asking, const Opened &done)
+{
+    if (m_opening) {
+        done(u"別のファイルを読み込んでいるところです。終わってから開いてください。"_s);
+        return;
+    }
+    if (QFileInfo(path).size() < kOpenHere) {
+        done(openDocument(path));
+        return;
+    }
+    // Shown only when the wait is long enough to notice; the rest of the program stays in use.
+    auto *progress =
+        new QProgressDialog(u"「%1」を読み込んでいます…"_s.arg(QFileInfo(path).fileName()),
+                            u"キャンセル"_s, 0, 100, asking);
+    progress->setObjectName(u"openProgress"_s);
+    progress->setWindowTitle(u"読み込み中"_s);
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setMinimumDuration(500);
+    progress->setValue(0);
+    asking->setCursor(Qt::BusyCursor);
+    m_cancelOpen = false;
+    connect(progress, &QProgressDialog::canceled, this, [this] { m_cancelOpen = true; });
+    const editor::DocumentStyle style = m_text1->style();
+    QThread *home = thread();
+    QPointer<QProgressDialog> shown(progress);
+    QPointer<QWidget> asker(asking);
+    m_opening = QThread::create([=, this] {  // NOLINT: asking is used through asker
+        editor::LoadedDocument loaded = editor::loadDocument(path, style, home, m_cancelOpen, [&](int share) {
+            QMetaObject::invokeMethod(
+                this,
+                [shown, share] {
+                    if (shown)
+                        shown->setValue(share);
+                },
+                Qt::QueuedConnection);
+        });
+        auto result = std::make_shared<editor::LoadedDocument>(std::move(loaded));
+        QMetaObject::invokeMethod(
+            this,
+            [=, this] {
+                m_opening->wait();
+                delete m_opening;
+                m_opening = nullptr;
+                if (shown)
+                    shown->deleteLater();
+                if (asker)
+                    asker->unsetCursor();
+                // Cancelled even when done already: the user said no.
+                if (result->error || m_cancelOpen) {
+                    done(m_cancelOpen ? QString() : *result->error);
+                    return;
+                }
+                // Before the text, whose change refreshes the preview: it is shown from the
+                // document's place.
+                setDocument(path, result->encoding);
+                m_text1->adoptDocument(std::move(*result));
+                platform::releaseFreeMemory();
+                done(std::nullopt);
+            },
+            Qt::QueuedConnection);
+    });
+    m_opening->start();
+}
+
+const QString &Form1::documentEncoding() const
+{
+    return m_preview.documentEncoding();
+}
+
+void Form1::Form_Load()
+{
+    Form_Resize();
+    // A failure is shown in the preview pane itself; the editor has nothing to lose yet.
+    m_preview.RefreshPreview(QString());
+    if (!m_form3)
+        m_form3 = new Form3(*this);
+    m_form3->setWindowTitle(u"7"_s);
+}
+
+void Form1::Form_Resize()
+{
+    const double dpi = logicalDpiX();
+    const QRect frame = frameGeometry();
+    const float outerWidth = pixelsToTwips(frame.width(), dpi);
+    const Form1Layout layout =
+        layoutForm1(pixelsToTwips(width(), dpi), pixelsToTwips(height(), dpi), outerWidth);
+    placeInTwips(m_text1, layout.text1);
+    placeInTwips(m_webBrowser1.widget, layout.webBrowser1);
+}
+
+void Form1::Text1_Change()
+{
+    m_policy.OnEdit(m_text1->snapshot(), m_form3 ? m_form3->windowTitle() : QString());
+    if (m_form3 && m_form3->lineBreakOn())
+        AutoLineBreak();
+}
+
+void Form1::AutoLineBreak()
+{
+    if (!m_text1->endsWith(u'>'))
+        return;
+    // Raises the nested change notification, which counts once more.
+    m_text1->appendLineBreak();
+    m_text1->moveCaretToEnd();
+}
+
+void Form1::Timer1_Timer()
+{
+    m_policy.OnTick(m_text1->snapshot());
+}
+
+void Form1::Command1_Click()
+{
+    m_policy.ReflectNow(m_text1->snapshot());
+}
+
+void Form1::cmd_Click()
+{
+    m_form3->openForSettings();
+}
+
+void Form1::cmdsave_Click()
+{
+    if (!m_form2)
+        m_form2 = new Form2(*this);
+    m_form2->setVisible(true);
+    m_form2->raise();
+    m_form2->activateWindow();
+}
+
+void Form1::Command2_Click()
+{
+    // exit, not quit: quit first asks every window to close, and any of them could refuse.
+    QCoreApplication::exit(0);
+}
+
+void Form1::applyMode(std::optional<int> timerInterval)
+{
+    if (timerInterval) {
+        m_timer1->setInterval(*timerInterval);
+        // A Qt timer at 0 would fire on every pass of the event loop; 0 means idle here.
+        if (*timerInterval > 0)
+            m_timer1->start();
+        else
+            m_timer1->stop();
+    }
+    m_policy.OnModeApplied();
+}
+
+void Form1::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    // The hidden dialogs must not keep the program running.
+    event->accept();
+    QCoreApplication::exit(0);
+}
+
+}  // namespace forms

@@ -1,0 +1,119 @@
+#pragma once
+
+#include <QWidget>
+#include <atomic>
+#include <functional>
+
+#include "engine/previewfile.h"
+#include "engine/refreshpolicy.h"
+
+class QPushButton;
+class QThread;
+class QTimer;
+
+namespace engine {
+class PreviewPane;
+}
+
+namespace editor {
+class SourceEdit;
+}
+
+namespace forms {
+
+// The preview pane as the main window makes it, a child of parent: the widget placed as
+// WebBrowser1 and the pane behind it, often one object.
+struct PaneParts {
+    QWidget *widget = nullptr;
+    engine::PreviewPane *pane = nullptr;
+};
+using PaneMaker = std::function<PaneParts(QWidget *parent)>;
+
+// Where the preview file goes: the program's folder, and the private folder used when that one
+// cannot take it.
+struct PreviewFolders {
+    QString program;
+    QString fallback;
+};
+
+class Form2;
+class Form3;
+
+// The main window: the HTML source on the left, its preview on the right, four buttons above.
+class Form1 : public QWidget {
+    Q_OBJECT
+
+public:
+    Form1(const PaneMaker &makePane, const PreviewFolders &folders, QWidget *parent = nullptr);
+    ~Form1() override;
+    Q_DISABLE_COPY_MOVE(Form1)
+
+    editor::SourceEdit &Text1() const { return *m_text1; }
+    QTimer &Timer1() const { return *m_timer1; }
+    Form3 &form3() const { return *m_form3; }
+    // Nothing until the file dialog is first shown.
+    Form2 *form2() const { return m_form2; }
+    engine::RefreshPolicy &policy() { return m_policy; }
+    engine::PreviewFile &preview() { return m_preview; }
+    const QString &previewPath() const;
+
+    // The document opened or saved last, at path in the encoding it is kept in: the preview shows
+    // it from its folder, and saving writes that encoding again.
+    void setDocument(const QString &path, const QString &encoding);
+    const QString &documentEncoding() const;
+    // The folder of that document, native separators; empty before there is one.
+    const QString &documentFolder() const { return m_documentFolder; }
+
+    // Reads the document at path into the editor, in the encoding it is found to be in, as an
+    // edit. On failure nothing changes, and the message says why.
+    std::optional<QString> openDocument(const QString &path);
+
+    // The same, for a file of any size: a large one is read on a thread of its own while the
+    // program stays in use, and asking (the window that asked) shows that it is working. done
+    // hears how it went, perhaps at once: nothing when the document is in, else why not (an
+    // empty message when the user cancelled). One open at a time: another is refused meanwhile.
+    using Opened = std::function<void(const std::optional<QString> &error)>;
+    void openDocument(const QString &path, QWidget *asking, const Opened &done);
+    bool isOpening() const { return m_opening != nullptr; }
+    // From this size on, a file is read on a thread of its own.
+    static constexpr qint64 kOpenHere = 1024 * 1024;
+
+    // The settings dialog's OK: a new timer interval (0 stops it; nothing leaves it as it is),
+    // and counting starts afresh.
+    void applyMode(std::optional<int> timerInterval);
+
+public slots:
+    void Form_Load();
+    void Form_Resize();
+    void Text1_Change();
+    void Timer1_Timer();
+    void Command1_Click();
+    void cmd_Click();
+    void cmdsave_Click();
+    void Command2_Click();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void AutoLineBreak();
+
+    // The pane first: the preview file writes for it, and the policy refreshes through that.
+    PaneParts m_webBrowser1;
+    engine::PreviewFile m_preview;
+    engine::RefreshPolicy m_policy;
+    editor::SourceEdit *m_text1 = nullptr;
+    QPushButton *m_cmdsave = nullptr;
+    QPushButton *m_cmd = nullptr;
+    QPushButton *m_command1 = nullptr;
+    QPushButton *m_command2 = nullptr;
+    QTimer *m_timer1 = nullptr;
+    Form3 *m_form3 = nullptr;
+    Form2 *m_form2 = nullptr;
+    QString m_documentFolder;
+    QThread *m_opening = nullptr;
+    std::atomic<bool> m_cancelOpen{false};
+};
+
+}  // namespace forms
