@@ -8,10 +8,10 @@
 #include <QMessageBox>
 #include <cstdio>
 
+#include "app/japanese.h"
+#include "forms/form1.h"
 #include "platform/programfolder.h"
 #include "webview/webpreviewpane.h"
-#include "forms/form1.h"
-#include "app/japanese.h"
 
 using namespace Qt::StringLiterals;
 

@@ -15,10 +15,10 @@
 
 #include "bench/benchpage.h"
 #include "bench/benchtime.h"
-#include "tests/fixture.h"
 #include "editor/findbar.h"
 #include "editor/sourcecolours.h"
 #include "editor/sourceedit.h"
+#include "tests/fixture.h"
 
 using namespace Qt::StringLiterals;
 

@@ -17,9 +17,9 @@
 
 #include "bench/benchpage.h"
 #include "bench/benchtime.h"
-#include "tests/fixture.h"
 #include "editor/sourcecolours.h"
 #include "editor/sourceedit.h"
+#include "tests/fixture.h"
 
 using namespace Qt::StringLiterals;
 

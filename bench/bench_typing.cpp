@@ -22,11 +22,11 @@
 
 #include "bench/benchpage.h"
 #include "bench/benchtime.h"
+#include "editor/sourceedit.h"
+#include "forms/pagelink.h"
 #include "platform/systemencoding.h"
 #include "source/htmlsource.h"
 #include "tests/fixture.h"
-#include "forms/pagelink.h"
-#include "editor/sourceedit.h"
 
 using namespace Qt::StringLiterals;
 

@@ -5,10 +5,10 @@
 #include <QTextDocument>
 #include <QThread>
 
-#include "engine/textfile.h"
 #include "editor/editortext.h"
 #include "editor/sourcecolours.h"
 #include "editor/sourceedit.h"
+#include "engine/textfile.h"
 
 using namespace Qt::StringLiterals;
 

@@ -10,15 +10,15 @@
 #include <QThread>
 #include <QTimer>
 
-#include "engine/textfile.h"
-#include "platform/memory.h"
 #include "editor/documentloader.h"
+#include "editor/sourceedit.h"
+#include "engine/textfile.h"
 #include "forms/form1layout.h"
 #include "forms/form2.h"
 #include "forms/form3.h"
 #include "forms/pagelink.h"
-#include "editor/sourceedit.h"
 #include "forms/twipsgeometry.h"
+#include "platform/memory.h"
 
 using namespace Qt::StringLiterals;
 
@@ -116,15 +116,16 @@ void Form1::openDocument(const QString &path, QWidget *asking, const Opened &don
     QPointer<QProgressDialog> shown(progress);
     QPointer<QWidget> asker(asking);
     m_opening = QThread::create([=, this] {  // NOLINT: asking is used through asker
-        editor::LoadedDocument loaded = editor::loadDocument(path, style, home, m_cancelOpen, [&](int share) {
-            QMetaObject::invokeMethod(
-                this,
-                [shown, share] {
-                    if (shown)
-                        shown->setValue(share);
-                },
-                Qt::QueuedConnection);
-        });
+        editor::LoadedDocument loaded =
+            editor::loadDocument(path, style, home, m_cancelOpen, [&](int share) {
+                QMetaObject::invokeMethod(
+                    this,
+                    [shown, share] {
+                        if (shown)
+                            shown->setValue(share);
+                    },
+                    Qt::QueuedConnection);
+            });
         auto result = std::make_shared<editor::LoadedDocument>(std::move(loaded));
         QMetaObject::invokeMethod(
             this,

@@ -11,9 +11,9 @@
 #include <QSignalBlocker>
 #include <QStyle>
 
+#include "editor/sourceedit.h"
 #include "engine/textfile.h"
 #include "forms/form1.h"
-#include "editor/sourceedit.h"
 #include "forms/twipsgeometry.h"
 
 using namespace Qt::StringLiterals;

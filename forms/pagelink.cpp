@@ -1,8 +1,8 @@
 #include "forms/pagelink.h"
 
-#include "engine/previewpane.h"
 #include "editor/sourcecolours.h"
 #include "editor/sourceedit.h"
+#include "engine/previewpane.h"
 
 namespace forms {
 

@@ -18,7 +18,6 @@ class SourceEdit;
 
 namespace forms {
 
-
 // Links the source and its page: the element at the caret is outlined in the page, a Ctrl+click
 // on the page puts the caret on the element's start tag, and a message of the page's on its line.
 // Start tags and elements are matched by name in document order, so the page's bytes stay the

@@ -4,9 +4,9 @@
 #include <chrono>
 #include <memory>
 
+#include "forms/form1.h"
 #include "tests/testsupport.h"
 #include "webview/webpreviewpane.h"
-#include "forms/form1.h"
 
 namespace testsupport {
 

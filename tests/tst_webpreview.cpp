@@ -12,12 +12,12 @@
 #include <QToolButton>
 #include <QWebEnginePage>
 
+#include "app/japanese.h"
+#include "editor/sourceedit.h"
 #include "engine/textfile.h"
 #include "tests/fixture.h"
 #include "webview/consolestrip.h"
 #include "webview/elementoutline.h"
-#include "app/japanese.h"
-#include "editor/sourceedit.h"
 
 using testsupport::readAll;
 using testsupport::writeAll;

@@ -21,24 +21,24 @@
 #include <QTextLayout>
 #include <QTimer>
 
-#include "engine/textfile.h"
-#include "tests/fixture.h"
-#include "forms/design.h"
+#include "app/japanese.h"
+#include "app/program.h"
 #include "editor/findbar.h"
+#include "editor/gotoline.h"
+#include "editor/linenumbers.h"
+#include "editor/sourcecolours.h"
+#include "editor/sourceedit.h"
+#include "engine/textfile.h"
+#include "forms/design.h"
 #include "forms/form1layout.h"
 #include "forms/form2.h"
 #include "forms/form3.h"
-#include "editor/gotoline.h"
-#include "app/japanese.h"
-#include "editor/linenumbers.h"
-#include "app/program.h"
-#include "editor/sourcecolours.h"
-#include "editor/sourceedit.h"
 #include "forms/twipsgeometry.h"
+#include "tests/fixture.h"
 
+using editor::SourceEdit;
 using testsupport::readAll;
 using testsupport::writeAll;
-using editor::SourceEdit;
 
 // The three windows as a person uses them: keys, mouse clicks, and what ends up on disk and in
 // the preview pane.
@@ -335,10 +335,9 @@ private slots:
         }
         const double dpi = form1->logicalDpiX();
         form1->resize(forms::twipsToPixels(10490, dpi), forms::twipsToPixels(8310, dpi));
-        const forms::Form1Layout applied =
-            forms::layoutForm1(forms::pixelsToTwips(form1->width(), dpi),
-                                 forms::pixelsToTwips(form1->height(), dpi),
-                                 forms::pixelsToTwips(form1->frameGeometry().width(), dpi));
+        const forms::Form1Layout applied = forms::layoutForm1(
+            forms::pixelsToTwips(form1->width(), dpi), forms::pixelsToTwips(form1->height(), dpi),
+            forms::pixelsToTwips(form1->frameGeometry().width(), dpi));
         QCOMPARE(form1->findChild<QWidget *>(u"WebBrowser1"_s)->geometry(),
                  forms::twipsToPixels(applied.webBrowser1, dpi));
         QCOMPARE(text1().geometry(), forms::twipsToPixels(applied.text1, dpi));
