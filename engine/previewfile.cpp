@@ -16,12 +16,6 @@ PreviewFile::PreviewFile(PreviewPane &pane, QString programFolder, QString fallb
       m_fallbackFolder(std::move(fallbackFolder)),
       m_documentEncoding(platform::systemEncoding())
 {
-    m_writer.setMaxThreadCount(1);
-}
-
-PreviewFile::~PreviewFile()
-{
-    m_cancel = true;
 }
 
 QString PreviewFile::PreviewPathFor() const
@@ -48,31 +42,19 @@ PreviewFile::Job PreviewFile::jobFor(const TextSnapshot &text) const
 std::optional<FileError> PreviewFile::RefreshPreview(const TextSnapshot &text)
 {
     Job job = jobFor(text);
-    if (!m_writing && text.sizeBound() <= kWriteHere) {
+    // After a write still under way, so that the pane hears of them in order.
+    if (!m_writer.isBusy() && text.sizeBound() <= kWriteHere) {
         const Done done = write(job, nullptr);
         finished(done);
         return done.error;
     }
-    m_waiting = std::move(job);
-    if (!m_writing)
-        startNext();
+    m_writer.run([job = std::move(job)](const Task &task) { return write(job, &task.cancelled()); },
+                 [this](const Done &done) { finished(done); });
     return std::nullopt;
-}
-
-void PreviewFile::startNext()
-{
-    m_writing = true;
-    m_writer.start([this, job = std::move(*m_waiting)] {
-        Done done = write(job, &m_cancel);
-        QMetaObject::invokeMethod(
-            &m_home, [this, done = std::move(done)] { finished(done); }, Qt::QueuedConnection);
-    });
-    m_waiting.reset();
 }
 
 void PreviewFile::finished(const Done &done)
 {
-    m_writing = false;
     m_lastFailed = done.error.has_value();
     const Referenced &referenced = done.referenced;
     m_pane.setWarning(
@@ -89,8 +71,6 @@ void PreviewFile::finished(const Done &done)
         m_previewPath = done.path;
         m_pane.navigate(m_previewPath, done.encoding);
     }
-    if (m_waiting)
-        startNext();
 }
 
 PreviewFile::Done PreviewFile::write(const Job &job, const std::atomic<bool> *cancel)

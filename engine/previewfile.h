@@ -1,12 +1,10 @@
 #pragma once
 
-#include <QObject>
 #include <QString>
-#include <QThreadPool>
 #include <QtGlobal>
-#include <atomic>
 #include <optional>
 
+#include "engine/background.h"
 #include "engine/fileerror.h"
 #include "engine/textfile.h"
 #include "engine/textsnapshot.h"
@@ -32,7 +30,7 @@ public:
     // usually sits in a read-only folder); it is made owner-only before use.
     PreviewFile(PreviewPane &pane, QString programFolder, QString fallbackFolder);
     // Waits for no write: the one under way is given up before it touches the file.
-    ~PreviewFile();
+    ~PreviewFile() = default;
     Q_DISABLE_COPY_MOVE(PreviewFile)
 
     QString PreviewPathFor() const;
@@ -44,7 +42,7 @@ public:
 
     const QString &previewPath() const { return m_previewPath; }
     // Whether a write is under way or waiting, and whether the last one done failed.
-    bool isWriting() const { return m_writing; }
+    bool isWriting() const { return m_writer.isBusy(); }
     bool lastFailed() const { return m_lastFailed; }
 
     // The document being edited: the folder its page's relative addresses resolve against
@@ -69,20 +67,15 @@ private:
     static Done write(const Job &job, const std::atomic<bool> *cancel);
     Job jobFor(const TextSnapshot &text) const;
     void finished(const Done &done);
-    void startNext();
 
     PreviewPane &m_pane;
     const QString m_programFolder;
     const QString m_fallbackFolder;
     QString m_previewPath;
     QString m_documentEncoding;
-    std::optional<Job> m_waiting;
-    bool m_writing = false;
     bool m_lastFailed = false;
-    std::atomic<bool> m_cancel{false};
-    QObject m_home;  // where a write done aside reports, on the thread that asked for it
-    // Last, so that it goes first: its end waits for the write, which reports through m_home.
-    QThreadPool m_writer;
+    // Last, so that it goes first: the write under way is given up before the rest goes.
+    Background m_writer;
 };
 
 }  // namespace engine
