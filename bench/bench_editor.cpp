@@ -105,7 +105,7 @@ int main(int argc, char *argv[])
     for (const auto &[label, size] :
          {std::pair{"1 MB", 1024 * 1024}, std::pair{"10 MB", 10 * 1024 * 1024}}) {
         open(edit, bookOfSize(size));
-        editor::FindBar &bar = edit.findBar();
+        editor::FindBar &bar = *edit.findChild<editor::FindBar *>();
         edit.find();
         auto *field = bar.findChild<QLineEdit *>(u"findText"_s);
         field->clear();

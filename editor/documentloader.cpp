@@ -6,8 +6,8 @@
 #include <QThread>
 
 #include "editor/editortext.h"
-#include "editor/sourcecolours.h"
-#include "editor/sourceedit.h"
+#include "editor/sourcedocument.h"
+#include "engine/background.h"
 #include "engine/textfile.h"
 
 using namespace Qt::StringLiterals;
@@ -15,8 +15,7 @@ using namespace Qt::StringLiterals;
 namespace editor {
 
 LoadedDocument loadDocument(const QString &path, const DocumentStyle &style, QThread *home,
-                            const std::atomic<bool> &cancel,
-                            const std::function<void(int)> &progress)
+                            const engine::Task &task)
 {
     LoadedDocument loaded;
     engine::ReadText read = engine::ReadTextFile(path);
@@ -24,17 +23,17 @@ LoadedDocument loadDocument(const QString &path, const DocumentStyle &style, QTh
         loaded.error = read.error->message();
         return loaded;
     }
-    progress(30);
+    task.progress(30);
     DocumentText text = toDocumentText(read.text);
     read.text = QString();
     loaded.encoding = read.encoding;
-    progress(40);
-    std::unique_ptr<QTextDocument> document(SourceColours::newDocument(nullptr));
+    task.progress(40);
+    std::unique_ptr<QTextDocument> document(SourceDocument::newTextDocument(nullptr));
     document->setDefaultFont(style.font);
     document->setDefaultTextOption(style.option);
     document->setUndoRedoEnabled(false);
     QTextCursor cursor(document.get());
-    if (cancel) {
+    if (task.isCancelled()) {
         loaded.error = QString();
         return loaded;
     }
@@ -44,8 +43,8 @@ LoadedDocument loadDocument(const QString &path, const DocumentStyle &style, QTh
     // only their counts to reset.
     for (QTextBlock block = document->firstBlock(); block.isValid(); block = block.next())
         block.layout();
-    progress(90);
-    SourceEdit::markLiteralSeparators(*document, text.literalSeparators);
+    task.progress(90);
+    SourceDocument::markLiteralSeparators(*document, text.literalSeparators);
     loaded.markedSeparators = !text.literalSeparators.isEmpty();
     document->setUndoRedoEnabled(true);
     // The document holds each line end as a paragraph separator; the text it was made from, so
@@ -60,7 +59,7 @@ LoadedDocument loadDocument(const QString &path, const DocumentStyle &style, QTh
     text.text = QString();
     document->moveToThread(home);
     loaded.document = std::move(document);
-    progress(100);
+    task.progress(100);
     return loaded;
 }
 

@@ -3,12 +3,14 @@
 #include <QFont>
 #include <QString>
 #include <QTextOption>
-#include <atomic>
-#include <functional>
 #include <memory>
 #include <optional>
 
 #include "engine/chunkedtext.h"
+
+namespace engine {
+class Task;
+}
 
 class QTextDocument;
 class QThread;
@@ -32,10 +34,9 @@ struct DocumentStyle {
     QTextOption option;
 };
 
-// Reads, decodes and lays out the file at path on the calling thread; progress hears of the
-// share done, 0 to 100. A cancel flag set meanwhile stops it soon.
+// Reads, decodes and lays out the file at path on the calling thread, for home, the thread of the
+// editor that takes it. The task hears of the share done, 0 to 100, and a cancel stops it soon.
 LoadedDocument loadDocument(const QString &path, const DocumentStyle &style, QThread *home,
-                            const std::atomic<bool> &cancel,
-                            const std::function<void(int)> &progress);
+                            const engine::Task &task);
 
 }  // namespace editor

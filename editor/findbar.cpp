@@ -12,7 +12,12 @@
 #include <QToolButton>
 #include <algorithm>
 
-#include "editor/sourceedit.h"
+#include <QPlainTextEdit>
+
+#include "editor/editorview.h"
+#include "editor/palette.h"
+#include "editor/sourcedocument.h"
+#include "source/matches.h"
 
 using namespace Qt::StringLiterals;
 
@@ -40,7 +45,7 @@ QPushButton *button(QWidget *parent, const QString &name, const QString &caption
 
 }  // namespace
 
-FindBar::FindBar(SourceEdit &edit) : QWidget(&edit), m_edit(edit)
+FindBar::FindBar(EditorView &view) : QWidget(&view.edit()), m_view(view)
 {
     setObjectName(u"findBar"_s);
     setAutoFillBackground(true);
@@ -88,7 +93,6 @@ FindBar::FindBar(SourceEdit &edit) : QWidget(&edit), m_edit(edit)
     setFocusProxy(m_findText);
 
     m_due.setSingleShot(true);
-    m_searcher.setMaxThreadCount(1);
     connect(&m_due, &QTimer::timeout, this, &FindBar::search);
     connect(m_findText, &QLineEdit::textChanged, this, &FindBar::patternChanged);
     connect(m_matchCase, &QCheckBox::toggled, this, &FindBar::patternChanged);
@@ -98,12 +102,9 @@ FindBar::FindBar(SourceEdit &edit) : QWidget(&edit), m_edit(edit)
     connect(m_replaceOne, &QPushButton::clicked, this, &FindBar::replaceOne);
     connect(m_replaceAll, &QPushButton::clicked, this, &FindBar::replaceAll);
     connect(m_close, &QToolButton::clicked, this, &FindBar::close);
-    connect(edit.document(), &QTextDocument::contentsChange, this, &FindBar::textChanged);
-    connect(&edit, &SourceEdit::documentReplaced, this, [this] {
-        connect(m_edit.document(), &QTextDocument::contentsChange, this, &FindBar::textChanged);
-        textChanged();
-    });
-    connect(edit.verticalScrollBar(), &QScrollBar::valueChanged, this, &FindBar::markShown);
+    connect(&view.source(), &SourceDocument::edited, this, &FindBar::textChanged);
+    connect(&view.source(), &SourceDocument::replaced, this, &FindBar::textChanged);
+    connect(view.edit().verticalScrollBar(), &QScrollBar::valueChanged, this, &FindBar::markShown);
     m_findText->installEventFilter(this);
     m_replaceText->installEventFilter(this);
     hide();
@@ -116,11 +117,11 @@ void FindBar::open(bool withReplace)
     for (QWidget *w : {static_cast<QWidget *>(m_replaceText), static_cast<QWidget *>(m_replaceOne),
                        static_cast<QWidget *>(m_replaceAll)})
         w->setVisible(withReplace);
-    const QTextCursor cursor = m_edit.textCursor();
+    const QTextCursor cursor = m_view.edit().textCursor();
     const QString selected = cursor.selectedText();
     m_from = cursor.selectionStart();
     show();
-    m_edit.placeMargins();
+    m_view.placeMargins();
     if (!selected.isEmpty() && !selected.contains(QChar::ParagraphSeparator) &&
         selected != m_findText->text())
         m_findText->setText(selected);
@@ -133,11 +134,11 @@ void FindBar::open(bool withReplace)
 void FindBar::close()
 {
     // First: what hides takes the focus with it.
-    m_edit.setFocus();
+    m_view.edit().setFocus();
     hide();
-    ++m_round;
-    m_edit.setFoundMarks({});
-    m_edit.placeMargins();
+    m_searcher.cancel();
+    m_view.setFoundMarks({});
+    m_view.placeMargins();
 }
 
 source::SearchPattern FindBar::pattern() const
@@ -153,7 +154,7 @@ void FindBar::patternChanged()
 
 void FindBar::textChanged()
 {
-    ++m_text;
+    ++m_changes;
     if (isVisible())
         m_due.start(kTypingPause);
 }
@@ -162,43 +163,35 @@ void FindBar::search()
 {
     if (!isVisible())
         return;
-    if (m_edit.document()->characterCount() < kSearchHere || m_findText->text().isEmpty()) {
+    const QTextDocument &document = *m_view.edit().document();
+    if (document.characterCount() < kSearchHere || m_findText->text().isEmpty()) {
         searchNow();
         return;
     }
-    const quint64 round = ++m_round;
     m_status->setText(u"検索中…"_s);
-    m_searcher.start(
-        [this, round, of = m_text, text = m_edit.document()->toRawText(), p = pattern()] {
-            auto result = source::findAll(text, p);
-            QMetaObject::invokeMethod(
-                this, [this, round, of, result = std::move(result)] { found(round, of, result); },
-                Qt::QueuedConnection);
-        });
+    m_searcher.run([text = document.toRawText(),
+                    p = pattern()](const engine::Task &) { return source::findAll(text, p); },
+                   [this, of = m_changes](const auto &result) { found(of, result); });
 }
 
 void FindBar::searchNow()
 {
     m_due.stop();
-    found(++m_round, m_text, source::findAll(m_edit.document()->toRawText(), pattern()));
+    m_searcher.cancel();
+    found(m_changes, source::findAll(m_view.edit().document()->toRawText(), pattern()));
 }
 
-void FindBar::found(quint64 round, quint64 of,
-                    const std::variant<QList<source::Match>, QString> &result)
+void FindBar::found(quint64 of, const std::variant<QList<source::Match>, QString> &result)
 {
     // Stale positions, when the text changed while it was searched: it is searched again.
-    if (round != m_round || of != m_text)
+    if (of != m_changes)
         return;
-    m_searched = m_text;
+    m_searched = m_changes;
     const QString *error = std::get_if<QString>(&result);
     m_error = error ? *error : QString();
     m_matches = error ? QList<source::Match>() : std::get<QList<source::Match>>(result);
-    if (m_jump && !m_matches.isEmpty()) {
-        auto it =
-            std::lower_bound(m_matches.cbegin(), m_matches.cend(), m_from,
-                             [](const source::Match &m, qsizetype at) { return m.start < at; });
-        select(it == m_matches.cend() ? m_matches.first() : *it);
-    }
+    if (m_jump && !m_matches.isEmpty())
+        select(source::matches::from(m_matches, m_from));
     m_jump = false;
     showStatus();
     markShown();
@@ -207,23 +200,17 @@ void FindBar::found(quint64 round, quint64 of,
 
 qsizetype FindBar::currentMatch() const
 {
-    const QTextCursor cursor = m_edit.textCursor();
-    const auto it =
-        std::lower_bound(m_matches.cbegin(), m_matches.cend(), qsizetype(cursor.selectionStart()),
-                         [](const source::Match &m, qsizetype at) { return m.start < at; });
-    if (it == m_matches.cend() || it->start != cursor.selectionStart() ||
-        it->start + it->length != cursor.selectionEnd())
-        return -1;
-    return it - m_matches.cbegin();
+    const QTextCursor cursor = m_view.edit().textCursor();
+    return source::matches::at(m_matches, cursor.selectionStart(), cursor.selectionEnd());
 }
 
 void FindBar::showStatus()
 {
-    QPalette palette = m_status->palette();
-    palette.setColor(QPalette::WindowText, m_error.isEmpty() && !m_matches.isEmpty()
-                                               ? QColor(0x44, 0x44, 0x44)
-                                               : QColor(0xb0, 0x00, 0x20));
-    m_status->setPalette(palette);
+    QPalette colours = m_status->palette();
+    colours.setColor(
+        QPalette::WindowText,
+        QColor(m_error.isEmpty() && !m_matches.isEmpty() ? palette::kStatus : palette::kProblem));
+    m_status->setPalette(colours);
     if (!m_error.isEmpty())
         m_status->setText(m_error);
     else if (m_findText->text().isEmpty())
@@ -236,21 +223,23 @@ void FindBar::showStatus()
         m_status->setText(u"%1 件"_s.arg(m_matches.size()));
 }
 
-void FindBar::select(const source::Match &match)
+void FindBar::select(qsizetype match)
 {
-    QTextCursor cursor(m_edit.document());
-    cursor.setPosition(int(match.start));
-    cursor.setPosition(int(match.start + match.length), QTextCursor::KeepAnchor);
-    m_edit.setTextCursor(cursor);
-    m_edit.ensureCursorVisible();
-    m_from = match.start;
+    const source::Match &m = m_matches.at(match);
+    QPlainTextEdit &edit = m_view.edit();
+    QTextCursor cursor(edit.document());
+    cursor.setPosition(int(m.start));
+    cursor.setPosition(int(m.start + m.length), QTextCursor::KeepAnchor);
+    edit.setTextCursor(cursor);
+    edit.ensureCursorVisible();
+    m_from = m.start;
 }
 
 bool FindBar::searchedAsItStands()
 {
     if (!isVisible())
         open(m_replaceText->isVisible());
-    if (m_searched != m_text || m_due.isActive() || m_round == 0)
+    if (m_searched != m_changes || m_due.isActive())
         searchNow();
     if (m_matches.isEmpty())
         showStatus();
@@ -261,14 +250,8 @@ void FindBar::findNext()
 {
     if (!searchedAsItStands())
         return;
-    const qsizetype end = m_edit.textCursor().selectionEnd();
-    const qsizetype start = m_edit.textCursor().selectionStart();
-    auto it = std::lower_bound(m_matches.cbegin(), m_matches.cend(), end,
-                               [](const source::Match &m, qsizetype at) { return m.start < at; });
-    // An empty selection at a match's start: that match is the next.
-    if (start == end && it != m_matches.cbegin() && (it - 1)->start == start)
-        --it;
-    select(it == m_matches.cend() ? m_matches.first() : *it);
+    const QTextCursor cursor = m_view.edit().textCursor();
+    select(source::matches::next(m_matches, cursor.selectionStart(), cursor.selectionEnd()));
     showStatus();
     markShown();
 }
@@ -277,17 +260,14 @@ void FindBar::findPrevious()
 {
     if (!searchedAsItStands())
         return;
-    const qsizetype start = m_edit.textCursor().selectionStart();
-    auto it = std::lower_bound(m_matches.cbegin(), m_matches.cend(), start,
-                               [](const source::Match &m, qsizetype at) { return m.start < at; });
-    select(it == m_matches.cbegin() ? m_matches.last() : *(it - 1));
+    select(source::matches::previous(m_matches, m_view.edit().textCursor().selectionStart()));
     showStatus();
     markShown();
 }
 
 void FindBar::replaceOne()
 {
-    if (m_searched != m_text || m_due.isActive())
+    if (m_searched != m_changes || m_due.isActive())
         searchNow();
     const qsizetype current = currentMatch();
     if (current < 0) {
@@ -296,15 +276,16 @@ void FindBar::replaceOne()
     }
     const source::Match match = m_matches[current];
     // No match runs over a line: the line alone tells what the captures are.
-    const QTextBlock block = m_edit.document()->findBlock(int(match.start));
+    QPlainTextEdit &edit = m_view.edit();
+    const QTextBlock block = edit.document()->findBlock(int(match.start));
     QString text = m_replaceText->text();
     for (const source::Replacement &r :
          source::replaceAll(block.text(), pattern(), m_replaceText->text()))
         if (r.match.start == match.start - block.position())
             text = r.text;
-    QTextCursor cursor = m_edit.textCursor();
+    QTextCursor cursor = edit.textCursor();
     cursor.insertText(text);
-    m_edit.setTextCursor(cursor);
+    edit.setTextCursor(cursor);
     searchNow();
     findNext();
 }
@@ -315,9 +296,9 @@ void FindBar::replaceAll()
     if (!m_error.isEmpty() || m_matches.isEmpty())
         return;
     const QList<source::Replacement> all =
-        source::replaceAll(m_edit.document()->toRawText(), pattern(), m_replaceText->text());
+        source::replaceAll(m_view.edit().document()->toRawText(), pattern(), m_replaceText->text());
     // One edit block: one undo step and one change, as a paste is.
-    QTextCursor cursor(m_edit.document());
+    QTextCursor cursor(m_view.edit().document());
     cursor.beginEditBlock();
     for (auto it = all.crbegin(); it != all.crend(); ++it) {
         cursor.setPosition(int(it->match.start));
@@ -332,21 +313,12 @@ void FindBar::replaceAll()
 void FindBar::markShown()
 {
     QList<source::TextRange> marks;
-    if (isVisible() && m_error.isEmpty() && m_searched == m_text && !m_matches.isEmpty()) {
-        QTextBlock block = m_edit.firstShownBlock();
-        const qsizetype from = block.position();
-        const qreal bottom = m_edit.viewport()->height();
-        while (block.isValid() && m_edit.shownGeometry(block).top() <= bottom)
-            block = block.next();
-        const qsizetype to =
-            block.isValid() ? block.position() : m_edit.document()->characterCount();
-        auto it = std::lower_bound(
-            m_matches.cbegin(), m_matches.cend(), from,
-            [](const source::Match &m, qsizetype at) { return m.start + m.length <= at; });
-        for (; it != m_matches.cend() && it->start < to && marks.size() < kMostMarks; ++it)
-            marks.append({it->start, it->start + it->length});
+    if (isVisible() && m_error.isEmpty() && m_searched == m_changes && !m_matches.isEmpty()) {
+        const QTextBlock last = m_view.lastShownBlock();
+        marks = source::matches::within(m_matches, m_view.firstShownBlock().position(),
+                                        last.position() + last.length(), kMostMarks);
     }
-    m_edit.setFoundMarks(marks);
+    m_view.setFoundMarks(marks);
 }
 
 void FindBar::keyPressEvent(QKeyEvent *event)

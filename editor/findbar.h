@@ -1,10 +1,10 @@
 #pragma once
 
 #include <QList>
-#include <QThreadPool>
 #include <QTimer>
 #include <QWidget>
 
+#include "engine/background.h"
 #include "source/search.h"
 
 class QCheckBox;
@@ -16,7 +16,7 @@ class QToolButton;
 
 namespace editor {
 
-class SourceEdit;
+class EditorView;
 
 // Find and replace, in a bar at the foot of the source box: every match marked, the search
 // wrapping round. A large page is searched on a thread of its own, so that typing, in the bar or
@@ -25,7 +25,7 @@ class FindBar : public QWidget {
     Q_OBJECT
 
 public:
-    explicit FindBar(SourceEdit &edit);
+    explicit FindBar(EditorView &view);
     ~FindBar() override;
     Q_DISABLE_COPY_MOVE(FindBar)
 
@@ -58,13 +58,12 @@ private:
     void searchNow();
     // Opens the bar and brings the matches up to the text; whether there are any.
     bool searchedAsItStands();
-    void found(quint64 round, quint64 of,
-               const std::variant<QList<source::Match>, QString> &result);
-    void select(const source::Match &match);
+    void found(quint64 of, const std::variant<QList<source::Match>, QString> &result);
+    void select(qsizetype match);
     qsizetype currentMatch() const;
     void showStatus();
 
-    SourceEdit &m_edit;
+    EditorView &m_view;
     QLineEdit *m_findText = nullptr;
     QLineEdit *m_replaceText = nullptr;
     QPushButton *m_findNext = nullptr;
@@ -78,11 +77,12 @@ private:
     QTimer m_due;
     QList<source::Match> m_matches;
     QString m_error;
-    // The matches are of the text as it stood at m_searched; every change moves m_text on.
-    quint64 m_text = 0, m_searched = 0, m_round = 0;
+    // The matches are of the text as it stood after m_searched changes; m_changes counts them,
+    // from one before there is any search.
+    quint64 m_changes = 1, m_searched = 0;
     bool m_jump = false;  // to the first match from m_from when the search is done
     qsizetype m_from = 0;
-    QThreadPool m_searcher;  // last, so that it is gone first: its end waits for the search
+    engine::Background m_searcher;  // last, so that it is gone first: it waits for the search
 };
 
 }  // namespace editor

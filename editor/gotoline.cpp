@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "editor/linenumbers.h"
+#include "editor/palette.h"
 #include "editor/sourceedit.h"
 
 using namespace Qt::StringLiterals;
@@ -23,12 +24,15 @@ GoToLine::GoToLine(SourceEdit &edit) : QDialog(&edit), m_edit(edit)
     prompt->setObjectName(u"lineRange"_s);
     m_line = new QLineEdit(this);
     m_line->setObjectName(u"lineNumber"_s);
-    m_line->setText(QString::number(LineNumbers::lineOf(edit, edit.textCursor().position())));
+    m_line->setText(
+        QString::number(LineNumbers::lineOf(*edit.document(), edit.textCursor().position())));
     m_line->selectAll();
     prompt->setBuddy(m_line);
     m_problem = new QLabel(this);
     m_problem->setObjectName(u"lineProblem"_s);
-    m_problem->setStyleSheet(u"color: #b00020"_s);
+    QPalette colours = m_problem->palette();
+    colours.setColor(QPalette::WindowText, QColor(palette::kProblem));
+    m_problem->setPalette(colours);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setText(u"移動"_s);
     buttons->button(QDialogButtonBox::Cancel)->setText(u"キャンセル"_s);

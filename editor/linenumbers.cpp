@@ -2,27 +2,30 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextLayout>
-#include "editor/sourceedit.h"
+
+#include "editor/editorview.h"
+#include "editor/palette.h"
 
 namespace editor {
 
-LineNumbers::LineNumbers(SourceEdit &edit) : QWidget(&edit), m_edit(edit)
+LineNumbers::LineNumbers(EditorView &view) : QWidget(&view.edit()), m_view(view)
 {
     setObjectName(QStringLiteral("LineNumbers"));
 }
 
 int LineNumbers::neededWidth() const
 {
-    const int lines = std::max(1, m_edit.document()->lineCount());
+    const int lines = std::max(1, m_view.edit().document()->lineCount());
     const int digits = int(QString::number(lines).size());
     return fontMetrics().horizontalAdvance(u'9') * std::max(3, digits) + 12;
 }
 
-int LineNumbers::lineOf(const SourceEdit &edit, int position)
+int LineNumbers::lineOf(const QTextDocument &document, int position)
 {
-    const QTextBlock block = edit.document()->findBlock(position);
+    const QTextBlock block = document.findBlock(position);
     const QTextLayout *layout = block.layout();
     const int inBlock = layout && layout->lineCount()
                             ? layout->lineForTextPosition(position - block.position()).lineNumber()
@@ -33,17 +36,18 @@ int LineNumbers::lineOf(const SourceEdit &edit, int position)
 void LineNumbers::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
-    painter.fillRect(event->rect(), QColor(0xf6, 0xf8, 0xfa));
-    painter.setPen(QColor(0xd0, 0xd7, 0xde));
+    painter.fillRect(event->rect(), QColor(palette::kGutter));
+    painter.setPen(QColor(palette::kGutterRule));
     painter.drawLine(width() - 1, event->rect().top(), width() - 1, event->rect().bottom());
-    const int caretLine = lineOf(m_edit, m_edit.textCursor().position());
-    const QColor ink(0x8c, 0x95, 0x9f), caretInk(0x24, 0x29, 0x2f);
+    const QPlainTextEdit &edit = m_view.edit();
+    const int caretLine = lineOf(*edit.document(), edit.textCursor().position());
+    const QColor ink(palette::kLineNumber), caretInk(palette::kCaretLineNumber);
     const int right = width() - 6;
     const int height = fontMetrics().height();
     // Through the edit's own geometry, so that the numbers follow its scrolling exactly.
-    QTextBlock block = m_edit.firstShownBlock();
+    QTextBlock block = m_view.firstShownBlock();
     while (block.isValid()) {
-        const QRectF box = m_edit.shownGeometry(block);
+        const QRectF box = m_view.shownGeometry(block);
         if (box.top() > event->rect().bottom())
             break;
         const QTextLayout *layout = block.layout();

@@ -2,9 +2,11 @@
 
 #include <QWidget>
 
+class QTextDocument;
+
 namespace editor {
 
-class SourceEdit;
+class EditorView;
 
 // The gutter at the left of the source box, inside its rectangle: a number for every line, the
 // caret's line in stronger ink.
@@ -12,20 +14,20 @@ class LineNumbers : public QWidget {
     Q_OBJECT
 
 public:
-    explicit LineNumbers(SourceEdit &edit);
+    explicit LineNumbers(EditorView &view);
     ~LineNumbers() override = default;
     Q_DISABLE_COPY_MOVE(LineNumbers)
 
     // Wide enough for the largest line number, with a margin either side.
     int neededWidth() const;
     // The line, from 1, that holds position of the document.
-    static int lineOf(const SourceEdit &edit, int position);
+    static int lineOf(const QTextDocument &document, int position);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    SourceEdit &m_edit;
+    EditorView &m_view;
 };
 
 }  // namespace editor

@@ -1,12 +1,15 @@
 #include "editor/sourcecolours.h"
 
-#include <QPlainTextDocumentLayout>
+#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
 #include <algorithm>
-#include "editor/sourceedit.h"
+
+#include "editor/editorview.h"
+#include "editor/palette.h"
+#include "editor/sourcedocument.h"
 
 namespace editor {
 
@@ -35,52 +38,14 @@ QString documentText(const QTextDocument &document, int from, int to)
     return parseText(cursor.selectedText());
 }
 
-// The plain layout measures a change by what was removed and added together, so new formats
-// for a block, told as the whole block replaced, seem to run into the next one, and the whole
-// view is laid out and painted again. A change that stays within one block is told as such,
-// and only that block is.
-class ColourLayout : public QPlainTextDocumentLayout {
-public:
-    using QPlainTextDocumentLayout::QPlainTextDocumentLayout;
-
-protected:
-    void documentChanged(int from, int removed, int added) override
-    {
-        // What was removed is gone; only what stands now says which blocks changed.
-        const QTextDocument *document = this->document();
-        const int blocks = document->blockCount();
-        if (blocks == m_blocks &&
-            document->findBlock(from) == document->findBlock(from + std::max(added, 1) - 1))
-            QPlainTextDocumentLayout::documentChanged(from, 0, 1);
-        else
-            QPlainTextDocumentLayout::documentChanged(from, removed, added);
-        m_blocks = blocks;
-    }
-
-private:
-    int m_blocks = -1;
-};
-
 }  // namespace
 
-QTextDocument *SourceColours::newDocument(QObject *parent)
+SourceColours::SourceColours(EditorView &view) : QObject(&view.edit()), m_view(view)
 {
-    auto *document = new QTextDocument(parent);
-    document->setDocumentLayout(new ColourLayout(document));
-    return document;
-}
-
-SourceColours::SourceColours(SourceEdit &edit) : QObject(&edit), m_edit(edit)
-{
-    m_parser.setMaxThreadCount(1);
-    connect(edit.document(), &QTextDocument::contentsChange, this, &SourceColours::contentsChange);
-    connect(&edit, &SourceEdit::documentReplaced, this, [this] {
-        connect(m_edit.document(), &QTextDocument::contentsChange, this,
-                &SourceColours::contentsChange);
-    });
-    connect(edit.verticalScrollBar(), &QScrollBar::valueChanged, this,
+    connect(&view.source(), &SourceDocument::edited, this, &SourceColours::edited);
+    connect(view.edit().verticalScrollBar(), &QScrollBar::valueChanged, this,
             &SourceColours::colourVisible);
-    connect(&edit, &QPlainTextEdit::updateRequest, this, [this](const QRect &, int dy) {
+    connect(&view.edit(), &QPlainTextEdit::updateRequest, this, [this](const QRect &, int dy) {
         if (dy)
             colourVisible();
     });
@@ -95,34 +60,34 @@ QTextCharFormat SourceColours::format(source::Colour colour)
 {
     using source::Colour;
     QTextCharFormat format;
-    // One small palette, each colour readable on white.
+    const auto ink = [&](QRgb rgb) { format.setForeground(QColor(rgb)); };
     switch (colour) {
     case Colour::None:
-        return format;
+        break;
     case Colour::Comment:
-        format.setForeground(QColor(0x6a, 0x73, 0x7d));
+        ink(palette::kComment);
         format.setFontItalic(true);
         break;
     case Colour::TagName:
-        format.setForeground(QColor(0x11, 0x63, 0x29));
+        ink(palette::kTagName);
         break;
     case Colour::AttributeName:
-        format.setForeground(QColor(0x95, 0x38, 0x00));
+        ink(palette::kAttributeName);
         break;
     case Colour::String:
-        format.setForeground(QColor(0x0a, 0x30, 0x69));
+        ink(palette::kString);
         break;
     case Colour::Keyword:
-        format.setForeground(QColor(0xcf, 0x22, 0x2e));
+        ink(palette::kKeyword);
         break;
     case Colour::Number:
-        format.setForeground(QColor(0x05, 0x50, 0xae));
+        ink(palette::kNumber);
         break;
     case Colour::CssProperty:
-        format.setForeground(QColor(0x82, 0x50, 0xdf));
+        ink(palette::kCssProperty);
         break;
     case Colour::Entity:
-        format.setForeground(QColor(0x9a, 0x67, 0x00));
+        ink(palette::kEntity);
         break;
     }
     return format;
@@ -134,20 +99,15 @@ void SourceColours::setEnabled(bool enabled)
     reset();
     if (enabled)
         return;
-    for (QTextBlock block = m_edit.document()->begin(); block.isValid(); block = block.next())
-        if (block.layout() && !block.layout()->formats().isEmpty()) {
-            block.layout()->clearFormats();
-            m_edit.document()->markContentsDirty(block.position(), block.length());
-        }
+    QTextDocument &document = m_view.source().textDocument();
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+        if (block.layout() && !block.layout()->formats().isEmpty())
+            m_view.source().setFormats(block, {});
 }
 
 void SourceColours::stopParsing()
 {
-    m_cancel = 1;
-    m_parser.waitForDone();
-    m_cancel = 0;
-    m_parsing = false;
-    m_copy.reset();
+    m_parser.stop();
 }
 
 void SourceColours::suspend()
@@ -161,19 +121,19 @@ void SourceColours::reset()
     m_suspended = false;
     stopParsing();
     m_offset = 0;
-    m_windowed = m_enabled && m_edit.document()->characterCount() > kParseWhole;
+    m_windowed = m_enabled && m_view.source().textDocument().characterCount() > kParseWhole;
     if (m_windowed) {
         placeWindow();
         return;
     }
-    m_source.setText(m_enabled ? parseText(m_edit.document()->toRawText()) : QString());
+    m_source.setText(m_enabled ? parseText(m_view.source().textDocument().toRawText()) : QString());
     m_dirty = {{0, m_source.size()}};
     if (!m_enabled)
         return;
     if (m_source.size() >= kParseHere) {
         // The first screen need not wait for the whole page: the page up to a little past it
         // parses in moments, and colours it the same.
-        const QTextBlock last = lastShownBlock();
+        const QTextBlock last = m_view.lastShownBlock();
         const qsizetype head =
             std::min(m_source.size(), last.position() + last.length() + kParseHere);
         source::HtmlSource start;
@@ -191,10 +151,10 @@ void SourceColours::reset()
 void SourceColours::placeWindow()
 {
     stopParsing();
-    const QTextDocument &document = *m_edit.document();
+    const QTextDocument &document = m_view.source().textDocument();
     const int length = document.characterCount() - 1;
     // From the start of a line, so that the parse begins where a person's reading would.
-    const qsizetype around = m_edit.firstShownBlock().position();
+    const qsizetype around = m_view.firstShownBlock().position();
     const int from =
         document.findBlock(int(std::max<qsizetype>(0, around - kWindow / 2))).position();
     const QTextBlock last = document.findBlock(int(std::min<qsizetype>(length, from + kWindow)));
@@ -212,12 +172,12 @@ void SourceColours::placeWindow()
 
 bool SourceColours::viewLeftWindow() const
 {
-    const qsizetype first = m_edit.firstShownBlock().position();
-    const QTextBlock last = lastShownBlock();
+    const qsizetype first = m_view.firstShownBlock().position();
+    const QTextBlock last = m_view.lastShownBlock();
     const qsizetype end = m_offset + m_source.size();
     const qsizetype margin = kWindow / 8;
     return (m_offset > 0 && first < m_offset + margin) ||
-           (end < m_edit.document()->characterCount() - 1 &&
+           (end < m_view.source().textDocument().characterCount() - 1 &&
             last.position() + last.length() > end - margin);
 }
 
@@ -266,30 +226,22 @@ std::optional<QString> SourceColours::elementToClose(qsizetype position) const
 
 void SourceColours::parseAside()
 {
-    if (m_parsing || m_source.isCurrent())
+    if (m_parser.isBusy() || m_source.isCurrent())
         return;
-    m_parsing = true;
-    m_copy = m_source.copyToParse();
-    source::HtmlSource *copy = m_copy.get();
-    const quint64 round = ++m_round;
-    m_parser.start([this, copy, round] {
-        copy->parse(&m_cancel);
-        QMetaObject::invokeMethod(
-            this, [this, round] { takeParsed(round); }, Qt::QueuedConnection);
-    });
+    std::shared_ptr<source::HtmlSource> copy = m_source.copyToParse();
+    m_parser.run(
+        [copy](const engine::Task &task) {
+            copy->parse(task.parserFlag());
+            return copy;
+        },
+        [this](std::shared_ptr<source::HtmlSource> copy) { takeParsed(std::move(copy)); });
 }
 
-void SourceColours::takeParsed(quint64 round)
+void SourceColours::takeParsed(std::shared_ptr<source::HtmlSource> copy)
 {
-    // A parse stopped since may still report; only the one under way counts, and it is done
-    // with its copy once it reports.
-    if (!m_parsing || round != m_round)
-        return;
-    m_parsing = false;
-    std::unique_ptr<source::HtmlSource> parsedCopy = std::move(m_copy);
-    const std::optional<QList<source::TextRange>> changed = m_source.takeParsed(*parsedCopy);
+    const std::optional<QList<source::TextRange>> changed = m_source.takeParsed(*copy);
     // Freeing a large page's old trees takes time better spent elsewhere than here.
-    m_parser.start([dead = parsedCopy.release()] { delete dead; });
+    engine::Background::release([dead = std::move(copy)] {});
     if (changed) {
         markDirty(inDocument(*changed));
         colourVisible();
@@ -299,11 +251,11 @@ void SourceColours::takeParsed(quint64 round)
     parseAside();
 }
 
-void SourceColours::contentsChange(int position, int removed, int added)
+void SourceColours::edited(int position, int removed, int added)
 {
-    if (m_colouring || !m_enabled || m_suspended)
+    if (!m_enabled || m_suspended)
         return;
-    const QTextDocument &document = *m_edit.document();
+    const QTextDocument &document = m_view.source().textDocument();
     const int length = document.characterCount() - 1;  // without the last block's end
     if (std::max(removed, added) >= kNewText || m_windowed != (length + 1 > kParseWhole)) {
         reset();
@@ -327,7 +279,7 @@ void SourceColours::contentsChange(int position, int removed, int added)
     }
     const int end = std::min(position + added, length);
     const QString inserted = end > position ? documentText(document, position, end) : QString();
-    const bool here = m_source.size() < kParseHere && !m_parsing;
+    const bool here = m_source.size() < kParseHere && !m_parser.isBusy();
     markDirty(inDocument(
         m_source.edit(position - m_offset, removed, inserted,
                       here ? source::HtmlSource::Parse::Now : source::HtmlSource::Parse::Later)));
@@ -360,17 +312,6 @@ void SourceColours::markDirty(const QList<source::TextRange> &ranges)
     m_dirty = merged;
 }
 
-QTextBlock SourceColours::lastShownBlock() const
-{
-    const int lineHeight = std::max(1, m_edit.fontMetrics().height());
-    const int lines = m_edit.viewport()->height() / lineHeight + 2;
-    QTextBlock block = m_edit.firstShownBlock();
-    for (int shown = std::max(1, block.lineCount()); block.next().isValid() && shown < lines;
-         shown += std::max(1, block.lineCount()))
-        block = block.next();
-    return block;
-}
-
 void SourceColours::colourVisible()
 {
     if (m_windowed && !m_suspended && viewLeftWindow()) {
@@ -385,8 +326,8 @@ void SourceColours::colourShown(const source::HtmlSource &from, bool clean)
 {
     if (m_dirty.isEmpty())
         return;
-    const QTextBlock last = lastShownBlock();
-    for (QTextBlock block = m_edit.firstShownBlock(); block.isValid(); block = block.next()) {
+    const QTextBlock last = m_view.lastShownBlock();
+    for (QTextBlock block = m_view.firstShownBlock(); block.isValid(); block = block.next()) {
         const qsizetype start = block.position(), end = start + block.length();
         const auto dirty = std::find_if(m_dirty.begin(), m_dirty.end(), [&](const auto &range) {
             return range.start < end && range.end >= start;
@@ -434,12 +375,8 @@ void SourceColours::colourBlock(const QTextBlock &block, const source::HtmlSourc
             length += preeditLength;
         ranges.append({at, length, format(span.colour)});
     }
-    if (ranges == layout->formats())
-        return;  // only what changed is laid out and painted again
-    m_colouring = true;
-    layout->setFormats(ranges);
-    m_edit.document()->markContentsDirty(block.position(), block.length());
-    m_colouring = false;
+    if (ranges != layout->formats())  // only what changed is laid out and painted again
+        m_view.source().setFormats(block, ranges);
 }
 
 }  // namespace editor

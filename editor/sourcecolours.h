@@ -4,16 +4,16 @@
 #include <QObject>
 #include <QTextBlock>
 #include <QTextCharFormat>
-#include <QThreadPool>
 #include <memory>
 
+#include "engine/background.h"
 #include "source/htmlsource.h"
 
 class QTextDocument;
 
 namespace editor {
 
-class SourceEdit;
+class EditorView;
 
 // Keeps the parse of the editor's text up to date, edit by edit, and colours the lines in view
 // from it. Colours live in the blocks' layouts, never in the text: they are no edit, no undo
@@ -22,11 +22,7 @@ class SourceColours : public QObject {
     Q_OBJECT
 
 public:
-    explicit SourceColours(SourceEdit &edit);
-
-    // The document a coloured edit needs: its layout repaints just the line whose colours
-    // changed, where a plain one repaints the whole view.
-    static QTextDocument *newDocument(QObject *parent);
+    explicit SourceColours(EditorView &view);
     ~SourceColours() override;
     Q_DISABLE_COPY_MOVE(SourceColours)
 
@@ -54,7 +50,7 @@ public:
     static constexpr qsizetype kParseWhole = 4 * 1024 * 1024;
     static constexpr qsizetype kWindow = 256 * 1024;
     // Whether the colours are of the text as it stands: no parse is due or under way.
-    bool isCurrent() const { return m_source.isCurrent() && !m_parsing; }
+    bool isCurrent() const { return m_source.isCurrent() && !m_parser.isBusy(); }
 
     // The formats a colour is shown in.
     static QTextCharFormat format(source::Colour colour);
@@ -67,34 +63,28 @@ signals:
     void parsed();
 
 private:
-    void contentsChange(int position, int removed, int added);
+    void edited(int position, int removed, int added);
     void markDirty(const QList<source::TextRange> &ranges);
     void colourShown(const source::HtmlSource &from, bool clean);
     void colourBlock(const QTextBlock &block, const source::HtmlSource &from);
     void clear(QList<source::TextRange>::iterator dirty, qsizetype start, qsizetype end);
-    QTextBlock lastShownBlock() const;
     void parseAside();
-    void takeParsed(quint64 round);
+    void takeParsed(std::shared_ptr<source::HtmlSource> copy);
     void stopParsing();
     void placeWindow();
     bool viewLeftWindow() const;
     QList<source::TextRange> inDocument(QList<source::TextRange> ranges) const;
 
-    SourceEdit &m_edit;
+    EditorView &m_view;
     source::HtmlSource m_source;
     // Ranges whose colours on screen may be stale, sorted and apart.
     QList<source::TextRange> m_dirty;
-    bool m_colouring = false;
     bool m_enabled = true;
     bool m_suspended = false;
-    bool m_parsing = false;
     bool m_windowed = false;
     qsizetype m_offset = 0;  // where the parsed text begins in the document
-    quint64 m_round = 0;     // of the parse under way, to tell its report from a stopped one
-    std::unique_ptr<source::HtmlSource> m_copy;  // being parsed
-    size_t m_cancel = 0;
-    // Last, so that it is gone first: its end waits for the parse that uses the copy.
-    QThreadPool m_parser;
+    // Last, so that it is gone first: its end waits for the parse under way.
+    engine::Background m_parser;
 };
 
 }  // namespace editor

@@ -7,37 +7,40 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
-#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocumentFragment>
 #include <QTextLayout>
 
-#include "editor/documentloader.h"
 #include "editor/editortext.h"
 #include "editor/findbar.h"
 #include "editor/gotoline.h"
 #include "editor/linenumbers.h"
+#include "editor/palette.h"
 #include "editor/sourcecolours.h"
+#include "editor/sourcedocument.h"
 
 using namespace Qt::StringLiterals;
 
 namespace editor {
 
-SourceEdit::SourceEdit(QWidget *parent) : QPlainTextEdit(parent)
+SourceEdit::SourceEdit(QWidget *parent) : SourceEdit(*new SourceDocument, parent)
 {
-    setDocument(SourceColours::newDocument(this));
+    m_source->setParent(this);
+}
+
+SourceEdit::SourceEdit(SourceDocument &document, QWidget *parent)
+    : QPlainTextEdit(parent), m_source(&document)
+{
+    setDocument(&document.textDocument());
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     setTabChangesFocus(false);
-    // Before anything else hears of a change, so that the parse is current for all who do.
+    // First of those who hear of edits, so that the parse is current for all who do.
     m_colours = new SourceColours(*this);
-    connect(document(), &QTextDocument::contentsChange, this, &SourceEdit::followChange);
-    connect(this, &QPlainTextEdit::textChanged, this, [this] {
-        if (!m_settingText && !m_composing)
-            emit changed();
-    });
+    connect(m_source, &SourceDocument::aboutToReplace, this, &SourceEdit::aboutToReplace);
+    connect(m_source, &SourceDocument::replaced, this, &SourceEdit::replaced);
     m_lineNumbers = new LineNumbers(*this);
     connect(this, &QPlainTextEdit::blockCountChanged, this, &SourceEdit::placeMargins);
     connect(this, &QPlainTextEdit::updateRequest, this, [this](const QRect &rect, int dy) {
@@ -49,17 +52,23 @@ SourceEdit::SourceEdit(QWidget *parent) : QPlainTextEdit(parent)
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, &SourceEdit::markCaret);
     connect(m_colours, &SourceColours::parsed, this, &SourceEdit::markCaret);
     m_findBar = new FindBar(*this);
-    addCommand(u"find"_s, u"検索..."_s, QKeySequence(Qt::CTRL | Qt::Key_F));
-    addCommand(u"replace"_s, u"置換..."_s, QKeySequence(Qt::CTRL | Qt::Key_H));
-    addCommand(u"goToLine"_s, u"行へ移動..."_s, QKeySequence(Qt::CTRL | Qt::Key_G));
-    m_commands.append(nullptr);
-    addCommand(u"findNextCommand"_s, u"次を検索"_s, QKeySequence(Qt::Key_F3));
-    addCommand(u"findPreviousCommand"_s, u"前を検索"_s, QKeySequence(Qt::SHIFT | Qt::Key_F3));
-    connect(m_commands[0], &QAction::triggered, this, &SourceEdit::find);
-    connect(m_commands[1], &QAction::triggered, this, &SourceEdit::replace);
-    connect(m_commands[2], &QAction::triggered, this, qOverload<>(&SourceEdit::goToLine));
-    connect(m_commands[4], &QAction::triggered, m_findBar, &FindBar::findNext);
-    connect(m_commands[5], &QAction::triggered, m_findBar, &FindBar::findPrevious);
+    const auto separator = [this] {
+        auto *line = new QAction(this);
+        line->setSeparator(true);
+        m_commands.append(line);
+    };
+    connect(addCommand(u"find"_s, u"検索..."_s, QKeySequence(Qt::CTRL | Qt::Key_F)),
+            &QAction::triggered, this, &SourceEdit::find);
+    connect(addCommand(u"replace"_s, u"置換..."_s, QKeySequence(Qt::CTRL | Qt::Key_H)),
+            &QAction::triggered, this, &SourceEdit::replace);
+    connect(addCommand(u"goToLine"_s, u"行へ移動..."_s, QKeySequence(Qt::CTRL | Qt::Key_G)),
+            &QAction::triggered, this, qOverload<>(&SourceEdit::goToLine));
+    separator();
+    connect(addCommand(u"findNextCommand"_s, u"次を検索"_s, QKeySequence(Qt::Key_F3)),
+            &QAction::triggered, m_findBar, &FindBar::findNext);
+    connect(
+        addCommand(u"findPreviousCommand"_s, u"前を検索"_s, QKeySequence(Qt::SHIFT | Qt::Key_F3)),
+        &QAction::triggered, m_findBar, &FindBar::findPrevious);
     placeMargins();
     markCaret();
 }
@@ -75,6 +84,16 @@ QAction *SourceEdit::addCommand(const QString &name, const QString &caption,
     addAction(action);
     m_commands.append(action);
     return action;
+}
+
+QString SourceEdit::text() const
+{
+    return m_source->text();
+}
+
+void SourceEdit::setText(const QString &text)
+{
+    m_source->setText(text);
 }
 
 void SourceEdit::find()
@@ -97,12 +116,7 @@ void SourceEdit::contextMenuEvent(QContextMenuEvent *event)
 {
     QMenu *menu = createStandardContextMenu(event->pos());
     menu->addSeparator();
-    for (QAction *command : m_commands) {
-        if (command)
-            menu->addAction(command);
-        else
-            menu->addSeparator();
-    }
+    menu->addActions(m_commands);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(event->globalPos());
 }
@@ -120,6 +134,22 @@ void SourceEdit::placeMargins()
                                viewport()->geometry().right() + 1 - inside.left(), foot);
 }
 
+QTextBlock SourceEdit::lastShownBlock() const
+{
+    const int lineHeight = std::max(1, fontMetrics().height());
+    const int lines = viewport()->height() / lineHeight + 2;
+    QTextBlock block = firstVisibleBlock();
+    for (int shown = std::max(1, block.lineCount()); block.next().isValid() && shown < lines;
+         shown += std::max(1, block.lineCount()))
+        block = block.next();
+    return block;
+}
+
+QRectF SourceEdit::shownGeometry(const QTextBlock &block) const
+{
+    return blockBoundingGeometry(block).translated(contentOffset());
+}
+
 void SourceEdit::resizeEvent(QResizeEvent *event)
 {
     QPlainTextEdit::resizeEvent(event);
@@ -127,24 +157,38 @@ void SourceEdit::resizeEvent(QResizeEvent *event)
     m_findBar->markShown();
 }
 
+void SourceEdit::aboutToReplace()
+{
+    m_replacing = true;
+    m_colours->suspend();
+}
+
+void SourceEdit::replaced()
+{
+    // A document loaded elsewhere comes in a text document of its own. Either way the caret
+    // starts at the top, as a text box set anew has it.
+    if (document() != &m_source->textDocument())
+        setDocument(&m_source->textDocument());
+    setTextCursor(QTextCursor(document()));
+    ensureCursorVisible();
+    m_replacing = false;
+    m_foundMarks.clear();
+    m_marked = {};
+    m_colours->reset();
+    placeMargins();
+    markCaret();
+}
+
 void SourceEdit::setFoundMarks(const QList<source::TextRange> &marks)
 {
-    m_foundMarks.clear();
-    for (const source::TextRange &range : marks) {
-        QTextEdit::ExtraSelection mark;
-        mark.format.setBackground(QColor(0xff, 0xc8, 0x6b));
-        mark.cursor = QTextCursor(document());
-        mark.cursor.setPosition(int(range.start));
-        mark.cursor.setPosition(int(range.end), QTextCursor::KeepAnchor);
-        m_foundMarks.append(mark);
-    }
+    m_foundMarks = marks;
     showMarks();
 }
 
 void SourceEdit::markCaret()
 {
     // While a text is set, the parse is still of the one before.
-    if (m_settingText)
+    if (m_replacing)
         return;
     // Marks are painted where they were and where they go: only a change is worth that.
     const std::optional<source::TagPair> pair = m_colours->tagPairAt(textCursor().position());
@@ -160,166 +204,34 @@ void SourceEdit::markCaret()
 
 void SourceEdit::showMarks()
 {
-    // While a text is set the marks stand for the one before; they are made anew after.
-    if (m_settingText)
+    if (m_replacing)
         return;
     QList<QTextEdit::ExtraSelection> marks;
-    QTextEdit::ExtraSelection line;
-    line.format.setBackground(QColor(0xf2, 0xf5, 0xfa));
-    line.format.setProperty(QTextFormat::FullWidthSelection, true);
-    line.cursor = textCursor();
-    line.cursor.clearSelection();
-    marks.append(line);
-    marks += m_foundMarks;
-    for (const source::TextRange &tag : {m_marked.tag, m_marked.partner}) {
-        if (tag.end > tag.start) {
-            QTextEdit::ExtraSelection mark;
-            mark.format.setBackground(QColor(0xff, 0xe8, 0x8a));
-            mark.cursor = QTextCursor(document());
-            mark.cursor.setPosition(int(tag.start));
-            mark.cursor.setPosition(int(tag.end), QTextCursor::KeepAnchor);
-            marks.append(mark);
-        }
-    }
+    const auto mark = [&](Mark kind, QRgb colour, source::TextRange range) {
+        QTextEdit::ExtraSelection selection;
+        selection.format.setBackground(QColor(colour));
+        selection.format.setProperty(kMarkKind, int(kind));
+        selection.cursor = QTextCursor(document());
+        selection.cursor.setPosition(int(range.start));
+        selection.cursor.setPosition(int(range.end), QTextCursor::KeepAnchor);
+        marks.append(selection);
+    };
+    const int caret = textCursor().position();
+    mark(Mark::CaretLine, palette::kCaretLine, {caret, caret});
+    marks.last().format.setProperty(QTextFormat::FullWidthSelection, true);
+    for (const source::TextRange &found : std::as_const(m_foundMarks))
+        mark(Mark::Found, palette::kFound, found);
+    for (const source::TextRange &tag : {m_marked.tag, m_marked.partner})
+        if (tag.end > tag.start)
+            mark(Mark::Tag, palette::kTag, tag);
     setExtraSelections(marks);
 }
 
 void SourceEdit::inputMethodEvent(QInputMethodEvent *event)
 {
-    m_composing = event->commitString().isEmpty() && event->replacementLength() == 0;
+    m_source->setComposing(event->commitString().isEmpty() && event->replacementLength() == 0);
     QPlainTextEdit::inputMethodEvent(event);
-    m_composing = false;
-}
-
-namespace {
-
-// Set on a line separator that was a character of the text, not a LF.
-constexpr int kLiteralSeparator = QTextFormat::UserProperty + 1;
-
-}  // namespace
-
-QString SourceEdit::text() const
-{
-    if (m_hasMarkedSeparators)
-        return textWithMarkedSeparators();
-    return fromDocumentText(document()->toRawText());
-}
-
-void SourceEdit::followChange(int position, int removed, int added)
-{
-    if (m_settingText)
-        return;
-    const int length = document()->characterCount() - 1;  // without the last block's end
-    const int end = std::min(position + added, length);
-    QString inserted;
-    if (end > position) {
-        QTextCursor cursor(document());
-        cursor.setPosition(position);
-        cursor.setPosition(end, QTextCursor::KeepAnchor);
-        inserted = cursor.selectedText();
-    }
-    m_mirror.replace(position, removed, inserted);
-    // What the document reports at its very end is not always what changed there.
-    if (m_mirror.size() != length)
-        m_mirror = engine::ChunkedText(document()->toRawText());
-}
-
-engine::TextSnapshot SourceEdit::snapshot() const
-{
-    if (m_hasMarkedSeparators)
-        return text();
-    return engine::TextSnapshot::fromEditorChunks(m_mirror.chunks());
-}
-
-bool SourceEdit::endsWith(QChar c) const
-{
-    return document()->characterAt(document()->characterCount() - 2) == c;
-}
-
-QString SourceEdit::textWithMarkedSeparators() const
-{
-    QString out;
-    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
-        if (block != document()->begin())
-            out.append(u"\r\n");
-        for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            const bool literal = fragment.charFormat().hasProperty(kLiteralSeparator);
-            for (const QChar ch : fragment.text()) {
-                if (ch == QChar::LineSeparator && !literal)
-                    out.append(u'\n');
-                else
-                    out.append(ch);
-            }
-        }
-    }
-    return out;
-}
-
-void SourceEdit::setText(const QString &text)
-{
-    const DocumentText document = toDocumentText(text);
-    // setPlainText may clear and insert in separate steps, and marking changes formats; the text
-    // changes once.
-    m_settingText = true;
-    m_colours->suspend();
-    setPlainText(document.text);
-    m_hasMarkedSeparators = !document.literalSeparators.isEmpty();
-    markLiteralSeparators(*this->document(), document.literalSeparators);
-    if (m_hasMarkedSeparators)
-        this->document()->clearUndoRedoStacks();
-    m_colours->reset();
-    m_mirror = engine::ChunkedText(this->document()->toRawText());
-    m_settingText = false;
-    m_marked = {};
-    markCaret();
-    emit changed();
-}
-
-void SourceEdit::markLiteralSeparators(QTextDocument &document, const QList<qsizetype> &positions)
-{
-    QTextCharFormat literal;
-    literal.setProperty(kLiteralSeparator, true);
-    for (const qsizetype position : positions) {
-        QTextCursor cursor(&document);
-        cursor.setPosition(int(position));
-        cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
-        cursor.mergeCharFormat(literal);
-    }
-}
-
-DocumentStyle SourceEdit::style() const
-{
-    return {document()->defaultFont(), document()->defaultTextOption()};
-}
-
-void SourceEdit::adoptDocument(LoadedDocument &&loaded)
-{
-    m_settingText = true;
-    m_colours->suspend();
-    QTextDocument *old = document();
-    QTextDocument *adopted = loaded.document.release();
-    adopted->setParent(this);
-    setDocument(adopted);
-    old->deleteLater();
-    connect(adopted, &QTextDocument::contentsChange, this, &SourceEdit::followChange);
-    m_foundMarks.clear();
-    m_marked = {};
-    m_hasMarkedSeparators = loaded.markedSeparators;
-    m_mirror = std::move(loaded.characters);
-    emit documentReplaced();
-    m_colours->reset();
-    placeMargins();
-    m_settingText = false;
-    markCaret();
-    emit changed();
-}
-
-void SourceEdit::appendLineBreak()
-{
-    QTextCursor cursor(document());
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertBlock();
+    m_source->setComposing(false);
 }
 
 void SourceEdit::moveCaretToEnd()
@@ -376,7 +288,9 @@ void SourceEdit::insertFromMimeData(const QMimeData *source)
 {
     if (!source || !source->hasText())
         return;
-    textCursor().insertText(pastedToDocumentText(source->text()));
+    QTextCursor cursor = textCursor();
+    m_source->insertPasted(cursor, source->text());
+    setTextCursor(cursor);
     ensureCursorVisible();
 }
 

@@ -3,62 +3,37 @@
 #include <QPlainTextEdit>
 #include <QTextBlock>
 
-#include "engine/chunkedtext.h"
+#include "editor/editorview.h"
 #include "engine/textsnapshot.h"
 #include "source/colour.h"
 
 namespace editor {
 
-struct DocumentStyle;
-struct LoadedDocument;
 class FindBar;
 class LineNumbers;
 class SourceColours;
+class SourceDocument;
 
-// The HTML source box: a plain text box whose text is exactly the string that was set, with
-// CR LF between lines, and which notifies once per change, typed or set. It colours the source
-// from its parse, numbers the lines in a gutter inside its rectangle, and marks the caret's line
-// and the tag under the caret with its partner.
-class SourceEdit : public QPlainTextEdit {
+// The HTML source box: the view of a SourceDocument. It colours the source from its parse,
+// numbers the lines in a gutter inside its rectangle, finds and replaces in a bar at its foot,
+// and marks the caret's line and the tag under the caret with its partner.
+class SourceEdit : public QPlainTextEdit, private EditorView {
     Q_OBJECT
 
 public:
+    // Shows document; without one, a document of its own.
+    explicit SourceEdit(SourceDocument &document, QWidget *parent = nullptr);
     explicit SourceEdit(QWidget *parent = nullptr);
     ~SourceEdit() override = default;
     Q_DISABLE_COPY_MOVE(SourceEdit)
 
+    SourceDocument &source() const override { return *m_source; }
+    // The text box's own text, as its document keeps it.
     QString text() const;
     void setText(const QString &text);
-    // The same text, kept up to date edit by edit: taking it costs about nothing, whatever the
-    // size of the page.
-    engine::TextSnapshot snapshot() const;
-    // Whether the text ends in c.
-    bool endsWith(QChar c) const;
-
-    // A document loaded elsewhere, taken whole as setText takes a text: one change.
-    void adoptDocument(LoadedDocument &&loaded);
-    DocumentStyle style() const;
-    // Marks the line separators at positions as characters of the text.
-    static void markLiteralSeparators(QTextDocument &document, const QList<qsizetype> &positions);
-
-    // Appends CR LF at the very end as one edit of its own, keeping undo history and scrolling.
-    void appendLineBreak();
-    void moveCaretToEnd();
 
     SourceColours &colours() const { return *m_colours; }
-    // The first block in view, and where a block stands in the viewport.
-    QTextBlock firstShownBlock() const { return firstVisibleBlock(); }
-    QRectF shownGeometry(const QTextBlock &block) const
-    {
-        return blockBoundingGeometry(block).translated(contentOffset());
-    }
-    LineNumbers &lineNumbers() const { return *m_lineNumbers; }
-    FindBar &findBar() const { return *m_findBar; }
-
-    // The matches the find bar marks, in view.
-    void setFoundMarks(const QList<source::TextRange> &marks);
-    // The gutter on the left and the find bar at the foot, inside the box's rectangle.
-    void placeMargins();
+    void moveCaretToEnd();
 
     // Ctrl+F, Ctrl+H, Ctrl+G: also in the context menu.
     void find();
@@ -69,11 +44,6 @@ public:
     // The caret to position, shown, with the focus.
     void goToPosition(qsizetype position);
 
-signals:
-    void changed();
-    // Another document is in place: what follows the old one's changes follows this one's.
-    void documentReplaced();
-
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
@@ -83,8 +53,16 @@ protected:
     QMimeData *createMimeDataFromSelection() const override;
 
 private:
-    QString textWithMarkedSeparators() const;
-    void followChange(int position, int removed, int added);
+    // What the gutter, the find bar and the colours see of the view.
+    QPlainTextEdit &edit() override { return *this; }
+    QTextBlock firstShownBlock() const override { return firstVisibleBlock(); }
+    QTextBlock lastShownBlock() const override;
+    QRectF shownGeometry(const QTextBlock &block) const override;
+    void setFoundMarks(const QList<source::TextRange> &marks) override;
+    void placeMargins() override;
+
+    void aboutToReplace();
+    void replaced();
     void markCaret();
     void showMarks();
     void completeEndTag();
@@ -95,9 +73,10 @@ private:
         source::TextRange tag, partner;
         friend bool operator==(const Marked &, const Marked &) = default;
     };
+    SourceDocument *m_source = nullptr;
     Marked m_marked;
-    QList<QTextEdit::ExtraSelection> m_foundMarks;
-    QList<QAction *> m_commands;  // for the context menu
+    QList<source::TextRange> m_foundMarks;
+    QList<QAction *> m_commands;  // for the context menu, separators among them
     SourceColours *m_colours = nullptr;
     LineNumbers *m_lineNumbers = nullptr;
     FindBar *m_findBar = nullptr;
@@ -105,14 +84,8 @@ private:
     // full gets it once.
     QString m_typeOver;
     int m_typeOverAt = -1;
-    // The document's characters, paragraph and line separators as they stand in it.
-    engine::ChunkedText m_mirror;
-    bool m_settingText = false;
-    // Composing text with an input method shows it, but the text is unchanged until commit.
-    bool m_composing = false;
-    // Whether the text set last held line separators of its own, which only a slower reading
-    // tells from those that stand for a LF.
-    bool m_hasMarkedSeparators = false;
+    // While a text is set, what is known of the old one does not hold.
+    bool m_replacing = false;
 };
 
 }  // namespace editor

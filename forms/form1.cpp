@@ -7,10 +7,10 @@
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QThread>
 #include <QTimer>
 
 #include "editor/documentloader.h"
+#include "editor/sourcedocument.h"
 #include "editor/sourceedit.h"
 #include "engine/textfile.h"
 #include "forms/form1layout.h"
@@ -33,7 +33,8 @@ Form1::Form1(const PaneMaker &makePane, const PreviewFolders &folders, QWidget *
     setObjectName(u"Form1"_s);
     setWindowTitle(u"Quorvane"_s);
 
-    m_text1 = new editor::SourceEdit(this);
+    m_document = new editor::SourceDocument(this);
+    m_text1 = new editor::SourceEdit(*m_document, this);
     m_text1->setObjectName(u"Text1"_s);
     m_webBrowser1.widget->setObjectName(u"WebBrowser1"_s);
     m_cmdsave = makeButton(this, u"cmdsave"_s);
@@ -46,7 +47,7 @@ Form1::Form1(const PaneMaker &makePane, const PreviewFolders &folders, QWidget *
     m_timer1->setObjectName(u"Timer1"_s);
     m_timer1->setInterval(0);
 
-    connect(m_text1, &editor::SourceEdit::changed, this, &Form1::Text1_Change);
+    connect(m_document, &editor::SourceDocument::changed, this, &Form1::Text1_Change);
     new PageLink(*m_text1, *m_webBrowser1.pane);
     connect(m_timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(m_command1, &QPushButton::clicked, this, &Form1::Command1_Click);
@@ -57,15 +58,7 @@ Form1::Form1(const PaneMaker &makePane, const PreviewFolders &folders, QWidget *
     Form_Load();
 }
 
-Form1::~Form1()
-{
-    // A document still being read is not waited for longer than it takes to notice.
-    m_cancelOpen = true;
-    if (m_opening) {
-        m_opening->wait();
-        delete m_opening;
-    }
-}
+Form1::~Form1() = default;
 
 const QString &Form1::previewPath() const
 {
@@ -85,13 +78,13 @@ std::optional<QString> Form1::openDocument(const QString &path)
         return read.error->message();
     // Before the text, whose change refreshes the preview: it is shown from the document's place.
     setDocument(path, read.encoding);
-    m_text1->setText(read.text);
+    m_document->setText(read.text);
     return std::nullopt;
 }
 
 void Form1::openDocument(const QString &path, QWidget *asking, const Opened &done)
 {
-    if (m_opening) {
+    if (m_opening.isBusy()) {
         done(u"別のファイルを読み込んでいるところです。終わってから開いてください。"_s);
         return;
     }
@@ -109,49 +102,41 @@ void Form1::openDocument(const QString &path, QWidget *asking, const Opened &don
     progress->setMinimumDuration(500);
     progress->setValue(0);
     asking->setCursor(Qt::BusyCursor);
-    m_cancelOpen = false;
-    connect(progress, &QProgressDialog::canceled, this, [this] { m_cancelOpen = true; });
-    const editor::DocumentStyle style = m_text1->style();
-    QThread *home = thread();
     QPointer<QProgressDialog> shown(progress);
     QPointer<QWidget> asker(asking);
-    m_opening = QThread::create([=, this] {  // NOLINT: asking is used through asker
-        editor::LoadedDocument loaded =
-            editor::loadDocument(path, style, home, m_cancelOpen, [&](int share) {
-                QMetaObject::invokeMethod(
-                    this,
-                    [shown, share] {
-                        if (shown)
-                            shown->setValue(share);
-                    },
-                    Qt::QueuedConnection);
-            });
-        auto result = std::make_shared<editor::LoadedDocument>(std::move(loaded));
-        QMetaObject::invokeMethod(
-            this,
-            [=, this] {
-                m_opening->wait();
-                delete m_opening;
-                m_opening = nullptr;
-                if (shown)
-                    shown->deleteLater();
-                if (asker)
-                    asker->unsetCursor();
-                // Cancelled even when done already: the user said no.
-                if (result->error || m_cancelOpen) {
-                    done(m_cancelOpen ? QString() : *result->error);
-                    return;
-                }
-                // Before the text, whose change refreshes the preview: it is shown from the
-                // document's place.
-                setDocument(path, result->encoding);
-                m_text1->adoptDocument(std::move(*result));
-                platform::releaseFreeMemory();
-                done(std::nullopt);
-            },
-            Qt::QueuedConnection);
+    const auto ended = [shown, asker] {
+        if (shown)
+            shown->deleteLater();
+        if (asker)
+            asker->unsetCursor();
+    };
+    // Cancelled, the reading stops soon, and nothing of it is heard again.
+    connect(progress, &QProgressDialog::canceled, this, [this, ended, done] {
+        m_opening.cancel();
+        ended();
+        done(QString());
     });
-    m_opening->start();
+    m_opening.run(
+        [path, style = m_document->style(), home = thread()](const engine::Task &task) {
+            return editor::loadDocument(path, style, home, task);
+        },
+        [this, path, ended, done](editor::LoadedDocument loaded) {
+            ended();
+            if (loaded.error) {
+                done(*loaded.error);
+                return;
+            }
+            // Before the text, whose change refreshes the preview: it is shown from the
+            // document's place.
+            setDocument(path, loaded.encoding);
+            m_document->adopt(std::move(loaded));
+            platform::releaseFreeMemory();
+            done(std::nullopt);
+        },
+        [shown](int share) {
+            if (shown)
+                shown->setValue(share);
+        });
 }
 
 const QString &Form1::documentEncoding() const
@@ -182,28 +167,28 @@ void Form1::Form_Resize()
 
 void Form1::Text1_Change()
 {
-    m_policy.OnEdit(m_text1->snapshot(), m_form3 ? m_form3->windowTitle() : QString());
+    m_policy.OnEdit(m_document->snapshot(), m_form3 ? m_form3->windowTitle() : QString());
     if (m_form3 && m_form3->lineBreakOn())
         AutoLineBreak();
 }
 
 void Form1::AutoLineBreak()
 {
-    if (!m_text1->endsWith(u'>'))
+    if (!m_document->endsWith(u'>'))
         return;
     // Raises the nested change notification, which counts once more.
-    m_text1->appendLineBreak();
+    m_document->appendLineBreak();
     m_text1->moveCaretToEnd();
 }
 
 void Form1::Timer1_Timer()
 {
-    m_policy.OnTick(m_text1->snapshot());
+    m_policy.OnTick(m_document->snapshot());
 }
 
 void Form1::Command1_Click()
 {
-    m_policy.ReflectNow(m_text1->snapshot());
+    m_policy.ReflectNow(m_document->snapshot());
 }
 
 void Form1::cmd_Click()

@@ -1,14 +1,13 @@
 #pragma once
 
 #include <QWidget>
-#include <atomic>
 #include <functional>
 
+#include "engine/background.h"
 #include "engine/previewfile.h"
 #include "engine/refreshpolicy.h"
 
 class QPushButton;
-class QThread;
 class QTimer;
 
 namespace engine {
@@ -16,8 +15,9 @@ class PreviewPane;
 }
 
 namespace editor {
+class SourceDocument;
 class SourceEdit;
-}
+}  // namespace editor
 
 namespace forms {
 
@@ -49,6 +49,8 @@ public:
     Q_DISABLE_COPY_MOVE(Form1)
 
     editor::SourceEdit &Text1() const { return *m_text1; }
+    // The text Text1 shows.
+    editor::SourceDocument &document() const { return *m_document; }
     QTimer &Timer1() const { return *m_timer1; }
     Form3 &form3() const { return *m_form3; }
     // Nothing until the file dialog is first shown.
@@ -74,7 +76,7 @@ public:
     // empty message when the user cancelled). One open at a time: another is refused meanwhile.
     using Opened = std::function<void(const std::optional<QString> &error)>;
     void openDocument(const QString &path, QWidget *asking, const Opened &done);
-    bool isOpening() const { return m_opening != nullptr; }
+    bool isOpening() const { return m_opening.isBusy(); }
     // From this size on, a file is read on a thread of its own.
     static constexpr qint64 kOpenHere = 1024 * 1024;
 
@@ -103,6 +105,7 @@ private:
     PaneParts m_webBrowser1;
     engine::PreviewFile m_preview;
     engine::RefreshPolicy m_policy;
+    editor::SourceDocument *m_document = nullptr;
     editor::SourceEdit *m_text1 = nullptr;
     QPushButton *m_cmdsave = nullptr;
     QPushButton *m_cmd = nullptr;
@@ -112,8 +115,8 @@ private:
     Form3 *m_form3 = nullptr;
     Form2 *m_form2 = nullptr;
     QString m_documentFolder;
-    QThread *m_opening = nullptr;
-    std::atomic<bool> m_cancelOpen{false};
+    // Last, so that it goes first: a document still being read is given up.
+    engine::Background m_opening;
 };
 
 }  // namespace forms

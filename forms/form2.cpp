@@ -11,7 +11,7 @@
 #include <QSignalBlocker>
 #include <QStyle>
 
-#include "editor/sourceedit.h"
+#include "editor/sourcedocument.h"
 #include "engine/textfile.h"
 #include "forms/form1.h"
 #include "forms/twipsgeometry.h"
@@ -184,7 +184,7 @@ void Form2::Command2_Click()
     const QString path = engine::JoinPath(m_dirPath, name);
     const QString encoding = m_form1.documentEncoding();
     if (std::optional<engine::FileError> error =
-            engine::WriteTextFile(path, m_form1.Text1().text(), encoding)) {
+            engine::WriteTextFile(path, m_form1.document().text(), encoding)) {
         warn(error->message());
         return;
     }

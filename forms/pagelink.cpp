@@ -1,6 +1,7 @@
 #include "forms/pagelink.h"
 
 #include "editor/sourcecolours.h"
+#include "editor/sourcedocument.h"
 #include "editor/sourceedit.h"
 #include "engine/previewpane.h"
 
@@ -19,7 +20,7 @@ PageLink::PageLink(editor::SourceEdit &edit, engine::PreviewPane &pane)
     });
     connect(&m_typing, &QTimer::timeout, this, &PageLink::follow);
     // Typing moves the caret at every key: the outline waits for a pause, so a key costs nothing.
-    connect(&m_edit, &editor::SourceEdit::changed, this, [this] {
+    connect(&m_edit.source(), &editor::SourceDocument::changed, this, [this] {
         m_map.reset();
         m_typing.start();
     });

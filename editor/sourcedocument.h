@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QObject>
+#include <QTextLayout>
+
+#include "engine/chunkedtext.h"
+#include "engine/textsnapshot.h"
+
+class QTextBlock;
+class QTextCursor;
+class QTextDocument;
+
+namespace editor {
+
+struct DocumentStyle;
+struct LoadedDocument;
+
+// The source's text as the program keeps it: a string with CR LF between lines, in which a LF
+// that does not follow a CR stays a LF, exactly as it was set, typed into and undone. The text
+// document behind it is the view's; beside it, the same characters are kept edit by edit in
+// shared chunks, so that the preview can take the text at any size for about nothing.
+class SourceDocument : public QObject {
+    Q_OBJECT
+
+public:
+    explicit SourceDocument(QObject *parent = nullptr);
+    ~SourceDocument() override = default;
+    Q_DISABLE_COPY_MOVE(SourceDocument)
+
+    // A text document of this kind, for one made elsewhere: its layout repaints only the line
+    // whose colours changed, where a plain one repaints the whole view.
+    static QTextDocument *newTextDocument(QObject *parent);
+    QTextDocument &textDocument() const { return *m_document; }
+
+    QString text() const;
+    // A new text as a whole: one change.
+    void setText(const QString &text);
+    // The same text, kept up to date edit by edit: taking it costs about nothing, whatever the
+    // size of the page.
+    engine::TextSnapshot snapshot() const;
+    // Whether the text ends in c.
+    bool endsWith(QChar c) const;
+
+    // A document loaded elsewhere, taken whole as setText takes a text: one change.
+    void adopt(LoadedDocument &&loaded);
+    // How the view shows the text, for a document made elsewhere.
+    DocumentStyle style() const;
+    // Marks the line separators at positions as characters of the text.
+    static void markLiteralSeparators(QTextDocument &document, const QList<qsizetype> &positions);
+
+    // Appends CR LF at the very end as one edit of its own, keeping undo history.
+    void appendLineBreak();
+    // Text pasted or dropped at cursor: every kind of line break in it makes a line.
+    void insertPasted(QTextCursor &cursor, QStringView text);
+
+    // Text being composed with an input method shows, but changes nothing until committed.
+    void setComposing(bool composing) { m_composing = composing; }
+    // The colours of a block: shown, but no edit.
+    void setFormats(const QTextBlock &block, const QList<QTextLayout::FormatRange> &formats);
+
+signals:
+    // Characters changed, by positions of the text document: not when a text is set whole.
+    void edited(int position, int removed, int added);
+    // The text changed: once per edit, typed or set.
+    void changed();
+    // A text is about to be set whole, and then it is: every position is new.
+    void aboutToReplace();
+    void replaced();
+
+private:
+    void follow(QTextDocument *document);
+    void followChange(int position, int removed, int added);
+    QString textWithMarkedSeparators() const;
+
+    QTextDocument *m_document = nullptr;
+    // The document's characters, paragraph and line separators as they stand in it.
+    engine::ChunkedText m_mirror;
+    bool m_replacing = false;
+    bool m_composing = false;
+    bool m_restyling = false;
+    // Whether the text set last held line separators of its own, which only a slower reading
+    // tells from those that stand for a LF.
+    bool m_hasMarkedSeparators = false;
+};
+
+}  // namespace editor

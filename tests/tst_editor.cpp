@@ -1,0 +1,432 @@
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QInputMethodEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <memory>
+
+#include "app/japanese.h"
+#include "editor/findbar.h"
+#include "editor/gotoline.h"
+#include "editor/linenumbers.h"
+#include "editor/palette.h"
+#include "editor/sourcecolours.h"
+#include "editor/sourcedocument.h"
+#include "editor/sourceedit.h"
+
+using namespace Qt::StringLiterals;
+using editor::SourceDocument;
+using editor::SourceEdit;
+
+// The source box as a person uses it, on its own: keys, the input method, the clipboard, its
+// menu, and the text it gives back.
+class EditorTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<SourceEdit> m_edit;
+
+    SourceEdit &text1() { return *m_edit; }
+    void type(const QString &keys) { QTest::keyClicks(&text1(), keys); }
+    editor::FindBar &findBar() { return *text1().findChild<editor::FindBar *>(); }
+    template <typename T>
+    T *bar(const QString &name)
+    {
+        return findBar().findChild<T *>(name);
+    }
+    QString findStatus() { return bar<QLabel>(u"findStatus"_s)->text(); }
+    // As a Japanese input method types it.
+    static void commit(QWidget *widget, const QString &text)
+    {
+        QInputMethodEvent typed;
+        typed.setCommitString(text);
+        QApplication::sendEvent(widget, &typed);
+    }
+    QStringList marks(editor::Mark kind)
+    {
+        QStringList marked;
+        for (const QTextEdit::ExtraSelection &mark : text1().extraSelections())
+            if (mark.format.intProperty(editor::kMarkKind) == int(kind))
+                marked.append(mark.cursor.selectedText());
+        return marked;
+    }
+    int foundMarks() { return int(marks(editor::Mark::Found).size()); }
+    QStringList tagMarks() { return marks(editor::Mark::Tag); }
+
+private slots:
+    void initTestCase() { QVERIFY(app::useJapanese(*qApp)); }
+
+    void init()
+    {
+        // A mark placed from a parse of another text.
+        QTest::failOnWarning(QRegularExpression(u"out of range"_s));
+        // As large as the main window shows it.
+        m_edit = std::make_unique<SourceEdit>();
+        m_edit->resize(529, 593);
+        m_edit->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_edit.get()));
+    }
+    void cleanup() { m_edit.reset(); }
+
+    // The source box gives back exactly the string set, typed into and undone, and tells of
+    // each change once.
+    void editorKeepsTheString_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addRow("CR LF lines") << u"<p>\r\n</p>\r\n"_s;
+        QTest::addRow("lone LF, as from Unix") << u"a\nb\nc\r\n"_s;
+        QTest::addRow("lone LF at the very end") << u"a\n"_s;
+        QTest::addRow("no-break space and tab") << u"a\u00a0\tb&nbsp;"_s;
+        QTest::addRow("line separator of its own") << u"a\u2028b\nc\u2028\r\n"_s;
+        QTest::addRow("beyond 32767 characters") << QString(40000, u'x') + u">"_s;
+    }
+    void editorKeepsTheString()
+    {
+        QFETCH(QString, text);
+        SourceEdit edit;
+        QSignalSpy changed(&edit.source(), &SourceDocument::changed);
+        edit.setText(text);
+        QCOMPARE(edit.text(), text);
+        QCOMPARE(changed.size(), 1);
+        edit.moveCaretToEnd();
+        QTest::keyClick(&edit, Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(edit.text(), text + u"\r\n"_s);
+        QCOMPARE(changed.size(), 2);
+        edit.undo();
+        edit.undo();  // more than was typed: the text set stays as it was
+        QCOMPARE(edit.text(), text);
+    }
+
+    void editorClipboard()
+    {
+        SourceEdit edit;
+        QApplication::clipboard()->setText(u"1\n2\r\n3\r4\u20285"_s);
+        edit.paste();
+        QCOMPARE(edit.text(), u"1\r\n2\r\n3\r\n4\r\n5"_s);
+        // Copied out: a no-break space stays one, and lines end in LF as the clipboard wants.
+        edit.setText(u"a\u00a0b\nc\r\nd"_s);
+        edit.selectAll();
+        edit.copy();
+        QCOMPARE(QApplication::clipboard()->text(), u"a\u00a0b\nc\nd"_s);
+        // The line break after ">" is an edit of its own, undone apart from the typing.
+        edit.clear();
+        QTest::keyClicks(&edit, u"<b>"_s);
+        edit.source().appendLineBreak();
+        QCOMPARE(edit.text(), u"<b>\r\n"_s);
+        edit.undo();
+        QCOMPARE(edit.text(), u"<b>"_s);
+    }
+
+    // The source is coloured from its parse, and colours are no change: a page set, typed into
+    // and composed into with an input method counts and refreshes exactly as plain text does.
+    void coloursAreNoChange()
+    {
+        const QString page =
+            u"<style>p { color: red; }</style>\r\n<!-- 注 -->\r\n"
+            u"<p class=\"x\">text</p>\r\n<script>if (a) {}</script>\r\n"_s;
+        QSignalSpy changes(&text1().source(), &SourceDocument::changed);
+        text1().setText(page);
+        QCOMPARE(changes.size(), 1);
+        const auto colourAt = [&](const QString &word) {
+            const qsizetype index = page.indexOf(word);
+            const int position = int(index - page.first(index).count(u"\r\n"_s));
+            const QTextBlock block = text1().document()->findBlock(position);
+            const int at = position - block.position();
+            for (const QTextLayout::FormatRange &range : block.layout()->formats())
+                if (range.start <= at && at < range.start + range.length)
+                    return range.format.foreground().color();
+            return QColor();
+        };
+        using source::Colour;
+        for (const auto &[word, colour] :
+             {std::pair{u"color"_s, Colour::CssProperty}, std::pair{u"注"_s, Colour::Comment},
+              std::pair{u"x\""_s, Colour::String}, std::pair{u"if"_s, Colour::Keyword}})
+            QCOMPARE(colourAt(word), editor::SourceColours::format(colour).foreground().color());
+        text1().selectAll();
+        text1().copy();
+        QVERIFY(!QApplication::clipboard()->mimeData()->hasHtml());
+        // Without colours (the benchmark's other half) the box is plain text again.
+        text1().colours().setEnabled(false);
+        QCOMPARE(colourAt(u"color"_s), QColor());
+        text1().colours().setEnabled(true);
+        QCOMPARE(colourAt(u"color"_s),
+                 editor::SourceColours::format(Colour::CssProperty).foreground().color());
+        QCOMPARE(changes.size(), 1);
+
+        // Composing shows the text being composed but changes nothing; the commit is one change.
+        text1().moveCaretToEnd();
+        const qsizetype before = changes.size();
+        for (const QString &preedit : {u"に"_s, u"にほ"_s, u"にほん"_s}) {
+            QInputMethodEvent composing(preedit, {});
+            QApplication::sendEvent(&text1(), &composing);
+        }
+        QCOMPARE(text1().textCursor().block().layout()->preeditAreaText(), u"にほん"_s);
+        QCOMPARE(changes.size(), before);
+        QInputMethodEvent commit;
+        commit.setCommitString(u"日本"_s);
+        QApplication::sendEvent(&text1(), &commit);
+        QCOMPARE(changes.size(), before + 1);
+        QVERIFY(text1().source().snapshot().toString().endsWith(u"</script>\r\n日本"_s));
+    }
+
+    // A page too large to parse on the spot is parsed aside while it stays in use; the lines
+    // scrolled to are coloured, the lines are numbered in the gutter inside Text1's rectangle,
+    // and the tag at the caret is marked with its partner.
+    void largePageColoursLinesAndTags()
+    {
+        QString page;
+        for (int i = 0; i < 1500; ++i)
+            page += u"<div class=\"row\"><b>%1</b> 日本語</div>\r\n"_s.arg(i);
+        text1().setText(page);
+        editor::SourceColours &colours = text1().colours();
+        QVERIFY(!colours.isCurrent());
+        QTRY_VERIFY(colours.isCurrent());
+        text1().moveCaretToEnd();
+        QTest::keyClicks(&text1(), u"<p>end</p>"_s);
+        QTRY_VERIFY(colours.isCurrent());
+        const QTextBlock last = text1().document()->lastBlock();
+        QTRY_VERIFY(!last.layout()->formats().isEmpty());
+        QCOMPARE(last.layout()->formats().first().format.foreground().color(),
+                 editor::SourceColours::format(source::Colour::TagName).foreground().color());
+
+        // A change above the view colours the lines there once they are scrolled to: after an
+        // unclosed <script> the page below is script.
+        const QTextBlock second = text1().document()->firstBlock().next();
+        const QList<QTextLayout::FormatRange> before = second.layout()->formats();
+        QTextCursor(text1().document()).insertText(u"<script>"_s);
+        QTRY_VERIFY(colours.isCurrent());
+        text1().verticalScrollBar()->setValue(0);
+        QVERIFY(!before.isEmpty() && second.layout()->formats() != before);
+        text1().document()->undo();
+        QTRY_VERIFY(colours.isCurrent());
+        text1().moveCaretToEnd();
+
+        // The gutter: as wide as the largest number needs, and numbers drawn on its lines.
+        QWidget &gutter = *text1().findChild<editor::LineNumbers *>();
+        QCOMPARE(gutter.geometry().left(), text1().contentsRect().left());
+        QCOMPARE(text1().viewport()->geometry().left(), gutter.geometry().right() + 1);
+        QVERIFY(gutter.width() > gutter.fontMetrics().horizontalAdvance(u"1500"_s));
+        const QImage image = gutter.grab().toImage();
+        int ink = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width() - 2; ++x)
+                ink += qGray(image.pixel(x, y)) < 160;
+        QVERIFY(ink > 100);
+        QCOMPARE(editor::LineNumbers::lineOf(*text1().document(), text1().textCursor().position()), 1501);
+
+        // The caret inside "<b" marks "<b" and its "</b".
+        QTextCursor cursor(last.previous());
+        cursor.setPosition(last.previous().position() + int(last.previous().text().indexOf(u"<b")) +
+                           1);
+        text1().setTextCursor(cursor);
+        QStringList marked;
+        for (const QTextEdit::ExtraSelection &mark : text1().extraSelections())
+            if (mark.cursor.hasSelection())
+                marked.append(
+                    mark.cursor.selectedText() +
+                    (mark.format.background().style() == Qt::NoBrush ? u" unmarked"_s : QString()));
+        QCOMPARE(marked, (QStringList{u"<b"_s, u"</b"_s}));
+    }
+
+    // A page too large to parse whole is parsed around the view: its end is coloured when shown,
+    // and an edit above moves the parsed part along.
+    void hugePageColoursAroundTheView()
+    {
+        text1().setText(u"<p class=\"a\">x</p>\r\n"_s.repeated(240000) + u"<b>end</b>"_s);
+        QVERIFY(text1().colours().isWindowed());
+        text1().moveCursor(QTextCursor::End);
+        const QTextBlock last = text1().document()->lastBlock();
+        QTRY_VERIFY(!last.layout()->formats().isEmpty());
+        QTextCursor(text1().document()).insertText(u"<i>"_s);
+        QTRY_VERIFY(text1().colours().isCurrent());
+        const auto pair = text1().colours().tagPairAt(last.position() + 1);
+        QVERIFY(pair && pair->partner);
+        QCOMPARE(pair->tag.start, last.position());
+        QCOMPARE(pair->partner->start, last.position() + 6);
+    }
+
+    // The text kept edit by edit is the text read whole, after any edits: lone LF, no-break
+    // spaces, marked separators, undo, pastes and a new text among them.
+    void snapshotFollowsEveryEdit()
+    {
+        QRandomGenerator random(20);
+        const QStringList pieces{u"x"_s,      u"日本"_s, u"😀"_s,  u"\u00a0"_s,
+                                 u"\u2028"_s, u"<b>"_s,  u"\r"_s, u"\t"_s};
+        auto *pasted = new QMimeData;  // the clipboard takes it
+        pasted->setText(u"a\r\nb\nc\u00a0"_s);
+        QApplication::clipboard()->setMimeData(pasted);
+        for (int step = 0; step < 400; ++step) {
+            QTextCursor cursor(text1().document());
+            const int size = text1().document()->characterCount() - 1;
+            cursor.setPosition(random.bounded(size + 1));
+            text1().setTextCursor(cursor);
+            const int what = random.bounded(12);
+            if (what == 0)
+                text1().undo();
+            else if (what == 1)
+                text1().redo();
+            else if (what == 2)
+                text1().paste();
+            else if (what == 3)
+                cursor.insertBlock();
+            else if (what == 4 && step % 50 == 4)
+                text1().setText(step % 100 == 4 ? u"a\nb\r\n\u2028c"_s : u"<p>\n</p>"_s);
+            else if (what == 5) {
+                cursor.setPosition(random.bounded(size + 1), QTextCursor::KeepAnchor);
+                cursor.removeSelectedText();
+            } else
+                cursor.insertText(pieces[random.bounded(int(pieces.size()))]);
+            QCOMPARE(text1().source().snapshot().toString(), text1().text());
+        }
+    }
+
+    // Right-clicked through the window, as the toolkit opens a context menu.
+    void contextMenuIsJapanese()
+    {
+        QTest::mouseClick(text1().windowHandle(), Qt::RightButton, {},
+                          text1().viewport()->mapTo(&text1(), QPoint(40, 40)));
+        QMenu *menu = nullptr;
+        QTRY_VERIFY((menu = text1().findChild<QMenu *>()) && menu->isVisible());
+        QStringList texts;
+        for (QAction *action : menu->actions()) {
+            QString text = action->text() + u' ' + action->shortcut().toString();
+            text = text.remove(QRegularExpression(u"\\(&.\\)|&"_s)).simplified();
+            if (!action->isSeparator())
+                texts.append(text);
+            QVERIFY2(!text.section(u' ', 0, 0).contains(QRegularExpression(u"[A-Za-z]"_s)),
+                     qPrintable(text));
+        }
+        delete menu;
+        QVERIFY2(texts.contains(u"元に戻す Ctrl+Z"_s) && texts.contains(u"検索... Ctrl+F"_s) &&
+                     texts.contains(u"置換... Ctrl+H"_s) && texts.contains(u"行へ移動... Ctrl+G"_s),
+                 qPrintable(texts.join(u", "_s)));
+    }
+
+    // A real page with multibyte text: found as typed, wrapping round, and marked.
+    void findAndReplace()
+    {
+        const QRect designed = text1().viewport()->geometry();
+        text1().setText(u"<p>日本語</p>\r\n<p>にほん</p>\r\n<p>日本😀</p>\r\n<p>日本</p>"_s);
+        text1().moveCursor(QTextCursor::Start);
+        text1().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&text1()));
+        text1().setFocus();
+        QTest::keyClick(&text1(), Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(findBar().isVisible() && !bar<QLineEdit>(u"replaceText"_s)->isVisible());
+        commit(QApplication::focusWidget(), u"日本"_s);
+        QTRY_COMPARE(findStatus(), u"1 / 3 件"_s);
+        QCOMPARE(foundMarks(), 3);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(findStatus(), u"2 / 3 件"_s);
+        // Tab goes round the bar's own controls; it types nothing into the page.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), bar<QPushButton>(u"findPrevious"_s));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F3);
+        QCOMPARE(findStatus(), u"1 / 3 件"_s);  // round to the first
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(findStatus(), u"3 / 3 件"_s);  // and back round to the last
+        // A change in the page is searched again.
+        QTextCursor elsewhere(text1().document());
+        elsewhere.insertText(u"日本"_s);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);  // before the pause
+        QCOMPARE(findStatus(), u"1 / 4 件"_s);
+        text1().undo();
+        const int caret = text1().textCursor().position();
+        bar<QCheckBox>(u"regularExpression"_s)->click();
+        QTest::keyClicks(bar<QLineEdit>(u"findText"_s), u"(["_s);
+        QTRY_VERIFY2(findStatus().startsWith(u"正規表現が正しくありません"_s) &&
+                         !findStatus().contains(QRegularExpression(u"[A-Za-z]"_s)),
+                     qPrintable(findStatus()));
+        QCOMPARE(text1().textCursor().position(), caret);
+        QCOMPARE(foundMarks(), 0);
+
+        // Replace all: one change, one refresh, one undo step.
+        QTest::keyClick(bar<QLineEdit>(u"findText"_s), Qt::Key_H, Qt::ControlModifier);
+        bar<QLineEdit>(u"findText"_s)->setText(u"日本(.?)"_s);
+        QTest::keyClicks(bar<QLineEdit>(u"replaceText"_s), u"[\\1]"_s);
+        QSignalSpy changes(&text1().source(), &SourceDocument::changed);
+        QTest::mouseClick(bar<QPushButton>(u"replaceAll"_s), Qt::LeftButton);
+        QCOMPARE(text1().text(), u"<p>[語]</p>\r\n<p>にほん</p>\r\n<p>[😀]</p>\r\n<p>[<]/p>"_s);
+        QCOMPARE(changes.size(), 1);
+        QCOMPARE(findStatus(), u"3 件を置換しました"_s);
+        QTest::keyClick(bar<QLineEdit>(u"findText"_s), Qt::Key_Escape);
+        QVERIFY(!findBar().isVisible() && text1().hasFocus());
+        QCOMPARE(text1().viewport()->geometry(), designed);
+        text1().undo();
+        QVERIFY(text1().text().startsWith(u"<p>日本語</p>"_s) &&
+                text1().text().endsWith(u"<p>日本</p>"_s));
+    }
+
+    void goToLine()
+    {
+        text1().find();  // and closed while the window is not active
+        findBar().close();
+        text1().setText(u"<p>x</p>"_s);  // the caret's tag is marked at once
+        QCOMPARE(tagMarks(), (QStringList{u"<p"_s, u"</p"_s}));
+        text1().setText(u"<p>x</p>\r\n"_s.repeated(200) + u"<p>"_s);  // no mark outlives it
+        text1().moveCursor(QTextCursor::End);
+        text1().setText(u"a\r\nb\nc\r\nd"_s);  // a lone LF ends a line too
+        for (const QString &typed : {u"x"_s, u"0"_s, u"5"_s, u"３"_s}) {
+            QTest::keyClick(&text1(), Qt::Key_G, Qt::ControlModifier);
+            auto *dialog = text1().findChild<editor::GoToLine *>();
+            QVERIFY(dialog && dialog->isVisible());
+            QCOMPARE(dialog->findChild<QLabel *>(u"lineRange"_s)->text(), u"行番号 (1 - 4):"_s);
+            auto *line = dialog->findChild<QLineEdit *>(u"lineNumber"_s);
+            line->clear();
+            commit(line, typed);
+            QTest::keyClick(line, Qt::Key_Return);
+            if (typed != u"３"_s) {
+                QVERIFY(!dialog->findChild<QLabel *>(u"lineProblem"_s)->text().isEmpty());
+                QCOMPARE(text1().textCursor().position(), 0);
+                dialog->reject();
+            }
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+        QCOMPARE(text1().textCursor().position(), 4);
+        QVERIFY(!text1().findChild<editor::GoToLine *>());
+    }
+
+    // "</" closes the innermost element open at the caret: one change more, one undo step.
+    void endTagCompletion_data()
+    {
+        QTest::addColumn<QString>("before");  // "|": the caret
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QString>("typed");
+        QTest::addRow("nested") << u"<ul>\r\n<li><b>x</b>|\r\n</ul>"_s << u"</li>"_s << u"</"_s;
+        QTest::addRow("typed out in full") << u"<p>a|"_s << u"</p>"_s << u"</P>"_s;
+    }
+    void endTagCompletion()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        QFETCH(QString, typed);
+        const qsizetype at = before.indexOf(u'|');
+        text1().setText(before.remove(at, 1));
+        QTextCursor caret = text1().textCursor();
+        const int position = int(at - before.left(at).count(u"\r\n"_s));
+        caret.setPosition(position);
+        text1().setTextCursor(caret);
+        QSignalSpy changes(&text1().source(), &SourceDocument::changed);
+        type(typed);
+        QCOMPARE(text1().text(), before.insert(at, after));
+        QCOMPARE(changes.size(), 3);
+        QCOMPARE(text1().textCursor().position(), position + after.size());
+        text1().undo();
+        QCOMPARE(text1().text(), before.replace(at, after.size(), u"</"_s));
+    }
+};
+
+QTEST_MAIN(EditorTest)
+#include "tst_editor.moc"
