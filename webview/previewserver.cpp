@@ -1,10 +1,7 @@
 #include "webview/previewserver.h"
 
-#include <QCryptographicHash>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMimeDatabase>
 #include <QRandomGenerator>
 #include <QTcpSocket>
 
@@ -13,25 +10,6 @@ using namespace Qt::StringLiterals;
 namespace webview {
 
 namespace {
-
-QString canonical(const QString &path)
-{
-    const QString real = QFileInfo(path).canonicalFilePath();
-    return real.isEmpty() ? QDir::cleanPath(path) : real;
-}
-
-bool isBelow(const QString &path, const QString &folder)
-{
-    return path.startsWith(folder.endsWith(u'/') ? folder : folder + u'/');
-}
-
-QString hashOf(const QString &path)
-{
-    return QString::fromLatin1(
-        QCryptographicHash::hash(canonical(path).toUtf8(), QCryptographicHash::Sha256)
-            .toHex()
-            .left(24));
-}
 
 // A request's head: its path and the host it was asked of, without the port.
 struct Request {
@@ -93,80 +71,25 @@ PreviewServer::PreviewServer(QObject *parent) : QTcpServer(parent)
 {
     const quint64 words[2] = {QRandomGenerator::system()->generate64(),
                               QRandomGenerator::system()->generate64()};
-    m_secret = QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(words), 16).toHex());
     listen(QHostAddress::LocalHost);
+    m_routes.emplace(
+        QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(words), 16).toHex()),
+        serverPort());
 }
 
 void PreviewServer::setPreview(const QString &previewFile, const QString &encoding)
 {
-    m_previewFile = QDir::cleanPath(QDir::fromNativeSeparators(previewFile));
-    m_encoding = encoding;
+    m_routes->setPreview(previewFile, encoding);
 }
 
 void PreviewServer::setDocumentFolder(const QString &folder)
 {
-    m_documentFolder =
-        folder.isEmpty() ? QString() : QDir::cleanPath(QDir::fromNativeSeparators(folder));
-}
-
-QString PreviewServer::folder() const
-{
-    return m_documentFolder.isEmpty() ? QFileInfo(m_previewFile).path() : m_documentFolder;
-}
-
-QString PreviewServer::folderHost() const
-{
-    // A new document has no folder of its own: its origin holds nothing but itself.
-    return m_documentFolder.isEmpty() ? u"new"_s : u"f"_s + hashOf(m_documentFolder);
-}
-
-QUrl PreviewServer::urlFor(const QString &host, const QString &path) const
-{
-    QUrl url;
-    url.setScheme(u"http"_s);
-    url.setHost(host + u".localhost"_s);
-    url.setPort(serverPort());
-    url.setPath(u'/' + m_secret + path);
-    return url;
+    m_routes->setDocumentFolder(folder);
 }
 
 QUrl PreviewServer::previewUrl()
 {
-    m_folders.insert(folderHost(), folder());
-    return urlFor(folderHost(), folder() + u'/' + QFileInfo(m_previewFile).fileName());
-}
-
-PreviewServer::Answer PreviewServer::answer(const QString &host, const QString &asked) const
-{
-    Answer answer;
-    const QString prefix = u'/' + m_secret + u'/';
-    if (!asked.startsWith(prefix) || !host.endsWith(u".localhost"_s))
-        return answer;
-    const QString path = QDir::cleanPath(asked.sliced(prefix.size() - 1));
-    const QString origin = host.chopped(QStringLiteral(".localhost").size());
-    const auto served = [&](const QString &file, QByteArray type) {
-        answer.status = 200;
-        answer.file = file;
-        answer.type = type.isEmpty() ? QMimeDatabase()
-                                           .mimeTypeForFile(file, QMimeDatabase::MatchExtension)
-                                           .name()
-                                           .toLatin1()
-                                     : type;
-        return answer;
-    };
-    const auto known = m_folders.constFind(origin);
-    if (known != m_folders.cend()) {
-        if (origin == folderHost() && path == folder() + u'/' + QFileInfo(m_previewFile).fileName())
-            return served(m_previewFile, "text/html;charset=" + m_encoding.toLatin1());
-        if (origin != u"new"_s && isBelow(canonical(path), canonical(*known)))
-            return served(path, {});
-    } else if (origin == u'o' + hashOf(path)) {
-        return served(path, {});
-    }
-    // Anywhere else is another origin: the file's own.
-    answer.status = 307;
-    answer.location = urlFor(u'o' + hashOf(path), path);
-    return answer;
+    return m_routes->previewUrl();
 }
 
 void PreviewServer::incomingConnection(qintptr socketDescriptor)
@@ -187,7 +110,7 @@ void PreviewServer::incomingConnection(qintptr socketDescriptor)
             send(socket, 400, {}, nullptr);
             return;
         }
-        const Answer found = answer(request.host, request.path);
+        const PreviewRoutes::Answer found = m_routes->answer(request.host, request.path);
         if (found.status == 307) {
             send(socket, 307, "Location: " + found.location.toEncoded() + "\r\n", nullptr);
             return;

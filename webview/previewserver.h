@@ -1,21 +1,19 @@
 #pragma once
 
-#include <QByteArray>
-#include <QHash>
-#include <QString>
 #include <QTcpServer>
 #include <QUrl>
+#include <optional>
+
+#include "webview/previewroutes.h"
 
 namespace webview {
 
-// Serves the preview as a web server would, on the loopback only, so that the browser keeps
-// every file apart as it keeps sites apart:
-// - the document's folder is one origin, http://f<the folder's hash>.localhost:<port>, under
-//   whose path the folder's own path stands, so that "../" leads where it does on disk;
-// - the preview file is served as the document, in the folder, under its own name;
-// - any other file is an origin of its own, o<the file's hash>.localhost, which a page may show
-//   (images, stylesheets, fonts, scripts) but never read;
-// - every address starts with a secret of this run, so nothing else on the machine can ask.
+// The preview is served by the program itself, on the loopback only, as a web server would
+// serve a site, so that the browser keeps the document's folder and every other file apart as
+// it keeps sites apart (PreviewRoutes says how). Why a server, and not a scheme of the
+// program's own through QWebEngineUrlSchemeHandler: Qt 6.4 cannot let a page fetch() from
+// such a scheme (QWebEngineUrlScheme::FetchApiAllowed came in 6.6), so a page could not read
+// its own JSON, and file: addresses would let fetch and XMLHttpRequest read any file.
 class PreviewServer : public QTcpServer {
     Q_OBJECT
 
@@ -31,23 +29,7 @@ protected:
     void incomingConnection(qintptr socketDescriptor) override;
 
 private:
-    struct Answer {
-        int status = 404;
-        QString file;
-        QByteArray type;
-        QUrl location;  // for a redirect
-    };
-    Answer answer(const QString &host, const QString &path) const;
-    QUrl urlFor(const QString &host, const QString &path) const;
-    QString folder() const;
-    QString folderHost() const;
-
-    QString m_secret;
-    QString m_previewFile;  // '/' separators
-    QString m_encoding;
-    QString m_documentFolder;
-    // Every folder shown, by its origin's host: history can go back to an earlier one.
-    QHash<QString, QString> m_folders;
+    std::optional<PreviewRoutes> m_routes;  // made once the port is known
 };
 
 }  // namespace webview
