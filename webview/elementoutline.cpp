@@ -21,8 +21,34 @@ ElementOutline::ElementOutline(QWidget *parent) : QWidget(parent)
     hide();
 }
 
-void ElementOutline::showAt(const QRectF &box, const QString &name)
+void ElementOutline::want(int element)
 {
+    m_bring = element != m_shown;
+    m_wanted = element;
+    if (element < 0) {
+        m_shown = -1;
+        hideOutline();
+        return;
+    }
+    if (!m_asking)
+        askNow();
+}
+
+void ElementOutline::askNow()
+{
+    m_asking = true;
+    emit ask(m_wanted, std::exchange(m_bring, false));
+}
+
+void ElementOutline::answered(int element, const QRectF &box, const QString &name)
+{
+    m_asking = false;
+    if (m_wanted != element) {
+        if (m_wanted >= 0)
+            askNow();
+        return;
+    }
+    m_shown = element;
     if (name.isEmpty()) {
         hideOutline();
         return;
@@ -32,6 +58,24 @@ void ElementOutline::showAt(const QRectF &box, const QString &name)
     show();
     raise();
     update();
+}
+
+void ElementOutline::follow()
+{
+    if (m_shown >= 0 && !m_asking)
+        askNow();
+}
+
+void ElementOutline::pageChanging()
+{
+    // A page that hangs never answers; the next one starts afresh.
+    m_asking = false;
+}
+
+void ElementOutline::clear()
+{
+    m_shown = m_wanted = -1;
+    hideOutline();
 }
 
 void ElementOutline::hideOutline()

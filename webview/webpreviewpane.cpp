@@ -3,6 +3,7 @@
 #include <QChildEvent>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QList>
 #include <QMenu>
@@ -83,37 +84,15 @@ private:
 // variables, and no change the page makes to its globals reaches them.
 constexpr quint32 kOwnWorld = QWebEngineScript::ApplicationWorld;
 
-// The elements in document order, kept for the questions below, and their names.
-constexpr auto kFindElements =
-    uR"((() => {
-  const all = Array.from(document.getElementsByTagName('*'));
-  window.quorvane = { all, index: new Map(all.map((e, i) => [e, i])) };
-  return all.map(e => e.localName).join(' ');
-})())";
-
-// The element's box in the view, brought into view first when asked and out of it.
-constexpr auto kBoxOf =
-    uR"(((k, bring) => {
-  const q = window.quorvane, e = q && q.all[k];
-  if (!e || !e.isConnected || e.getClientRects().length === 0) return null;
-  let r = e.getBoundingClientRect();
-  if (bring && (r.bottom <= 0 || r.top >= innerHeight || r.right <= 0 || r.left >= innerWidth)) {
-    e.scrollIntoView({ block: 'center', inline: 'nearest', behavior: 'instant' });
-    r = e.getBoundingClientRect();
-  }
-  return [r.left, r.top, r.width, r.height, e.localName];
-})(%1, %2))";
-
-// The element at a point of the view, then its ancestors.
-constexpr auto kElementsAt =
-    uR"(((x, y) => {
-  const q = window.quorvane, chain = [];
-  for (let e = q ? document.elementFromPoint(x, y) : null; e; e = e.parentElement) {
-    const i = q.index.get(e);
-    if (i !== undefined) chain.push(i);
-  }
-  return chain;
-})(%1, %2))";
+// One of the questions of pagelink.js, asked with its arguments.
+QString question(const QString &call)
+{
+    static const QString kScripts = [] {
+        QFile file(u":/webview/pagelink.js"_s);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }();
+    return kScripts + u"\n"_s + call;
+}
 
 }  // namespace
 
@@ -147,7 +126,7 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
     });
     connect(this, &QWebEngineView::loadStarted, this, [this] {
         ++m_pageNumber;
-        m_asking = false;
+        m_outline->pageChanging();
         m_settle.stop();
         m_console->clear();
     });
@@ -160,12 +139,9 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
         m_settle.start();
     });
     // The box moves with the page.
-    const auto follow = [this] {
-        if (m_shown >= 0 && !m_asking)
-            askForBox();
-    };
-    connect(page(), &QWebEnginePage::scrollPositionChanged, this, follow);
-    connect(page(), &QWebEnginePage::contentsSizeChanged, this, follow);
+    connect(m_outline, &ElementOutline::ask, this, &WebPreviewPane::askForBox);
+    connect(page(), &QWebEnginePage::scrollPositionChanged, m_outline, &ElementOutline::follow);
+    connect(page(), &QWebEnginePage::contentsSizeChanged, m_outline, &ElementOutline::follow);
     placeParts();
 }
 
@@ -262,14 +238,13 @@ void WebPreviewPane::pageLoaded(bool ok)
     // A page a link led to is not the document's.
     m_isPreview = ok && url().adjusted(QUrl::RemoveFragment) == m_url;
     if (!m_isPreview) {
-        m_outline->hideOutline();
-        m_shown = m_wanted = -1;
+        m_outline->clear();
         found({});
         return;
     }
     QPointer<WebPreviewPane> self(this);
     const quint64 number = m_pageNumber;
-    page()->runJavaScript(QString::fromUtf16(kFindElements), kOwnWorld,
+    page()->runJavaScript(question(u"quorvaneFindElements()"_s), kOwnWorld,
                           [self, number, found](const QVariant &names) {
                               if (!self || number != self->m_pageNumber)
                                   return;
@@ -279,47 +254,32 @@ void WebPreviewPane::pageLoaded(bool ok)
 
 void WebPreviewPane::showElement(int element)
 {
-    // Brought into view only when the caret comes to another element.
-    m_bring = element != m_shown;
-    m_wanted = element;
-    if (element < 0) {
-        m_shown = -1;
-        m_outline->hideOutline();
-        return;
-    }
-    if (!m_asking)
-        askForBox();
+    m_outline->want(element);
 }
 
-void WebPreviewPane::askForBox()
+int WebPreviewPane::outlinedElement() const
 {
-    m_asking = true;
-    const int element = m_wanted;
-    const bool bring = std::exchange(m_bring, false);
+    return m_outline->shownElement();
+}
+
+void WebPreviewPane::askForBox(int element, bool bring)
+{
     QPointer<WebPreviewPane> self(this);
     const quint64 number = m_pageNumber;
     page()->runJavaScript(
-        QString::fromUtf16(kBoxOf).arg(element).arg(bring ? u"true"_s : u"false"_s), kOwnWorld,
-        [self, number, element](const QVariant &answer) {
+        question(u"quorvaneBoxOf(%1, %2)"_s.arg(element).arg(bring ? u"true"_s : u"false"_s)),
+        kOwnWorld, [self, number, element](const QVariant &answer) {
             // A page that hangs never answers; the next load starts afresh.
             if (!self || number != self->m_pageNumber)
                 return;
-            self->m_asking = false;
-            if (self->m_wanted != element) {
-                if (self->m_wanted >= 0)
-                    self->askForBox();
-                return;
-            }
-            self->m_shown = element;
             const QVariantList box = answer.toList();
-            if (box.size() != 5) {
-                self->m_outline->hideOutline();
-                return;
-            }
             const qreal zoom = self->zoomFactor();
-            self->m_outline->showAt(QRectF(box[0].toDouble() * zoom, box[1].toDouble() * zoom,
-                                           box[2].toDouble() * zoom, box[3].toDouble() * zoom),
-                                    box[4].toString());
+            self->m_outline->answered(
+                element,
+                box.size() == 5 ? QRectF(box[0].toDouble() * zoom, box[1].toDouble() * zoom,
+                                         box[2].toDouble() * zoom, box[3].toDouble() * zoom)
+                                : QRectF(),
+                box.size() == 5 ? box[4].toString() : QString());
         });
 }
 
@@ -331,7 +291,7 @@ void WebPreviewPane::pick(QPointF at)
     QPointer<WebPreviewPane> self(this);
     const quint64 number = m_pageNumber;
     page()->runJavaScript(
-        QString::fromUtf16(kElementsAt).arg(at.x() / zoom).arg(at.y() / zoom), kOwnWorld,
+        question(u"quorvaneElementsAt(%1, %2)"_s.arg(at.x() / zoom).arg(at.y() / zoom)), kOwnWorld,
         [self, number](const QVariant &answer) {
             if (!self || number != self->m_pageNumber || !self->m_events.elementPicked)
                 return;
@@ -363,8 +323,7 @@ void WebPreviewPane::resizeEvent(QResizeEvent *event)
 {
     QWebEngineView::resizeEvent(event);
     placeParts();
-    if (m_shown >= 0 && !m_asking)
-        askForBox();
+    m_outline->follow();
 }
 
 void WebPreviewPane::placeParts()

@@ -39,7 +39,7 @@ public:
     ConsoleStrip &console() const { return *m_console; }
     ElementOutline &outline() const { return *m_outline; }
     // The element outlined, as the page numbers it; -1 for none.
-    int outlinedElement() const { return m_shown; }
+    int outlinedElement() const;
 
 protected:
     // The engine's own menu, in Japanese, without what does nothing in a preview.
@@ -53,7 +53,7 @@ private:
     void loadEnded();
     void pageLoaded(bool ok);
     void consoleMessage(int level, const QString &message, int line, const QString &source);
-    void askForBox();
+    void askForBox(int element, bool bring);
     void placeParts();
     void pick(QPointF at);
 
@@ -63,11 +63,7 @@ private:
     PageEvents m_events;
     quint64 m_pageNumber = 0;  // of the page loaded last, to tell a late answer
     bool m_isPreview = false;  // the page shown is the preview, not one a link led to
-    int m_wanted = -1;
-    int m_shown = -1;
-    bool m_asking = false;
-    bool m_bring = false;
-    bool m_picking = false;  // the press was Ctrl+click's, and so is its release
+    bool m_picking = false;    // the press was Ctrl+click's, and so is its release
 
     PreviewServer *m_server = nullptr;
     engine::LoadGate m_gate;
