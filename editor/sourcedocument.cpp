@@ -50,8 +50,7 @@ QTextDocument *SourceDocument::newTextDocument(QObject *parent)
     return document;
 }
 
-SourceDocument::SourceDocument(QObject *parent)
-    : QObject(parent), m_document(newTextDocument(this))
+SourceDocument::SourceDocument(QObject *parent) : QObject(parent), m_document(newTextDocument(this))
 {
     follow(m_document);
 }

@@ -207,7 +207,12 @@ void SourceEdit::showMarks()
     if (m_replacing)
         return;
     QList<QTextEdit::ExtraSelection> marks;
+    // Scrolling in the midst of an edit shows the marks of the text before it: what no longer
+    // exists is left out until they are made anew.
+    const qsizetype length = document()->characterCount() - 1;
     const auto mark = [&](Mark kind, QRgb colour, source::TextRange range) {
+        if (range.end > length)
+            return;
         QTextEdit::ExtraSelection selection;
         selection.format.setBackground(QColor(colour));
         selection.format.setProperty(kMarkKind, int(kind));

@@ -244,6 +244,8 @@ private slots:
         QTest::addRow("comment, and < in a script")
             << u"<!-- <div> -->\n<script>if (a < b) x = '<p>';</script>\n<p>t|</p>"_s
             << u"html head script body p"_s << 4 << QList<int>{2} << u"<script>"_s;
+        QTest::addRow("just before a start tag, after an end tag")
+            << u"<p>a</p>|<b>x</b>"_s << u"html head body p b"_s << 4 << QList<int>{4} << u"<b>"_s;
         QTest::addRow("what a script put first")
             << u"<div id=a></div>\n<div id=b>|</div>"_s << u"html head body div div div"_s << 5
             << QList<int>{3, 2, 0} << QString();
