@@ -84,7 +84,7 @@ private:
     std::shared_ptr<Task> m_task;
     std::function<void(const Given &)> m_done;
     std::function<void(int)> m_progress;
-    quint64 m_current = 0;         // the job under way, 0 for none
+    quint64 m_current = 0;  // the job under way, 0 for none
     quint64 m_lastId = 0;
     quint64 m_epoch = 0;  // a job's result is handed over only in the epoch it was asked in
     QObject m_context;    // where results come back: this object's thread, while it lives

@@ -45,8 +45,7 @@ qsizetype at(const QList<Match> &matches, qsizetype start, qsizetype end)
     return it - matches.cbegin();
 }
 
-QList<TextRange> within(const QList<Match> &matches, qsizetype start, qsizetype end,
-                        qsizetype most)
+QList<TextRange> within(const QList<Match> &matches, qsizetype start, qsizetype end, qsizetype most)
 {
     QList<TextRange> found;
     auto it = std::lower_bound(
