@@ -284,7 +284,7 @@ void FindBar::replaceOne()
         if (r.match.start == match.start - block.position())
             text = r.text;
     QTextCursor cursor = edit.textCursor();
-    cursor.insertText(text);
+    m_view.source().insert(cursor, text);
     edit.setTextCursor(cursor);
     searchNow();
     findNext();
@@ -303,7 +303,7 @@ void FindBar::replaceAll()
     for (auto it = all.crbegin(); it != all.crend(); ++it) {
         cursor.setPosition(int(it->match.start));
         cursor.setPosition(int(it->match.start + it->match.length), QTextCursor::KeepAnchor);
-        cursor.insertText(it->text);
+        m_view.source().insert(cursor, it->text);
     }
     cursor.endEditBlock();
     searchNow();

@@ -6,14 +6,11 @@
 #include <QTextDocument>
 
 #include "editor/documentloader.h"
-#include "editor/editortext.h"
+#include "editor/lineends.h"
 
 namespace editor {
 
 namespace {
-
-// Set on a line separator that was a character of the text, not a LF.
-constexpr int kLiteralSeparator = QTextFormat::UserProperty + 1;
 
 // The plain layout measures a change by what was removed and added together, so new formats
 // for a block, told as the whole block replaced, seem to run into the next one, and the whole
@@ -67,9 +64,14 @@ void SourceDocument::follow(QTextDocument *document)
 
 QString SourceDocument::text() const
 {
-    if (m_hasMarkedSeparators)
-        return textWithMarkedSeparators();
-    return fromDocumentText(m_document->toRawText());
+    QString out;
+    out.reserve(m_document->characterCount());
+    for (QTextBlock block = m_document->begin(); block.isValid(); block = block.next()) {
+        if (block != m_document->begin())
+            out += lineEndText(lineEndBefore(block));
+        out += block.text();
+    }
+    return out;
 }
 
 void SourceDocument::followChange(int position, int removed, int added)
@@ -79,11 +81,23 @@ void SourceDocument::followChange(int position, int removed, int added)
     const int length = m_document->characterCount() - 1;  // without the last block's end
     const int end = std::min(position + added, length);
     QString inserted;
-    if (end > position) {
+    if (end > position && !m_ambiguous) {
         QTextCursor cursor(m_document);
         cursor.setPosition(position);
         cursor.setPosition(end, QTextCursor::KeepAnchor);
         inserted = cursor.selectedText();
+        // Each line end as its kind: the block after it knows.
+        QTextBlock block = m_document->findBlock(position);
+        for (qsizetype at = inserted.indexOf(QChar::ParagraphSeparator); at >= 0;
+             at = inserted.indexOf(QChar::ParagraphSeparator, at + 1)) {
+            while (block.isValid() && block.position() <= position + at)
+                block = block.next();
+            inserted[at] = keptChar(lineEndBefore(block));
+        }
+    }
+    if (m_ambiguous) {
+        emit edited(position, removed, added);
+        return;
     }
     m_mirror.replace(position, removed, inserted);
     // What the document reports at its very end is not always what changed there.
@@ -94,7 +108,7 @@ void SourceDocument::followChange(int position, int removed, int added)
 
 engine::TextSnapshot SourceDocument::snapshot() const
 {
-    if (m_hasMarkedSeparators)
+    if (m_ambiguous)
         return text();
     return engine::TextSnapshot::fromEditorChunks(m_mirror.chunks());
 }
@@ -104,55 +118,20 @@ bool SourceDocument::endsWith(QChar c) const
     return m_document->characterAt(m_document->characterCount() - 2) == c;
 }
 
-QString SourceDocument::textWithMarkedSeparators() const
-{
-    QString out;
-    for (QTextBlock block = m_document->begin(); block.isValid(); block = block.next()) {
-        if (block != m_document->begin())
-            out.append(u"\r\n");
-        for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            const bool literal = fragment.charFormat().hasProperty(kLiteralSeparator);
-            for (const QChar ch : fragment.text()) {
-                if (ch == QChar::LineSeparator && !literal)
-                    out.append(u'\n');
-                else
-                    out.append(ch);
-            }
-        }
-    }
-    return out;
-}
-
 void SourceDocument::setText(const QString &text)
 {
-    const DocumentText document = toDocumentText(text);
-    // setPlainText may clear and insert in separate steps, and marking changes formats; the text
-    // changes once.
+    QString kept = text;
+    const LineEnds ends = keep(kept);
+    // Filling the document clears and inserts in separate steps, and gives lines their ends; the
+    // text changes once.
     emit aboutToReplace();
     m_replacing = true;
-    m_document->setPlainText(document.text);
-    m_hasMarkedSeparators = !document.literalSeparators.isEmpty();
-    markLiteralSeparators(*m_document, document.literalSeparators);
-    if (m_hasMarkedSeparators)
-        m_document->clearUndoRedoStacks();
-    m_mirror = engine::ChunkedText(m_document->toRawText());
+    fill(*m_document, kept, ends);
+    m_ambiguous = ends.ambiguous();
+    m_mirror = m_ambiguous ? engine::ChunkedText() : engine::ChunkedText(kept);
     m_replacing = false;
     emit replaced();
     emit changed();
-}
-
-void SourceDocument::markLiteralSeparators(QTextDocument &document,
-                                           const QList<qsizetype> &positions)
-{
-    QTextCharFormat literal;
-    literal.setProperty(kLiteralSeparator, true);
-    for (const qsizetype position : positions) {
-        QTextCursor cursor(&document);
-        cursor.setPosition(int(position));
-        cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
-        cursor.mergeCharFormat(literal);
-    }
 }
 
 DocumentStyle SourceDocument::style() const
@@ -167,7 +146,7 @@ void SourceDocument::adopt(LoadedDocument &&loaded)
     m_document = loaded.document.release();
     m_document->setParent(this);
     follow(m_document);
-    m_hasMarkedSeparators = loaded.markedSeparators;
+    m_ambiguous = loaded.ambiguous;
     m_mirror = std::move(loaded.characters);
     emit replaced();
     // Not at once: the view lets go of it only now.
@@ -179,12 +158,25 @@ void SourceDocument::appendLineBreak()
 {
     QTextCursor cursor(m_document);
     cursor.movePosition(QTextCursor::End);
-    cursor.insertBlock();
+    insertLineBreak(cursor);
 }
 
-void SourceDocument::insertPasted(QTextCursor &cursor, QStringView text)
+void SourceDocument::insertLineBreak(QTextCursor &cursor)
 {
-    cursor.insertText(pastedToDocumentText(text));
+    // Not the format of the characters around, which may be of another kind of line end.
+    cursor.insertBlock(cursor.blockFormat(), separatorFormat(LineEnd::CrLf));
+}
+
+void SourceDocument::insert(QTextCursor &cursor, QStringView text)
+{
+    const QStringList lines = linesOf(text);
+    cursor.beginEditBlock();
+    cursor.insertText(lines.first());
+    if (lines.size() > 1) {
+        insertLineBreak(cursor);
+        cursor.insertText(lines.sliced(1).join(u'\n'), separatorFormat(LineEnd::CrLf));
+    }
+    cursor.endEditBlock();
 }
 
 void SourceDocument::setFormats(const QTextBlock &block,

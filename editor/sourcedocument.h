@@ -15,10 +15,11 @@ namespace editor {
 struct DocumentStyle;
 struct LoadedDocument;
 
-// The source's text as the program keeps it: a string with CR LF between lines, in which a LF
-// that does not follow a CR stays a LF, exactly as it was set, typed into and undone. The text
-// document behind it is the view's; beside it, the same characters are kept edit by edit in
-// shared chunks, so that the preview can take the text at any size for about nothing.
+// The source's text as the program keeps it: a string with CR LF between the lines the editor
+// makes, in which a LF or a CR alone stays as it was, exactly as it was set, typed into and
+// undone. The text document behind it is the view's, a block for each line (see LineEnd);
+// beside it, the same characters are kept edit by edit in shared chunks, so that the preview can
+// take the text at any size for about nothing.
 class SourceDocument : public QObject {
     Q_OBJECT
 
@@ -45,13 +46,14 @@ public:
     void adopt(LoadedDocument &&loaded);
     // How the view shows the text, for a document made elsewhere.
     DocumentStyle style() const;
-    // Marks the line separators at positions as characters of the text.
-    static void markLiteralSeparators(QTextDocument &document, const QList<qsizetype> &positions);
 
     // Appends CR LF at the very end as one edit of its own, keeping undo history.
     void appendLineBreak();
-    // Text pasted or dropped at cursor: every kind of line break in it makes a line.
-    void insertPasted(QTextCursor &cursor, QStringView text);
+    // CR LF at cursor, as Enter makes it.
+    void insertLineBreak(QTextCursor &cursor);
+    // Text pasted, dropped or put in for a match at cursor, in place of its selection: every kind
+    // of line break in it makes a line that ends in CR LF. One edit.
+    void insert(QTextCursor &cursor, QStringView text);
 
     // Text being composed with an input method shows, but changes nothing until committed.
     void setComposing(bool composing) { m_composing = composing; }
@@ -70,17 +72,16 @@ signals:
 private:
     void follow(QTextDocument *document);
     void followChange(int position, int removed, int added);
-    QString textWithMarkedSeparators() const;
 
     QTextDocument *m_document = nullptr;
-    // The document's characters, paragraph and line separators as they stand in it.
+    // The document's characters, each line end as its kept character.
     engine::ChunkedText m_mirror;
     bool m_replacing = false;
     bool m_composing = false;
     bool m_restyling = false;
-    // Whether the text set last held line separators of its own, which only a slower reading
-    // tells from those that stand for a LF.
-    bool m_hasMarkedSeparators = false;
+    // Whether the text set last held a U+2029 of its own, which the kept characters cannot tell
+    // from CR LF: such a text is read whole.
+    bool m_ambiguous = false;
 };
 
 }  // namespace editor

@@ -11,9 +11,9 @@
 #include <QTextDocumentFragment>
 #include <QTextLayout>
 
-#include "editor/editortext.h"
 #include "editor/findbar.h"
 #include "editor/gotoline.h"
+#include "editor/lineends.h"
 #include "editor/linenumbers.h"
 #include "editor/palette.h"
 #include "editor/sourcecolours.h"
@@ -248,11 +248,12 @@ void SourceEdit::moveCaretToEnd()
 
 void SourceEdit::keyPressEvent(QKeyEvent *event)
 {
-    // A line separator (Shift+Enter by default) would read back as a lone LF; Enter always
-    // makes CR LF.
+    // Enter makes CR LF, with Shift too: a line separator of the toolkit's own would not.
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !isReadOnly() &&
         !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
-        textCursor().insertBlock();
+        QTextCursor cursor = textCursor();
+        m_source->insertLineBreak(cursor);
+        setTextCursor(cursor);
         ensureCursorVisible();
         event->accept();
         return;
@@ -294,24 +295,21 @@ void SourceEdit::insertFromMimeData(const QMimeData *source)
     if (!source || !source->hasText())
         return;
     QTextCursor cursor = textCursor();
-    m_source->insertPasted(cursor, source->text());
+    m_source->insert(cursor, source->text());
     setTextCursor(cursor);
     ensureCursorVisible();
 }
 
 QMimeData *SourceEdit::createMimeDataFromSelection() const
 {
-    // The default copies a no-break space as a plain space.
-    QString text = fromDocumentText(textCursor().selection().toRawText());
-    text.replace(u"\r\n"_s, u"\n"_s);
     auto *data = new QMimeData;  // handed to the clipboard, which takes ownership
-    data->setText(text);
+    data->setText(copiedText(textCursor().selection().toRawText()));
     return data;
 }
 
 void SourceEdit::goToLine(int line)
 {
-    // A lone LF ends a line within a block.
+    // A line separator of the text's own ends a line within a block.
     const QTextBlock block = document()->findBlockByLineNumber(line - 1);
     if (!block.isValid())
         return;

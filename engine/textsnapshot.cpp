@@ -16,7 +16,6 @@ QString TextSnapshot::fileForm(QStringView editorText)
 {
     QString out = editorText.toString();
     out.replace(QChar::ParagraphSeparator, QLatin1StringView("\r\n"));
-    out.replace(QChar::LineSeparator, QLatin1Char('\n'));
     return out;
 }
 

@@ -7,7 +7,7 @@ namespace engine {
 
 // The editor's text as the preview file takes it, cheap to copy and to hand to another thread:
 // a plain string, or the editor's own chunks, in which a paragraph separator (U+2029) stands for
-// CR LF and a line separator (U+2028) for a lone LF. Copying shares the characters.
+// CR LF and every other character for itself. Copying shares the characters.
 class TextSnapshot {
 public:
     TextSnapshot() = default;

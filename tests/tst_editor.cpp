@@ -88,6 +88,10 @@ private slots:
         QTest::addRow("lone LF at the very end") << u"a\n"_s;
         QTest::addRow("no-break space and tab") << u"a\u00a0\tb&nbsp;"_s;
         QTest::addRow("line separator of its own") << u"a\u2028b\nc\u2028\r\n"_s;
+        QTest::addRow("lone CR") << u"a\rb\r\r\n\n\r"_s;
+        QTest::addRow("LF and CR LF, most of them LF") << u"a\nb\r\nc\nd\n"_s;
+        QTest::addRow("paragraph separator and frame marks of its own")
+            << u"a\u2029b\r\nc\ufdd0d\ufdd1\n"_s;
         QTest::addRow("beyond 32767 characters") << QString(40000, u'x') + u">"_s;
     }
     void editorKeepsTheString()
@@ -97,6 +101,7 @@ private slots:
         QSignalSpy changed(&edit.source(), &SourceDocument::changed);
         edit.setText(text);
         QCOMPARE(edit.text(), text);
+        QCOMPARE(edit.source().snapshot().toString(), text);
         QCOMPARE(changed.size(), 1);
         edit.moveCaretToEnd();
         QTest::keyClick(&edit, Qt::Key_Return, Qt::ShiftModifier);
@@ -256,39 +261,66 @@ private slots:
         QCOMPARE(pair->partner->start, last.position() + 6);
     }
 
-    // The text kept edit by edit is the text read whole, after any edits: lone LF, no-break
-    // spaces, marked separators, undo, pastes and a new text among them.
-    void snapshotFollowsEveryEdit()
+    // Random edits of every size on texts that end their lines in LF, CR LF and CR: after each,
+    // the text is what the same edit makes of a plain string, and the text kept edit by edit is
+    // the text read whole. Undone and redone, it is one of the texts it was.
+    void editsAsOnAPlainString()
     {
-        QRandomGenerator random(20);
-        const QStringList pieces{u"x"_s,      u"日本"_s, u"😀"_s,  u"\u00a0"_s,
-                                 u"\u2028"_s, u"<b>"_s,  u"\r"_s, u"\t"_s};
-        auto *pasted = new QMimeData;  // the clipboard takes it
-        // Larger than a chunk of the kept text, which it joins and splits again.
-        pasted->setText(u"a\r\nb\nc\u00a0"_s + u"<p>日本語😀</p>\n"_s.repeated(800));
-        QApplication::clipboard()->setMimeData(pasted);
-        for (int step = 0; step < 400; ++step) {
+        QRandomGenerator random(29);
+        const QStringList pieces{u"x"_s,      u"日本"_s, u"😀"_s, u"\u00a0"_s,
+                                 u"\u2028"_s, u"<b>"_s,  u"\t"_s};
+        const QString small = u"<p>\n</p>\r\n<b>\r</b>\n"_s;
+        const QString large = u"<p>日本語😀</p>\n"_s.repeated(700) + u"\r\n<b>\r"_s;
+        // Where a position of the document stands in the text, in which CR LF takes two.
+        const auto inText = [](const QString &text, qsizetype position) {
+            qsizetype at = 0;
+            for (; position > 0 && at < text.size(); --position)
+                at += QStringView(text).sliced(at).startsWith(u"\r\n") ? 2 : 1;
+            return at;
+        };
+        QString expected = small;
+        text1().setText(expected);
+        QStringList seen{expected};
+        for (int step = 0; step < 500; ++step) {
             QTextCursor cursor(text1().document());
             const int size = text1().document()->characterCount() - 1;
             cursor.setPosition(random.bounded(size + 1));
+            const qsizetype at = inText(expected, cursor.position());
             text1().setTextCursor(cursor);
             const int what = random.bounded(12);
-            if (what == 0)
-                text1().undo();
-            else if (what == 1)
-                text1().redo();
-            else if (what == 2)
+            if (what <= 1) {
+                what == 0 ? text1().undo() : text1().redo();
+                QVERIFY2(seen.contains(text1().text()), "not a text it was");
+                expected = text1().text();
+            } else if (what == 2) {
+                // Every kind of line break in what is pasted makes CR LF.
+                const QString pasted = step % 5 ? u"a\r\nb\nc\rd"_s : large;
+                QApplication::clipboard()->setText(pasted);
                 text1().paste();
-            else if (what == 3)
-                cursor.insertBlock();
-            else if (what == 4 && step % 50 == 4)
-                text1().setText(step % 100 == 4 ? u"a\nb\r\n\u2028c"_s : u"<p>\n</p>"_s);
-            else if (what == 5) {
+                expected.insert(at, QString(pasted)
+                                        .replace(u"\r\n"_s, u"\n"_s)
+                                        .replace(u'\r', u'\n')
+                                        .replace(u"\n"_s, u"\r\n"_s));
+            } else if (what == 3) {
+                QTest::keyClick(&text1(), Qt::Key_Return);
+                expected.insert(at, u"\r\n"_s);
+            } else if (what == 4 && step % 40 == 4) {
+                expected = step % 80 == 4 ? large : small;
+                text1().setText(expected);
+                seen = QStringList{expected};
+            } else if (what == 5) {
                 cursor.setPosition(random.bounded(size + 1), QTextCursor::KeepAnchor);
+                const qsizetype from = inText(expected, cursor.selectionStart());
+                expected.remove(from, inText(expected, cursor.selectionEnd()) - from);
                 cursor.removeSelectedText();
-            } else
-                cursor.insertText(pieces[random.bounded(int(pieces.size()))]);
-            QCOMPARE(text1().source().snapshot().toString(), text1().text());
+            } else {
+                const QString piece = pieces[random.bounded(int(pieces.size()))];
+                cursor.insertText(piece);
+                expected.insert(at, piece);
+            }
+            QCOMPARE(text1().text(), expected);
+            QCOMPARE(text1().source().snapshot().toString(), expected);
+            seen.append(expected);
         }
     }
 

@@ -296,7 +296,7 @@ private slots:
         QCOMPARE(pane.contents,
                  (QList<QByteArray>{"0" + large.toUtf8() + "\r\n", "4" + large.toUtf8() + "\r\n"}));
         preview.RefreshPreview(
-            engine::TextSnapshot::fromEditorChunks({large, u"a\u2029b\u2028c\u00a0"_s}));
+            engine::TextSnapshot::fromEditorChunks({large, u"a\u2029b\nc\u00a0"_s}));
         QTRY_COMPARE(pane.contents.size(), 3);
         QCOMPARE(pane.contents.last(), large.toUtf8() + "a\r\nb\nc\u00a0\r\n"_ba);
         preview.setDocument(QString(), u"Shift_JIS"_s);
