@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 #include "bench/benchpage.h"
@@ -73,6 +74,41 @@ int main(int argc, char *argv[])
         const double bareMs = keystrokeMs(bare);
         if (*label)
             std::printf("%-8s %26.2f %18.2f\n", label, ours, bareMs);
+    }
+
+    // Real pages whose lines end in LF alone, next to the same page in CR LF, and pages of one
+    // long line.
+    if (!opensOnly) {
+        std::printf("\n%-28s %8s %14s %14s %7s\n", "real page", "KB", "key ms, LF", "key ms, CR LF",
+                    "ratio");
+        for (const RealPage &real : kRealPages) {
+            const QString page = readRealPage(real);
+            if (page.isEmpty()) {
+                std::printf("%-28s not installed (bash dev.sh bench installs it)\n", real.name);
+                continue;
+            }
+            edit.setText(page);
+            longestStall(settled);
+            const double lf = keystrokeMs(edit);
+            edit.setText(withCrLf(page));
+            longestStall(settled);
+            const double crlf = keystrokeMs(edit);
+            std::printf("%-28s %8lld %14.2f %14.2f %7.2f\n", real.name,
+                        static_cast<long long>(page.toUtf8().size() / 1024), lf, crlf, lf / crlf);
+        }
+        for (const auto &[label, real, size] :
+             {std::tuple{"user-manual.html, one line", kRealPages[1], 0},
+              std::tuple{"bashref.html, one 500 KB line", kRealPages[2], 500 * 1024}}) {
+            QString line = asOneLine(readRealPage(real));
+            if (line.isEmpty())
+                continue;
+            if (size)
+                line.truncate(size);
+            edit.setText(line);
+            longestStall(settled);
+            std::printf("%-28s %8lld %14.2f\n", label,
+                        static_cast<long long>(line.toUtf8().size() / 1024), keystrokeMs(edit));
+        }
     }
 
     std::printf("\n%-8s %14s %22s %18s %16s\n", "open", "open ms", "longest stall ms",

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "engine/textfile.h"
+
 // An HTML page of about the given size in UTF-8, Japanese and ASCII mixed as in a real page.
 inline QString htmlOfSize(qsizetype bytes)
 {
@@ -49,4 +51,37 @@ inline QString bookOfSize(qsizetype bytes)
         text += part;
     }
     return text + tail;
+}
+
+// Real pages that Debian ships, whose lines end in LF alone as pages from Linux, macOS and the
+// web do. "bash dev.sh bench" installs their packages; a page not installed is left out.
+struct RealPage {
+    const char *name;
+    const char *path;
+};
+inline constexpr RealPage kRealPages[] = {
+    {"git-rev-parse.html", "/usr/share/doc/git-doc/git-rev-parse.html"},
+    {"git user-manual.html", "/usr/share/doc/git-doc/user-manual.html"},
+    {"bashref.html", "/usr/share/doc/bash/bashref.html"},
+    {"autoconf.html", "/usr/share/doc/autoconf/autoconf.html"},
+};
+
+// The page as the editor has it after opening it (its lines end in LF alone), or nothing.
+inline QString readRealPage(const RealPage &page)
+{
+    return engine::ReadTextFile(QString::fromUtf8(page.path)).text;
+}
+
+// The same page with its lines ended in CR LF, as Windows saves it.
+inline QString withCrLf(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+}
+
+// The same page with its line ends taken out, as a minified page is one line.
+inline QString asOneLine(QString text)
+{
+    text.remove(u'\r');
+    return text.remove(u'\n');
 }

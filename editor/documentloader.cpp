@@ -26,7 +26,7 @@ LoadedDocument loadDocument(const QString &path, const DocumentStyle &style, QTh
     task.progress(30);
     // In place: a large page is not copied again.
     QString kept = std::move(read.text);
-    const LineEnds ends = keep(kept);
+    LineEnds ends = keep(kept);
     loaded.encoding = read.encoding;
     task.progress(40);
     std::unique_ptr<QTextDocument> document(SourceDocument::newTextDocument(nullptr));
@@ -37,15 +37,15 @@ LoadedDocument loadDocument(const QString &path, const DocumentStyle &style, QTh
         return loaded;
     }
     // At once: the document's store would grow piece by piece to well over the text's size.
-    fill(*document, kept, ends);
+    fill(*document, shown(kept, ends), ends);
     // The editor gives every line a layout when it takes a document: made here, that leaves it
     // only their counts to reset.
     for (QTextBlock block = document->firstBlock(); block.isValid(); block = block.next())
         block.layout();
     task.progress(90);
     loaded.ambiguous = ends.ambiguous();
-    if (!loaded.ambiguous)
-        loaded.characters = engine::ChunkedText(kept);
+    loaded.characters = engine::ChunkedText(kept);
+    loaded.pieces = ends.at[int(LineEnd::Piece)];
     kept = QString();
     document->moveToThread(home);
     loaded.document = std::move(document);

@@ -22,6 +22,7 @@ namespace editor {
 struct LoadedDocument {
     std::unique_ptr<QTextDocument> document;  // moved to the thread that asked for it
     engine::ChunkedText characters;           // its characters, as the editor keeps them
+    QList<qsizetype> pieces;                  // where its long lines are cut, see SourceDocument
     bool ambiguous = false;                   // see SourceDocument, which reads such a text whole
     QString encoding;
     // Why it could not be read; an empty message when it was cancelled.

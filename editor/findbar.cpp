@@ -119,7 +119,7 @@ void FindBar::open(bool withReplace)
         w->setVisible(withReplace);
     const QTextCursor cursor = m_view.edit().textCursor();
     const QString selected = cursor.selectedText();
-    m_from = cursor.selectionStart();
+    m_from = m_view.source().textPosition(cursor.selectionStart());
     show();
     m_view.placeMargins();
     if (!selected.isEmpty() && !selected.contains(QChar::ParagraphSeparator) &&
@@ -137,6 +137,7 @@ void FindBar::close()
     m_view.edit().setFocus();
     hide();
     m_searcher.cancel();
+    m_marked = false;
     m_view.setFoundMarks({});
     m_view.placeMargins();
 }
@@ -163,13 +164,13 @@ void FindBar::search()
 {
     if (!isVisible())
         return;
-    const QTextDocument &document = *m_view.edit().document();
-    if (document.characterCount() < kSearchHere || m_findText->text().isEmpty()) {
+    const SourceDocument &text = m_view.source();
+    if (text.size() < kSearchHere || m_findText->text().isEmpty()) {
         searchNow();
         return;
     }
     m_status->setText(u"検索中…"_s);
-    m_searcher.run([text = document.toRawText(),
+    m_searcher.run([text = text.characters(0, text.size()),
                     p = pattern()](const engine::Task &) { return source::findAll(text, p); },
                    [this, of = m_changes](const auto &result) { found(of, result); });
 }
@@ -178,7 +179,8 @@ void FindBar::searchNow()
 {
     m_due.stop();
     m_searcher.cancel();
-    found(m_changes, source::findAll(m_view.edit().document()->toRawText(), pattern()));
+    const SourceDocument &text = m_view.source();
+    found(m_changes, source::findAll(text.characters(0, text.size()), pattern()));
 }
 
 void FindBar::found(quint64 of, const std::variant<QList<source::Match>, QString> &result)
@@ -200,8 +202,15 @@ void FindBar::found(quint64 of, const std::variant<QList<source::Match>, QString
 
 qsizetype FindBar::currentMatch() const
 {
+    const source::TextRange selected = selection();
+    return source::matches::at(m_matches, selected.start, selected.end);
+}
+
+source::TextRange FindBar::selection() const
+{
     const QTextCursor cursor = m_view.edit().textCursor();
-    return source::matches::at(m_matches, cursor.selectionStart(), cursor.selectionEnd());
+    return {m_view.source().textPosition(cursor.selectionStart()),
+            m_view.source().textPosition(cursor.selectionEnd())};
 }
 
 void FindBar::showStatus()
@@ -228,8 +237,9 @@ void FindBar::select(qsizetype match)
     const source::Match &m = m_matches.at(match);
     QPlainTextEdit &edit = m_view.edit();
     QTextCursor cursor(edit.document());
-    cursor.setPosition(int(m.start));
-    cursor.setPosition(int(m.start + m.length), QTextCursor::KeepAnchor);
+    cursor.setPosition(m_view.source().documentPosition(m.start));
+    cursor.setPosition(m_view.source().documentPosition(m.start + m.length),
+                       QTextCursor::KeepAnchor);
     edit.setTextCursor(cursor);
     edit.ensureCursorVisible();
     m_from = m.start;
@@ -250,8 +260,8 @@ void FindBar::findNext()
 {
     if (!searchedAsItStands())
         return;
-    const QTextCursor cursor = m_view.edit().textCursor();
-    select(source::matches::next(m_matches, cursor.selectionStart(), cursor.selectionEnd()));
+    const source::TextRange selected = selection();
+    select(source::matches::next(m_matches, selected.start, selected.end));
     showStatus();
     markShown();
 }
@@ -260,7 +270,7 @@ void FindBar::findPrevious()
 {
     if (!searchedAsItStands())
         return;
-    select(source::matches::previous(m_matches, m_view.edit().textCursor().selectionStart()));
+    select(source::matches::previous(m_matches, selection().start));
     showStatus();
     markShown();
 }
@@ -277,11 +287,12 @@ void FindBar::replaceOne()
     const source::Match match = m_matches[current];
     // No match runs over a line: the line alone tells what the captures are.
     QPlainTextEdit &edit = m_view.edit();
-    const QTextBlock block = edit.document()->findBlock(int(match.start));
+    const source::TextRange line = m_view.source().lineAround(match.start);
     QString text = m_replaceText->text();
     for (const source::Replacement &r :
-         source::replaceAll(block.text(), pattern(), m_replaceText->text()))
-        if (r.match.start == match.start - block.position())
+         source::replaceAll(m_view.source().characters(line.start, line.end - line.start),
+                            pattern(), m_replaceText->text()))
+        if (r.match.start == match.start - line.start)
             text = r.text;
     QTextCursor cursor = edit.textCursor();
     m_view.source().insert(cursor, text);
@@ -295,15 +306,18 @@ void FindBar::replaceAll()
     searchNow();
     if (!m_error.isEmpty() || m_matches.isEmpty())
         return;
+    SourceDocument &text = m_view.source();
     const QList<source::Replacement> all =
-        source::replaceAll(m_view.edit().document()->toRawText(), pattern(), m_replaceText->text());
-    // One edit block: one undo step and one change, as a paste is.
+        source::replaceAll(text.characters(0, text.size()), pattern(), m_replaceText->text());
+    // One edit block: one undo step and one change, as a paste is. From the last, so that the
+    // positions before stay as they were.
     QTextCursor cursor(m_view.edit().document());
     cursor.beginEditBlock();
     for (auto it = all.crbegin(); it != all.crend(); ++it) {
-        cursor.setPosition(int(it->match.start));
-        cursor.setPosition(int(it->match.start + it->match.length), QTextCursor::KeepAnchor);
-        m_view.source().insert(cursor, it->text);
+        cursor.setPosition(text.documentPosition(it->match.start));
+        cursor.setPosition(text.documentPosition(it->match.start + it->match.length),
+                           QTextCursor::KeepAnchor);
+        text.insert(cursor, it->text);
     }
     cursor.endEditBlock();
     searchNow();
@@ -314,10 +328,18 @@ void FindBar::markShown()
 {
     QList<source::TextRange> marks;
     if (isVisible() && m_error.isEmpty() && m_searched == m_changes && !m_matches.isEmpty()) {
+        const SourceDocument &text = m_view.source();
         const QTextBlock last = m_view.lastShownBlock();
-        marks = source::matches::within(m_matches, m_view.firstShownBlock().position(),
-                                        last.position() + last.length(), kMostMarks);
+        marks = source::matches::within(
+            m_matches, text.textPosition(m_view.firstShownBlock().position()),
+            text.textPosition(last.position() + last.length()), kMostMarks);
+        for (source::TextRange &mark : marks)
+            mark = {text.documentPosition(mark.start), text.documentPosition(mark.end)};
     }
+    // Nothing marked stays nothing: the view need not be told on every scroll.
+    if (marks.isEmpty() && !m_marked)
+        return;
+    m_marked = !marks.isEmpty();
     m_view.setFoundMarks(marks);
 }
 

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include "engine/background.h"
+#include "source/colour.h"
 #include "source/search.h"
 
 class QCheckBox;
@@ -61,6 +62,8 @@ private:
     void found(quint64 of, const std::variant<QList<source::Match>, QString> &result);
     void select(qsizetype match);
     qsizetype currentMatch() const;
+    // The selection, in the text's positions, as the matches are.
+    source::TextRange selection() const;
     void showStatus();
 
     EditorView &m_view;
@@ -80,8 +83,9 @@ private:
     // The matches are of the text as it stood after m_searched changes; m_changes counts them,
     // from one before there is any search.
     quint64 m_changes = 1, m_searched = 0;
-    bool m_jump = false;  // to the first match from m_from when the search is done
-    qsizetype m_from = 0;
+    bool m_marked = false;          // the view shows matches
+    bool m_jump = false;            // to the first match from m_from when the search is done
+    qsizetype m_from = 0;           // in the text's positions
     engine::Background m_searcher;  // last, so that it is gone first: it waits for the search
 };
 

@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "editor/linenumbers.h"
 #include "editor/palette.h"
+#include "editor/sourcedocument.h"
 #include "editor/sourceedit.h"
 
 using namespace Qt::StringLiterals;
@@ -19,13 +19,12 @@ GoToLine::GoToLine(SourceEdit &edit) : QDialog(&edit), m_edit(edit)
 {
     setObjectName(u"goToLine"_s);
     setWindowTitle(u"行へ移動"_s);
-    const int lines = edit.document()->lineCount();
+    const int lines = edit.source().lineCount();
     auto *prompt = new QLabel(u"行番号 (1 - %1):"_s.arg(lines), this);
     prompt->setObjectName(u"lineRange"_s);
     m_line = new QLineEdit(this);
     m_line->setObjectName(u"lineNumber"_s);
-    m_line->setText(
-        QString::number(LineNumbers::lineOf(*edit.document(), edit.textCursor().position())));
+    m_line->setText(QString::number(edit.source().lineOf(edit.textCursor().position())));
     m_line->selectAll();
     prompt->setBuddy(m_line);
     m_problem = new QLabel(this);
@@ -48,7 +47,7 @@ GoToLine::GoToLine(SourceEdit &edit) : QDialog(&edit), m_edit(edit)
 
 void GoToLine::accept()
 {
-    const int lines = m_edit.document()->lineCount();
+    const int lines = m_edit.source().lineCount();
     bool ok = false;
     // Full-width digits are digits too, as a Japanese input method types them.
     const int line =

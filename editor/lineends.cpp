@@ -58,6 +58,8 @@ QString lineEndText(LineEnd end)
     switch (end) {
     case LineEnd::CrLf:
         break;
+    case LineEnd::Piece:
+        return QString();
     case LineEnd::Lf:
         return QStringLiteral("\n");
     case LineEnd::Cr:
@@ -74,6 +76,8 @@ QString lineEndText(LineEnd end)
 
 QChar keptChar(LineEnd end)
 {
+    if (end == LineEnd::Piece)
+        return QChar();
     return end == LineEnd::CrLf ? QChar::ParagraphSeparator : lineEndText(end).front();
 }
 
@@ -87,6 +91,7 @@ LineEnds keep(QString &text)
         }
     const auto most = std::max_element(ends.count.cbegin(), ends.count.cend());
     const int usual = int(most - ends.count.cbegin());
+    ends.usual = LineEnd(usual);
     // Shortened in place: what is written never runs ahead of what is read.
     QChar *data = text.data();
     qsizetype to = 0;
@@ -105,9 +110,46 @@ LineEnds keep(QString &text)
     return ends;
 }
 
-void fill(QTextDocument &document, const QString &kept, const LineEnds &ends)
+QString shown(const QString &kept, LineEnds &ends)
 {
-    const auto most = std::max_element(ends.count.cbegin(), ends.count.cend());
+    // Where a piece ends, in the kept text: never between the halves of a character.
+    QList<qsizetype> cuts;
+    for (qsizetype start = 0; start < kept.size();) {
+        qsizetype end = start;
+        while (end < kept.size() && !isLineEnd(kept[end]))
+            ++end;
+        if (end - start > kLongLine)
+            for (qsizetype cut = start + kPieceLength; cut < end; cut += kPieceLength) {
+                if (kept[cut].isLowSurrogate())
+                    ++cut;
+                cuts.append(cut);
+            }
+        start = end + 1;
+    }
+    if (cuts.isEmpty())
+        return kept;
+    QString out;
+    out.reserve(kept.size() + cuts.size());
+    qsizetype from = 0;
+    for (const qsizetype cut : std::as_const(cuts)) {
+        out.append(QStringView(kept).sliced(from, cut - from));
+        out.append(QChar::ParagraphSeparator);
+        from = cut;
+    }
+    out.append(QStringView(kept).sliced(from));
+    // A line end after n cuts stands n characters later.
+    for (QList<qsizetype> &positions : ends.at)
+        for (qsizetype &at : positions)
+            at += std::upper_bound(cuts.cbegin(), cuts.cend(), at) - cuts.cbegin();
+    QList<qsizetype> &pieces = ends.at[int(LineEnd::Piece)];
+    for (qsizetype i = 0; i < cuts.size(); ++i)
+        pieces.append(cuts[i] + i);
+    ends.count[int(LineEnd::Piece)] = cuts.size();
+    return out;
+}
+
+void fill(QTextDocument &document, const QString &shown, const LineEnds &ends)
+{
     const bool undo = document.isUndoRedoEnabled();
     document.setUndoRedoEnabled(false);
     document.clear();
@@ -115,7 +157,7 @@ void fill(QTextDocument &document, const QString &kept, const LineEnds &ends)
     cursor.beginEditBlock();
     // Every separator takes the format the text is inserted in, so that only the unusual ends
     // need one of their own; the characters of the lines carry it too, unread.
-    cursor.insertText(kept, separatorFormat(LineEnd(most - ends.count.cbegin())));
+    cursor.insertText(shown, separatorFormat(ends.usual));
     for (int kind = 0; kind < kLineEndKinds; ++kind)
         for (const qsizetype at : ends.at[kind]) {
             cursor.setPosition(int(at));
@@ -142,13 +184,26 @@ QStringList linesOf(QStringView text)
     return lines;
 }
 
-QString copiedText(QString raw)
+QString copiedText(QString kept)
 {
-    // The default copies a no-break space as a plain space.
-    for (QChar &c : raw)
-        if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator)
+    for (QChar &c : kept)
+        if (isLineEnd(c) || c == QChar::LineSeparator)
             c = u'\n';
-    return raw;
+    return kept;
+}
+
+bool isLineEnd(QChar kept)
+{
+    switch (kept.unicode()) {
+    case u'\r':
+    case u'\n':
+    case QChar::ParagraphSeparator:
+    case kFrameStart:
+    case kFrameEnd:
+        return true;
+    default:
+        return false;
+    }
 }
 
 }  // namespace editor

@@ -8,6 +8,9 @@
 
 #include "editor/editorview.h"
 #include "editor/palette.h"
+#include "editor/sourcedocument.h"
+
+using namespace Qt::StringLiterals;
 
 namespace editor {
 
@@ -18,19 +21,9 @@ LineNumbers::LineNumbers(EditorView &view) : QWidget(&view.edit()), m_view(view)
 
 int LineNumbers::neededWidth() const
 {
-    const int lines = std::max(1, m_view.edit().document()->lineCount());
+    const int lines = std::max(1, m_view.source().lineCount());
     const int digits = int(QString::number(lines).size());
     return fontMetrics().horizontalAdvance(u'9') * std::max(3, digits) + 12;
-}
-
-int LineNumbers::lineOf(const QTextDocument &document, int position)
-{
-    const QTextBlock block = document.findBlock(position);
-    const QTextLayout *layout = block.layout();
-    const int inBlock = layout && layout->lineCount()
-                            ? layout->lineForTextPosition(position - block.position()).lineNumber()
-                            : 0;
-    return block.firstLineNumber() + std::max(0, inBlock) + 1;
 }
 
 void LineNumbers::paintEvent(QPaintEvent *event)
@@ -39,8 +32,8 @@ void LineNumbers::paintEvent(QPaintEvent *event)
     painter.fillRect(event->rect(), QColor(palette::kGutter));
     painter.setPen(QColor(palette::kGutterRule));
     painter.drawLine(width() - 1, event->rect().top(), width() - 1, event->rect().bottom());
-    const QPlainTextEdit &edit = m_view.edit();
-    const int caretLine = lineOf(*edit.document(), edit.textCursor().position());
+    const SourceDocument &text = m_view.source();
+    const int caretLine = text.lineOf(m_view.edit().textCursor().position());
     const QColor ink(palette::kLineNumber), caretInk(palette::kCaretLineNumber);
     const int right = width() - 6;
     const int height = fontMetrics().height();
@@ -52,15 +45,17 @@ void LineNumbers::paintEvent(QPaintEvent *event)
             break;
         const QTextLayout *layout = block.layout();
         const int lines = layout ? std::max(1, layout->lineCount()) : 1;
+        const int first = text.lineOf(block.position());
+        const bool continues = SourceDocument::continues(block);
         for (int i = 0; i < lines; ++i) {
             const qreal top =
                 box.top() + (layout && layout->lineCount() ? layout->lineAt(i).y() : 0);
             if (top + height < event->rect().top())
                 continue;
-            const int number = block.firstLineNumber() + i + 1;
+            const int number = first + i;
             painter.setPen(number == caretLine ? caretInk : ink);
             painter.drawText(QRectF(0, top, right, height), Qt::AlignRight | Qt::AlignVCenter,
-                             QString::number(number));
+                             continues && i == 0 ? u"↪"_s : QString::number(number));
         }
         block = block.next();
     }

@@ -2,14 +2,13 @@
 
 #include <QWidget>
 
-class QTextDocument;
-
 namespace editor {
 
 class EditorView;
 
 // The gutter at the left of the source box, inside its rectangle: a number for every line, the
-// caret's line in stronger ink.
+// caret's line in stronger ink; the pieces a long line is shown in after its first are marked
+// as its own.
 class LineNumbers : public QWidget {
     Q_OBJECT
 
@@ -20,8 +19,6 @@ public:
 
     // Wide enough for the largest line number, with a margin either side.
     int neededWidth() const;
-    // The line, from 1, that holds position of the document.
-    static int lineOf(const QTextDocument &document, int position);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "editor/editorview.h"
+#include "editor/lineends.h"
 #include "editor/palette.h"
 #include "editor/sourcedocument.h"
 
@@ -25,17 +26,9 @@ constexpr int kNewText = 1024 * 1024;
 QString parseText(QString text)
 {
     for (QChar &c : text)
-        if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator)
+        if (isLineEnd(c) || c == QChar::LineSeparator)
             c = u'\n';
     return text;
-}
-
-QString documentText(const QTextDocument &document, int from, int to)
-{
-    QTextCursor cursor(const_cast<QTextDocument *>(&document));
-    cursor.setPosition(from);
-    cursor.setPosition(to, QTextCursor::KeepAnchor);
-    return parseText(cursor.selectedText());
 }
 
 }  // namespace
@@ -121,21 +114,20 @@ void SourceColours::reset()
     m_suspended = false;
     stopParsing();
     m_offset = 0;
-    m_windowed = m_enabled && m_view.source().textDocument().characterCount() > kParseWhole;
+    const SourceDocument &text = m_view.source();
+    m_windowed = m_enabled && text.size() > kParseWhole;
     if (m_windowed) {
         placeWindow();
         return;
     }
-    m_source.setText(m_enabled ? parseText(m_view.source().textDocument().toRawText()) : QString());
+    m_source.setText(m_enabled ? parseText(text.characters(0, text.size())) : QString());
     m_dirty = {{0, m_source.size()}};
     if (!m_enabled)
         return;
     if (m_source.size() >= kParseHere) {
         // The first screen need not wait for the whole page: the page up to a little past it
         // parses in moments, and colours it the same.
-        const QTextBlock last = m_view.lastShownBlock();
-        const qsizetype head =
-            std::min(m_source.size(), last.position() + last.length() + kParseHere);
+        const qsizetype head = std::min(m_source.size(), shownEnd() + kParseHere);
         source::HtmlSource start;
         start.setText(m_source.text(0, head));
         start.parse();
@@ -148,21 +140,36 @@ void SourceColours::reset()
     emit parsed();
 }
 
+qsizetype SourceColours::shownStart() const
+{
+    return m_view.source().textPosition(m_view.firstShownBlock().position());
+}
+
+qsizetype SourceColours::shownEnd() const
+{
+    const QTextBlock last = m_view.lastShownBlock();
+    return m_view.source().textPosition(last.position() + last.length() - 1);
+}
+
 void SourceColours::placeWindow()
 {
     stopParsing();
-    const QTextDocument &document = m_view.source().textDocument();
-    const int length = document.characterCount() - 1;
-    // From the start of a line, so that the parse begins where a person's reading would.
-    const qsizetype around = m_view.firstShownBlock().position();
-    const int from =
-        document.findBlock(int(std::max<qsizetype>(0, around - kWindow / 2))).position();
-    const QTextBlock last = document.findBlock(int(std::min<qsizetype>(length, from + kWindow)));
-    const int to = std::min(length, last.position() + last.length() - 1);
+    const SourceDocument &text = m_view.source();
+    // From the start of a line or a piece, so that the parse begins where a person's reading
+    // would.
+    const QTextDocument &document = text.textDocument();
+    const auto lineStart = [&](qsizetype at) {
+        return text.textPosition(document.findBlock(text.documentPosition(at)).position());
+    };
+    const qsizetype from = lineStart(std::max<qsizetype>(0, shownStart() - kWindow / 2));
+    const QTextBlock last =
+        document.findBlock(text.documentPosition(std::min(text.size(), from + kWindow)));
+    const qsizetype to =
+        std::min(text.size(), text.textPosition(last.position() + last.length() - 1));
     m_offset = from;
-    m_source.setText(documentText(document, from, to));
+    m_source.setText(parseText(text.characters(from, to - from)));
     // What was coloured from another window is coloured again.
-    m_dirty = {{0, length}};
+    m_dirty = {{0, text.size() + 1}};
     source::HtmlSource start;
     start.setText(m_source.text(0, std::min<qsizetype>(m_source.size(), kWindow / 4)));
     start.parse();
@@ -172,16 +179,13 @@ void SourceColours::placeWindow()
 
 bool SourceColours::viewLeftWindow() const
 {
-    const qsizetype first = m_view.firstShownBlock().position();
-    const QTextBlock last = m_view.lastShownBlock();
     const qsizetype end = m_offset + m_source.size();
     const qsizetype margin = kWindow / 8;
-    return (m_offset > 0 && first < m_offset + margin) ||
-           (end < m_view.source().textDocument().characterCount() - 1 &&
-            last.position() + last.length() > end - margin);
+    return (m_offset > 0 && shownStart() < m_offset + margin) ||
+           (end < m_view.source().size() && shownEnd() > end - margin);
 }
 
-QList<source::TextRange> SourceColours::inDocument(QList<source::TextRange> ranges) const
+QList<source::TextRange> SourceColours::inText(QList<source::TextRange> ranges) const
 {
     for (source::TextRange &range : ranges) {
         range.start += m_offset;
@@ -190,16 +194,22 @@ QList<source::TextRange> SourceColours::inDocument(QList<source::TextRange> rang
     return ranges;
 }
 
-std::optional<source::TagPair> SourceColours::tagPairAt(qsizetype position) const
+std::optional<source::TagPair> SourceColours::tagPairAt(int documentPosition) const
 {
+    const SourceDocument &text = m_view.source();
+    const qsizetype position = text.textPosition(documentPosition);
     if (position < m_offset || position > m_offset + m_source.size())
         return std::nullopt;
     std::optional<source::TagPair> pair = m_source.tagPairAt(position - m_offset);
-    if (pair) {
-        pair->tag = inDocument({pair->tag}).first();
-        if (pair->partner)
-            pair->partner = inDocument({*pair->partner}).first();
-    }
+    if (!pair)
+        return pair;
+    const auto shown = [&](source::TextRange range) {
+        return source::TextRange{text.documentPosition(range.start + m_offset),
+                                 text.documentPosition(range.end + m_offset)};
+    };
+    pair->tag = shown(pair->tag);
+    if (pair->partner)
+        pair->partner = shown(*pair->partner);
     return pair;
 }
 
@@ -207,18 +217,25 @@ std::optional<QList<source::StartTag>> SourceColours::startTags() const
 {
     if (m_windowed || !isCurrent() || !m_source.isParsed())
         return std::nullopt;
-    return m_source.startTags();
+    QList<source::StartTag> tags = m_source.startTags();
+    for (source::StartTag &tag : tags)
+        tag.position = m_view.source().documentPosition(tag.position);
+    return tags;
 }
 
-QList<qsizetype> SourceColours::elementsAt(qsizetype position) const
+QList<qsizetype> SourceColours::elementsAt(int documentPosition) const
 {
     if (m_windowed || !isCurrent())
         return {};
-    return m_source.elementsAt(position);
+    QList<qsizetype> elements = m_source.elementsAt(m_view.source().textPosition(documentPosition));
+    for (qsizetype &element : elements)
+        element = m_view.source().documentPosition(element);
+    return elements;
 }
 
-std::optional<QString> SourceColours::elementToClose(qsizetype position) const
+std::optional<QString> SourceColours::elementToClose(int documentPosition) const
 {
+    const qsizetype position = m_view.source().textPosition(documentPosition);
     if (position < m_offset || position > m_offset + m_source.size())
         return std::nullopt;
     return m_source.elementToClose(position - m_offset);
@@ -243,7 +260,7 @@ void SourceColours::takeParsed(std::shared_ptr<source::HtmlSource> copy)
     // Freeing a large page's old trees takes time better spent elsewhere than here.
     engine::Background::release([dead = std::move(copy)] {});
     if (changed) {
-        markDirty(inDocument(*changed));
+        markDirty(inText(*changed));
         colourVisible();
         emit parsed();
     }
@@ -251,13 +268,12 @@ void SourceColours::takeParsed(std::shared_ptr<source::HtmlSource> copy)
     parseAside();
 }
 
-void SourceColours::edited(int position, int removed, int added)
+void SourceColours::edited(qsizetype position, qsizetype removed, qsizetype added)
 {
     if (!m_enabled || m_suspended)
         return;
-    const QTextDocument &document = m_view.source().textDocument();
-    const int length = document.characterCount() - 1;  // without the last block's end
-    if (std::max(removed, added) >= kNewText || m_windowed != (length + 1 > kParseWhole)) {
+    const SourceDocument &text = m_view.source();
+    if (std::max(removed, added) >= kNewText || m_windowed != (text.size() > kParseWhole)) {
         reset();
         return;
     }
@@ -275,17 +291,14 @@ void SourceColours::edited(int position, int removed, int added)
         }
         if (position > windowEnd)
             return;
-        removed = int(std::min<qsizetype>(removed, windowEnd - position));
+        removed = std::min(removed, windowEnd - position);
     }
-    const int end = std::min(position + added, length);
-    const QString inserted = end > position ? documentText(document, position, end) : QString();
     const bool here = m_source.size() < kParseHere && !m_parser.isBusy();
-    markDirty(inDocument(
-        m_source.edit(position - m_offset, removed, inserted,
+    markDirty(inText(
+        m_source.edit(position - m_offset, removed, parseText(text.characters(position, added)),
                       here ? source::HtmlSource::Parse::Now : source::HtmlSource::Parse::Later)));
-    // What the document reports at its very end is not always what changed there; the text is
-    // then read again.
-    if (m_windowed ? m_offset + m_source.size() > length : m_source.size() != length) {
+    // The parse is of the text as it stands, or it is read again.
+    if (m_windowed ? m_offset + m_source.size() > text.size() : m_source.size() != text.size()) {
         reset();
         return;
     }
@@ -326,9 +339,11 @@ void SourceColours::colourShown(const source::HtmlSource &from, bool clean)
 {
     if (m_dirty.isEmpty())
         return;
+    const SourceDocument &text = m_view.source();
     const QTextBlock last = m_view.lastShownBlock();
     for (QTextBlock block = m_view.firstShownBlock(); block.isValid(); block = block.next()) {
-        const qsizetype start = block.position(), end = start + block.length();
+        const qsizetype start = text.textPosition(block.position());
+        const qsizetype end = start + block.length();
         const auto dirty = std::find_if(m_dirty.begin(), m_dirty.end(), [&](const auto &range) {
             return range.start < end && range.end >= start;
         });
@@ -359,7 +374,8 @@ void SourceColours::colourBlock(const QTextBlock &block, const source::HtmlSourc
     QTextLayout *layout = block.layout();
     if (!layout)
         return;
-    const qsizetype start = block.position();
+    // A block holds no line end, so its characters are the text's from where it starts.
+    const qsizetype start = m_view.source().textPosition(block.position());
     QList<QTextLayout::FormatRange> ranges;
     // Text being composed sits inside the layout, between the characters of the block.
     const int preeditAt = layout->preeditAreaPosition();

@@ -37,13 +37,14 @@ public:
     void setEnabled(bool enabled);
     bool isEnabled() const { return m_enabled; }
 
-    // What the parse says at a place of the document; nothing where it holds no parse.
-    std::optional<source::TagPair> tagPairAt(qsizetype position) const;
-    std::optional<QString> elementToClose(qsizetype position) const;
+    // What the parse says at a place of the text document, in its positions; nothing where it
+    // holds no parse.
+    std::optional<source::TagPair> tagPairAt(int documentPosition) const;
+    std::optional<QString> elementToClose(int documentPosition) const;
     // Every start tag of the page, and the elements that hold position, innermost first: only
     // from a parse of the whole page as it stands, else nothing.
     std::optional<QList<source::StartTag>> startTags() const;
-    QList<qsizetype> elementsAt(qsizetype position) const;
+    QList<qsizetype> elementsAt(int documentPosition) const;
     // Whether only a part of the page around the view is parsed: a page this large would take
     // many times its size in parse trees.
     bool isWindowed() const { return m_windowed; }
@@ -63,7 +64,10 @@ signals:
     void parsed();
 
 private:
-    void edited(int position, int removed, int added);
+    void edited(qsizetype position, qsizetype removed, qsizetype added);
+    // Where the view's text begins and ends, in the text's positions.
+    qsizetype shownStart() const;
+    qsizetype shownEnd() const;
     void markDirty(const QList<source::TextRange> &ranges);
     void colourShown(const source::HtmlSource &from, bool clean);
     void colourBlock(const QTextBlock &block, const source::HtmlSource &from);
@@ -73,16 +77,16 @@ private:
     void stopParsing();
     void placeWindow();
     bool viewLeftWindow() const;
-    QList<source::TextRange> inDocument(QList<source::TextRange> ranges) const;
+    QList<source::TextRange> inText(QList<source::TextRange> ranges) const;
 
     EditorView &m_view;
     source::HtmlSource m_source;
-    // Ranges whose colours on screen may be stale, sorted and apart.
+    // Ranges of the text whose colours on screen may be stale, sorted and apart.
     QList<source::TextRange> m_dirty;
     bool m_enabled = true;
     bool m_suspended = false;
     bool m_windowed = false;
-    qsizetype m_offset = 0;  // where the parsed text begins in the document
+    qsizetype m_offset = 0;  // where the parsed text begins in the text
     // Last, so that it is gone first: its end waits for the parse under way.
     engine::Background m_parser;
 };

@@ -206,6 +206,22 @@ void SourceEdit::showMarks()
 {
     if (m_replacing)
         return;
+    // Placing marks can lay the text out and scroll, and a scroll places the marks: the toolkit
+    // must not be asked again while it places the first ones, but after.
+    if (m_showingMarks) {
+        m_marksDue = true;
+        return;
+    }
+    m_showingMarks = true;
+    do {
+        m_marksDue = false;
+        placeMarks();
+    } while (m_marksDue);
+    m_showingMarks = false;
+}
+
+void SourceEdit::placeMarks()
+{
     QList<QTextEdit::ExtraSelection> marks;
     // Scrolling in the midst of an edit shows the marks of the text before it: what no longer
     // exists is left out until they are made anew.
@@ -258,6 +274,19 @@ void SourceEdit::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
+    // A key that deletes one character deletes the text's, not what parts two pieces of a line.
+    if (QTextCursor cursor = textCursor();
+        !cursor.hasSelection() && event->modifiers() == Qt::NoModifier) {
+        const QTextBlock block = cursor.block();
+        if ((event->key() == Qt::Key_Backspace && cursor.atBlockStart() &&
+             SourceDocument::continues(block)) ||
+            (event->key() == Qt::Key_Delete && cursor.atBlockEnd() && block.next().isValid() &&
+             SourceDocument::continues(block.next()))) {
+            cursor.movePosition(event->key() == Qt::Key_Backspace ? QTextCursor::PreviousCharacter
+                                                                  : QTextCursor::NextCharacter);
+            setTextCursor(cursor);
+        }
+    }
     const QString typed = event->text();
     if (!m_typeOver.isEmpty() && typed.size() == 1 && textCursor().position() == m_typeOverAt &&
         !textCursor().hasSelection() && m_typeOver.startsWith(typed, Qt::CaseInsensitive)) {
@@ -274,10 +303,10 @@ void SourceEdit::keyPressEvent(QKeyEvent *event)
 void SourceEdit::completeEndTag()
 {
     const QTextCursor typed = textCursor();
-    const int at = typed.position() - 2;
-    if (typed.hasSelection() || at < 0 || document()->characterAt(at) != u'<')
+    const qsizetype at = m_source->textPosition(typed.position()) - 2;
+    if (typed.hasSelection() || at < 0 || m_source->characters(at, 1) != u"<"_s)
         return;
-    const std::optional<QString> name = m_colours->elementToClose(at);
+    const std::optional<QString> name = m_colours->elementToClose(m_source->documentPosition(at));
     if (!name)
         return;
     // An edit of its own, as the automatic line break is: one change, one undo step.
@@ -302,23 +331,18 @@ void SourceEdit::insertFromMimeData(const QMimeData *source)
 
 QMimeData *SourceEdit::createMimeDataFromSelection() const
 {
+    const qsizetype start = m_source->textPosition(textCursor().selectionStart());
+    const qsizetype end = m_source->textPosition(textCursor().selectionEnd());
     auto *data = new QMimeData;  // handed to the clipboard, which takes ownership
-    data->setText(copiedText(textCursor().selection().toRawText()));
+    data->setText(copiedText(m_source->characters(start, end - start)));
     return data;
 }
 
 void SourceEdit::goToLine(int line)
 {
-    // A line separator of the text's own ends a line within a block.
-    const QTextBlock block = document()->findBlockByLineNumber(line - 1);
-    if (!block.isValid())
-        return;
-    const QTextLayout *layout = block.layout();
-    const int inBlock = line - 1 - block.firstLineNumber();
-    int position = block.position();
-    if (layout && inBlock > 0 && inBlock < layout->lineCount())
-        position += layout->lineAt(inBlock).textStart();
-    goToPosition(position);
+    const int start = m_source->lineStart(line);
+    if (start >= 0)
+        goToPosition(start);
 }
 
 void SourceEdit::goToPosition(qsizetype position)

@@ -65,6 +65,7 @@ private:
     void replaced();
     void markCaret();
     void showMarks();
+    void placeMarks();
     void completeEndTag();
     QAction *addCommand(const QString &name, const QString &caption, const QKeySequence &keys);
 
@@ -86,6 +87,8 @@ private:
     int m_typeOverAt = -1;
     // While a text is set, what is known of the old one does not hold.
     bool m_replacing = false;
+    bool m_showingMarks = false;
+    bool m_marksDue = false;
 };
 
 }  // namespace editor

@@ -25,7 +25,7 @@ QString withLineFeeds(QStringView text)
 {
     QString out = text.toString();
     for (QChar &c : out)
-        if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator)
+        if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator || c == u'\r')
             c = u'\n';
     return out;
 }

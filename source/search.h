@@ -19,9 +19,10 @@ struct SearchPattern {
     bool regularExpression = false;
 };
 
-// Every match of pattern in text, in order and apart. The text is the editor's, with
-// U+2029 or U+2028 between lines: they count as line ends, so no match runs over a line. An
-// empty pattern matches nothing, and an invalid expression gives its reason, in Japanese.
+// Every match of pattern in text, in order and apart. The text is the editor's, in which a line
+// ends in U+2029, LF or CR, or shows one at U+2028: they count as line ends, so no match runs
+// over a line. An empty pattern matches nothing, and an invalid expression gives its reason,
+// in Japanese.
 std::variant<QList<Match>, QString> findAll(QStringView text, const SearchPattern &pattern);
 
 struct Replacement {

@@ -227,8 +227,7 @@ private slots:
             for (int x = 0; x < image.width() - 2; ++x)
                 ink += qGray(image.pixel(x, y)) < 160;
         QVERIFY(ink > 100);
-        QCOMPARE(editor::LineNumbers::lineOf(*text1().document(), text1().textCursor().position()),
-                 1501);
+        QCOMPARE(text1().source().lineOf(text1().textCursor().position()), 1501);
 
         // The caret inside "<b" marks "<b" and its "</b".
         QTextCursor cursor(last.previous());
@@ -261,33 +260,43 @@ private slots:
         QCOMPARE(pair->partner->start, last.position() + 6);
     }
 
-    // Random edits of every size on texts that end their lines in LF, CR LF and CR: after each,
-    // the text is what the same edit makes of a plain string, and the text kept edit by edit is
-    // the text read whole. Undone and redone, it is one of the texts it was.
+    // Random edits of every size on texts that end their lines in LF, CR LF and CR, and hold a
+    // line long enough to be shown in pieces: after each, the text is what the same edit makes of
+    // a plain string, and the text kept edit by edit is the text read whole. Undone and redone,
+    // it is one of the texts it was. Places are chosen in the text's positions.
     void editsAsOnAPlainString()
     {
         QRandomGenerator random(29);
         const QStringList pieces{u"x"_s,      u"日本"_s, u"😀"_s, u"\u00a0"_s,
                                  u"\u2028"_s, u"<b>"_s,  u"\t"_s};
-        const QString small = u"<p>\n</p>\r\n<b>\r</b>\n"_s;
-        const QString large = u"<p>日本語😀</p>\n"_s.repeated(700) + u"\r\n<b>\r"_s;
-        // Where a position of the document stands in the text, in which CR LF takes two.
-        const auto inText = [](const QString &text, qsizetype position) {
+        const QString longLine = u"<i>長い行😀</i>"_s.repeated(700);
+        const QString small = u"<p>\n</p>\r\n"_s + longLine + u"<b>\r</b>\n"_s;
+        const QString large = u"<p>日本語😀</p>\n"_s.repeated(700) + longLine + u"\r\n<b>\r"_s;
+        // Where a position of the text stands in the string, in which CR LF takes two.
+        const auto inString = [](const QString &text, qsizetype position) {
             qsizetype at = 0;
             for (; position > 0 && at < text.size(); --position)
                 at += QStringView(text).sliced(at).startsWith(u"\r\n") ? 2 : 1;
             return at;
         };
+        SourceDocument &source = text1().source();
         QString expected = small;
         text1().setText(expected);
         QStringList seen{expected};
-        for (int step = 0; step < 500; ++step) {
+        for (int step = 0; step < 600; ++step) {
             QTextCursor cursor(text1().document());
-            const int size = text1().document()->characterCount() - 1;
-            cursor.setPosition(random.bounded(size + 1));
-            const qsizetype at = inText(expected, cursor.position());
+            // Between two pieces, at the end of the first or the start of the second.
+            const auto place = [&](QTextCursor::MoveMode mode) {
+                const auto size = int(source.size());
+                cursor.setPosition(source.documentPosition(random.bounded(size + 1)), mode);
+                if (cursor.atBlockEnd() && SourceDocument::continues(cursor.block().next()) &&
+                    random.bounded(2))
+                    cursor.movePosition(QTextCursor::NextCharacter, mode);
+            };
+            place(QTextCursor::MoveAnchor);
+            const qsizetype at = inString(expected, source.textPosition(cursor.position()));
             text1().setTextCursor(cursor);
-            const int what = random.bounded(12);
+            const int what = random.bounded(14);
             if (what <= 1) {
                 what == 0 ? text1().undo() : text1().redo();
                 QVERIFY2(seen.contains(text1().text()), "not a text it was");
@@ -309,17 +318,27 @@ private slots:
                 text1().setText(expected);
                 seen = QStringList{expected};
             } else if (what == 5) {
-                cursor.setPosition(random.bounded(size + 1), QTextCursor::KeepAnchor);
-                const qsizetype from = inText(expected, cursor.selectionStart());
-                expected.remove(from, inText(expected, cursor.selectionEnd()) - from);
+                place(QTextCursor::KeepAnchor);
+                const qsizetype from =
+                    inString(expected, source.textPosition(cursor.selectionStart()));
+                expected.remove(
+                    from, inString(expected, source.textPosition(cursor.selectionEnd())) - from);
                 cursor.removeSelectedText();
+            } else if (what == 6 && at > 0) {
+                // A whole character goes, CR LF with its LF.
+                QTest::keyClick(&text1(), Qt::Key_Backspace);
+                const qsizetype length =
+                    expected.sliced(0, at).endsWith(u"\r\n"_s) || expected[at - 1].isLowSurrogate()
+                        ? 2
+                        : 1;
+                expected.remove(at - length, length);
             } else {
                 const QString piece = pieces[random.bounded(int(pieces.size()))];
                 cursor.insertText(piece);
                 expected.insert(at, piece);
             }
             QCOMPARE(text1().text(), expected);
-            QCOMPARE(text1().source().snapshot().toString(), expected);
+            QCOMPARE(source.snapshot().toString(), expected);
             seen.append(expected);
         }
     }
@@ -430,6 +449,25 @@ private slots:
         }
         QCOMPARE(text1().textCursor().position(), 4);
         QVERIFY(!text1().findChild<editor::GoToLine *>());
+    }
+
+    // A line too long to lay out at once is shown in pieces: it is still one line, numbered once,
+    // found, copied and gone to as one.
+    void longLineInPieces()
+    {
+        const QString line = QString(997, u'c') + u"needle"_s + QString(4997, u'c');
+        text1().setText(u"a\r\nb\n"_s + line + u"\r\nd"_s);
+        QVERIFY(text1().document()->blockCount() > 4);
+        SourceDocument &source = text1().source();
+        QCOMPARE(source.lineCount(), 4);
+        QCOMPARE(source.lineOf(text1().document()->lastBlock().previous().position()), 3);
+        text1().find();
+        commit(bar<QLineEdit>(u"findText"_s), u"needle"_s);
+        QTRY_COMPARE(findStatus(), u"1 / 1 件"_s);
+        text1().copy();
+        QCOMPARE(QApplication::clipboard()->text(), u"needle"_s);
+        text1().goToLine(4);
+        QCOMPARE(source.textPosition(text1().textCursor().position()), 6005);
     }
 
     // "</" closes the innermost element open at the caret: one change more, one undo step.
