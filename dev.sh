@@ -10,11 +10,14 @@ cd "$(dirname "$0")"
 PACKAGES=(cmake make g++ pkg-config qt6-base-dev qt6-webengine-dev qt6-translations-l10n
           libtree-sitter-dev xvfb xauth fonts-noto-cjk clang-format librsvg2-bin desktop-file-utils
           appstream dpkg-dev x11-utils lintian)
+# Real pages the benchmarks type into, whose lines end in LF alone: Debian ships them, and they
+# are not copied into the repository.
+BENCH_PACKAGES=(git-doc bash-doc autoconf-doc)
 JOBS=$(nproc 2>/dev/null || echo 2)
 
 install_missing() {
     local missing=()
-    for package in "${PACKAGES[@]}"; do
+    for package in "${PACKAGES[@]}" "$@"; do
         dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
             missing+=("$package")
     done
@@ -78,7 +81,7 @@ test)
     ctest --preset sanitize
     ;;
 bench)
-    install_missing
+    install_missing "${BENCH_PACKAGES[@]}"
     fetch_grammars
     build default
     build/bench/bench_refresh
