@@ -53,7 +53,7 @@ void LineNumbers::paintEvent(QPaintEvent *event)
             if (top + height < event->rect().top())
                 continue;
             const int number = first + i;
-            painter.setPen(number == caretLine ? caretInk : ink);
+            painter.setPen(number == caretLine && !(continues && i == 0) ? caretInk : ink);
             painter.drawText(QRectF(0, top, right, height), Qt::AlignRight | Qt::AlignVCenter,
                              continues && i == 0 ? u"↪"_s : QString::number(number));
         }
