@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFileInfo>
 #include <QIcon>
 #include <QLoggingCategory>
@@ -10,6 +11,7 @@
 
 #include "app/japanese.h"
 #include "forms/form1.h"
+#include "forms/journalkeeper.h"
 #include "platform/programfolder.h"
 #include "webview/webpreviewpane.h"
 
@@ -138,9 +140,12 @@ int runProgram(int argc, char *argv[])
             auto *pane = new webview::WebPreviewPane(parent);
             return forms::PaneParts{pane, pane};
         },
-        {platform::isInstalled() ? cache : platform::programFolder(), cache});
+        {platform::isInstalled() ? cache : platform::programFolder(), cache,
+         QDir(cache).filePath(u"journals"_s)});
     form1.show();
     openFromCommandLine(form1, arguments.files);
+    // What a program that ended without a word left unsaved, asked over the window.
+    forms::offerJournal(form1, QDir(cache).filePath(u"journals"_s));
     return QApplication::exec();
 }
 

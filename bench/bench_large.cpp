@@ -174,8 +174,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "the open failed\n");
         return 1;
     }
-    std::printf("%-8s %14.1f %22.1f   (%s, %lld KB, LF: to its first screen)\n", "real",
-                shown, stall, book.name,
+    std::printf("%-8s %14.1f %22.1f   (%s, %lld KB, LF: to its first screen)\n", "real", shown,
+                stall, book.name,
                 static_cast<long long>(QFileInfo(QString::fromUtf8(book.path)).size() / 1024));
     return 0;
 }

@@ -219,8 +219,8 @@ int main(int argc, char *argv[])
     QList<std::pair<QString, QString>> pages{{u"10 KB"_s, htmlOfSize(10 * 1024)},
                                              {u"100 KB"_s, htmlOfSize(100 * 1024)}};
     if (const QString manual = readRealPage(kRealPages[1]); !manual.isEmpty())
-        pages += {{u"user-manual.html, LF"_s, manual},
-                  {u"user-manual.html, CR LF"_s, withCrLf(manual)}};
+        pages +=
+            {{u"user-manual.html, LF"_s, manual}, {u"user-manual.html, CR LF"_s, withCrLf(manual)}};
     std::printf("%-24s %14s %12s %8s\n", "page", "keystroke ms", "floor ms", "ratio");
     for (const auto &[label, page] : pages) {
         timeToLoad(view, [&] { form1.Text1().setText(page); });

@@ -57,6 +57,8 @@ void SourceDocument::follow(QTextDocument *document)
 {
     // Before anything else hears of a change, so that the characters are current for all who do.
     connect(document, &QTextDocument::contentsChange, this, &SourceDocument::followChange);
+    connect(document, &QTextDocument::modificationChanged, this,
+            &SourceDocument::modificationChanged);
     connect(document, &QTextDocument::contentsChanged, this, [this] {
         // A long line cut anew into pieces is no change of the text.
         if (!m_replacing && !m_composing && !m_restyling && std::exchange(m_textChanged, false))
@@ -253,8 +255,19 @@ void SourceDocument::setText(const QString &text)
     m_kept = engine::ChunkedText(kept);
     m_pieces = ends.at[int(LineEnd::Piece)];
     m_replacing = false;
+    m_document->setModified(false);
     emit replaced();
     emit changed();
+}
+
+bool SourceDocument::isModified() const
+{
+    return m_document->isModified();
+}
+
+void SourceDocument::setModified(bool modified)
+{
+    m_document->setModified(modified);
 }
 
 DocumentStyle SourceDocument::style() const
@@ -272,7 +285,9 @@ void SourceDocument::adopt(LoadedDocument &&loaded)
     m_ambiguous = loaded.ambiguous;
     m_kept = std::move(loaded.characters);
     m_pieces = std::move(loaded.pieces);
+    m_document->setModified(false);
     emit replaced();
+    emit modificationChanged(false);
     // Not at once: the view lets go of it only now.
     old->deleteLater();
     emit changed();

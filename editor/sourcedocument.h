@@ -51,6 +51,10 @@ public:
     // many there are.
     QString characters(qsizetype position, qsizetype length) const;
     qsizetype size() const { return m_kept.size(); }
+    // The same characters in their chunks: a copy shares them.
+    const engine::ChunkedText &kept() const { return m_kept; }
+    // Whether the kept characters cannot tell every line end apart, so that only text() can.
+    bool isAmbiguous() const { return m_ambiguous; }
     // From a position of the text document to the text's, and back: a position between two
     // pieces is the end of the first.
     qsizetype textPosition(int documentPosition) const;
@@ -67,6 +71,11 @@ public:
     // The line that holds position, in the text's positions, from its first character to its
     // end.
     source::TextRange lineAround(qsizetype position) const;
+
+    // Whether the text differs from the one saved or opened last; a text set whole does not,
+    // until it is edited or said to.
+    bool isModified() const;
+    void setModified(bool modified);
 
     // A document loaded elsewhere, taken whole as setText takes a text: one change.
     void adopt(LoadedDocument &&loaded);
@@ -94,6 +103,7 @@ signals:
     // A text is about to be set whole, and then it is: every position is new.
     void aboutToReplace();
     void replaced();
+    void modificationChanged(bool modified);
 
 private:
     void follow(QTextDocument *document);

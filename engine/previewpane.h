@@ -29,6 +29,10 @@ public:
     // page until the next write, with its line (from 1); empty for nothing.
     virtual void setWarning(const QString &warning, int line) { (void)warning, (void)line; }
 
+    // Something of the program's own that the person should know, told beside the page whatever
+    // page is shown; empty for nothing.
+    virtual void setNotice(const QString &notice) { (void)notice; }
+
     // What a pane that shows a real page tells of it, for linking it to the source. Elements go
     // by their index in the page's document order.
     struct PageEvents {

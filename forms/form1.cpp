@@ -1,21 +1,27 @@
 #include "forms/form1.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QSessionManager>
 #include <QTimer>
 
 #include "editor/documentloader.h"
 #include "editor/sourcedocument.h"
 #include "editor/sourceedit.h"
+#include "engine/previewpane.h"
 #include "engine/textfile.h"
 #include "forms/form1layout.h"
 #include "forms/form2.h"
 #include "forms/form3.h"
+#include "forms/journalkeeper.h"
 #include "forms/pagelink.h"
 #include "forms/twipsgeometry.h"
 #include "platform/memory.h"
@@ -24,7 +30,7 @@ using namespace Qt::StringLiterals;
 
 namespace forms {
 
-Form1::Form1(const PaneMaker &makePane, const PreviewFolders &folders, QWidget *parent)
+Form1::Form1(const PaneMaker &makePane, const Folders &folders, QWidget *parent)
     : QWidget(parent),
       m_webBrowser1(makePane(this)),
       m_preview(*m_webBrowser1.pane, folders.program, folders.fallback),
@@ -48,6 +54,27 @@ Form1::Form1(const PaneMaker &makePane, const PreviewFolders &folders, QWidget *
     m_timer1->setInterval(0);
 
     connect(m_document, &editor::SourceDocument::changed, this, &Form1::Text1_Change);
+    m_journal = new JournalKeeper(*m_document, folders.journal, this);
+    connect(m_journal, &JournalKeeper::failed, this, [this](const QString &reason) {
+        m_webBrowser1.pane->setNotice(
+            u"保存していない内容の控えを書けません。編集は続けられますが、異常終了したときに"
+            u"戻せません。理由: %1"_s.arg(reason));
+    });
+    // Ctrl+S and Ctrl+O wherever the focus is in the window.
+    const auto shortcut = [this](const QKeySequence &keys, auto slot) {
+        auto *action = new QAction(this);
+        action->setShortcut(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+        connect(action, &QAction::triggered, this, slot);
+    };
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_S), [this] { save(); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_O), &Form1::cmdsave_Click);
+    // The desktop session ending asks as closing the window does.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &session) {
+        if (session.allowsInteraction() && !mayEnd())
+            session.cancel();
+    });
     new PageLink(*m_text1, *m_webBrowser1.pane);
     connect(m_timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(m_command1, &QPushButton::clicked, this, &Form1::Command1_Click);
@@ -67,8 +94,62 @@ const QString &Form1::previewPath() const
 
 void Form1::setDocument(const QString &path, const QString &encoding)
 {
-    m_documentFolder = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
+    m_documentPath = path;
+    m_documentFolder =
+        path.isEmpty() ? QString() : QDir::toNativeSeparators(QFileInfo(path).absolutePath());
     m_preview.setDocument(m_documentFolder, encoding);
+    m_journal->setDocument(path, encoding);
+}
+
+std::optional<QString> Form1::saveDocument(const QString &path)
+{
+    const QString encoding = documentEncoding();
+    if (std::optional<engine::FileError> error =
+            engine::WriteTextFile(path, m_document->text(), encoding))
+        return error->message();
+    setDocument(path, encoding);
+    m_document->setModified(false);
+    return std::nullopt;
+}
+
+bool Form1::save()
+{
+    if (m_documentPath.isEmpty()) {
+        cmdsave_Click();
+        return false;
+    }
+    const std::optional<QString> error = saveDocument(m_documentPath);
+    if (error) {
+        // Not waited for: the window stays in use, and the text as it was.
+        auto *box =
+            new QMessageBox(QMessageBox::Warning, u"Quorvane"_s, *error, QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    }
+    return !error;
+}
+
+bool Form1::mayEnd()
+{
+    if (!m_document->isModified())
+        return true;
+    const QString name = m_documentPath.isEmpty()
+                             ? u"新しい文書"_s
+                             : u"「%1」"_s.arg(QFileInfo(m_documentPath).fileName());
+    QMessageBox question(QMessageBox::Question, u"Quorvane"_s,
+                         u"%1 への変更が保存されていません。保存しますか?"_s.arg(name),
+                         QMessageBox::NoButton, this);
+    question.setObjectName(u"saveQuestion"_s);
+    QPushButton *save = question.addButton(u"保存"_s, QMessageBox::AcceptRole);
+    QPushButton *discard = question.addButton(u"保存しない"_s, QMessageBox::DestructiveRole);
+    QPushButton *cancel = question.addButton(u"キャンセル"_s, QMessageBox::RejectRole);
+    question.setDefaultButton(save);
+    question.setEscapeButton(cancel);
+    question.exec();
+    if (question.clickedButton() == discard)
+        return true;
+    // A new document is saved through the file dialog, and the window stays meanwhile.
+    return question.clickedButton() == save && this->save();
 }
 
 std::optional<QString> Form1::openDocument(const QString &path)
@@ -232,6 +313,10 @@ void Form1::resizeEvent(QResizeEvent *event)
 
 void Form1::closeEvent(QCloseEvent *event)
 {
+    if (!mayEnd()) {
+        event->ignore();
+        return;
+    }
     // The hidden dialogs must not keep the program running.
     event->accept();
     QCoreApplication::exit(0);

@@ -29,22 +29,25 @@ struct PaneParts {
 };
 using PaneMaker = std::function<PaneParts(QWidget *parent)>;
 
-// Where the preview file goes: the program's folder, and the private folder used when that one
-// cannot take it.
-struct PreviewFolders {
+// Where the program writes: the preview file in the program's folder, or in the private
+// folder when that one cannot take it; the journal of the text not saved, in a private folder
+// of its own (none: no journal).
+struct Folders {
     QString program;
     QString fallback;
+    QString journal;
 };
 
 class Form2;
 class Form3;
+class JournalKeeper;
 
 // The main window: the HTML source on the left, its preview on the right, four buttons above.
 class Form1 : public QWidget {
     Q_OBJECT
 
 public:
-    Form1(const PaneMaker &makePane, const PreviewFolders &folders, QWidget *parent = nullptr);
+    Form1(const PaneMaker &makePane, const Folders &folders, QWidget *parent = nullptr);
     ~Form1() override;
     Q_DISABLE_COPY_MOVE(Form1)
 
@@ -65,6 +68,18 @@ public:
     const QString &documentEncoding() const;
     // The folder of that document, native separators; empty before there is one.
     const QString &documentFolder() const { return m_documentFolder; }
+    // The document's own file; empty for a new one.
+    const QString &documentPath() const { return m_documentPath; }
+
+    // Writes the text to path in the document's encoding, which is then the document's file:
+    // the text is saved. On failure nothing changes, and the message says why.
+    std::optional<QString> saveDocument(const QString &path);
+    // Ctrl+S: the document to its own file, a new one through the file dialog; whether it was
+    // saved. A failure is said in a message.
+    bool save();
+    // Asks what to do with changes not saved before the program ends: whether it may end.
+    bool mayEnd();
+    const JournalKeeper &journal() const { return *m_journal; }
 
     // Reads the document at path into the editor, in the encoding it is found to be in, as an
     // edit. On failure nothing changes, and the message says why.
@@ -115,6 +130,8 @@ private:
     Form3 *m_form3 = nullptr;
     Form2 *m_form2 = nullptr;
     QString m_documentFolder;
+    QString m_documentPath;
+    JournalKeeper *m_journal = nullptr;
     // Last, so that it goes first: a document still being read is given up.
     engine::Background m_opening;
 };

@@ -181,14 +181,11 @@ void Form2::Command2_Click()
         return;
     }
     // The name is used as typed: no extension is added, and an existing file is replaced.
-    const QString path = engine::JoinPath(m_dirPath, name);
-    const QString encoding = m_form1.documentEncoding();
-    if (std::optional<engine::FileError> error =
-            engine::WriteTextFile(path, m_form1.document().text(), encoding)) {
-        warn(error->message());
+    if (const std::optional<QString> error =
+            m_form1.saveDocument(engine::JoinPath(m_dirPath, name))) {
+        warn(*error);
         return;
     }
-    m_form1.setDocument(path, encoding);
     setVisible(false);
 }
 

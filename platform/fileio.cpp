@@ -167,6 +167,21 @@ std::optional<OsError> replaceFile(const QString &path, QByteArrayView bytes, Du
     return std::nullopt;
 }
 
+std::optional<OsError> appendToFile(const QString &path, QByteArrayView bytes,
+                                    Durability durability)
+{
+    Descriptor file(::open(nativeName(path).constData(), O_WRONLY | O_APPEND | O_NOFOLLOW));
+    if (file.get() < 0)
+        return OsError::fromCode(errno);
+    if (const int code = writeAll(file.get(), bytes.data(), bytes.size()))
+        return OsError::fromCode(code);
+    if (durability == Durability::Synced && ::fdatasync(file.get()) != 0)
+        return OsError::fromCode(errno);
+    if (const int code = file.close())
+        return OsError::fromCode(code);
+    return std::nullopt;
+}
+
 std::optional<OsError> ensurePrivateFolder(const QString &path)
 {
     const QFileInfo info(path);

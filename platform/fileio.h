@@ -33,6 +33,11 @@ enum class Durability {
 std::optional<OsError> replaceFile(const QString &path, QByteArrayView bytes,
                                    Durability durability);
 
+// Appends bytes to the regular file at path, which must exist, and with Synced waits until they
+// are on disk. Nothing on success.
+std::optional<OsError> appendToFile(const QString &path, QByteArrayView bytes,
+                                    Durability durability);
+
 // Makes sure an owner-only folder exists at path, refusing a link or a non-folder there.
 std::optional<OsError> ensurePrivateFolder(const QString &path);
 

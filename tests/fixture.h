@@ -11,20 +11,22 @@
 namespace testsupport {
 
 // The main window over a preview in a new folder of its own: the preview file goes to "program",
-// or to "private" when that cannot take it, unless other folders are given. Behind WebBrowser1
+// or to "private" when that cannot take it, and the journal to "journal", unless other folders
+// are given. Behind WebBrowser1
 // is the recording pane, or the real web view.
 class Fixture : public TestFolder {
 public:
     enum class Pane { Recording, Web };
 
-    void start(Pane kind = Pane::Recording, forms::PreviewFolders folders = {},
+    void start(Pane kind = Pane::Recording, forms::Folders folders = {},
                std::chrono::milliseconds loadTimeout = webview::WebPreviewPane::kLoadTimeout)
     {
         stop();
         renew();
         QDir().mkpath(path(u"program"_s));
         if (folders.program.isEmpty())
-            folders = {QDir::toNativeSeparators(path(u"program"_s)), path(u"private"_s)};
+            folders = {QDir::toNativeSeparators(path(u"program"_s)), path(u"private"_s),
+                       path(u"journal"_s)};
         const auto makePane = [&](QWidget *parent) -> forms::PaneParts {
             if (kind == Pane::Recording) {
                 auto *stand = new QWidget(parent);

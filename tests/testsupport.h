@@ -49,6 +49,7 @@ public:
     {
         warnings.append(warning.isEmpty() ? QString() : u"%1: %2"_s.arg(line).arg(warning));
     }
+    void setNotice(const QString &notice) override { notices.append(notice); }
 
     QStringList navigations;
     QStringList encodings;
@@ -56,6 +57,7 @@ public:
     QList<QByteArray> contents;
     QStringList failures;
     QStringList warnings;
+    QStringList notices;
     QString documentFolder;
 };
 

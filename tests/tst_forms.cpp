@@ -2,9 +2,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
@@ -23,6 +25,7 @@
 #include "forms/form1layout.h"
 #include "forms/form2.h"
 #include "forms/form3.h"
+#include "forms/journalkeeper.h"
 #include "forms/twips.h"
 #include "tests/fixture.h"
 
@@ -371,6 +374,132 @@ private slots:
             QTimer::singleShot(5000, &guard, [] { QCoreApplication::exit(1); });
             QCOMPARE(QCoreApplication::exec(), 0);
         }
+    }
+
+    // Closed by the title bar with changes not saved, the window asks; without changes it ends.
+    void closingAsksAboutChanges_data()
+    {
+        QTest::addColumn<QString>("answer");  // "" for no question
+        QTest::addColumn<bool>("ends");
+        QTest::addColumn<QByteArray>("saved");
+        QTest::addRow("nothing changed: no question")
+            << QString() << true << "<p>b.html</p>\r\n"_ba;
+        QTest::addRow("保存") << u"保存"_s << true << "x<p>b.html</p>\r\n\r\n"_ba;
+        QTest::addRow("保存しない") << u"保存しない"_s << true << "<p>b.html</p>\r\n"_ba;
+        QTest::addRow("キャンセル") << u"キャンセル"_s << false << "<p>b.html</p>\r\n"_ba;
+    }
+    void closingAsksAboutChanges()
+    {
+        QFETCH(QString, answer);
+        QFETCH(bool, ends);
+        QFETCH(QByteArray, saved);
+        app::openFromCommandLine(*form1, {path(u"b.html"_s)});
+        if (!answer.isEmpty()) {
+            type(u"x"_s);
+            QTRY_VERIFY(form1->journal().journal()->isCurrent());
+        }
+        // In the program's own loop, which closing ends.
+        QString asked;
+        QTimer::singleShot(0, form1.get(), [&] {
+            QTimer::singleShot(0, form1.get(), [&] {
+                auto *question = form1->findChild<QMessageBox *>(u"saveQuestion"_s);
+                if (!question)
+                    return;
+                asked = question->text();
+                for (QAbstractButton *button : question->buttons())
+                    if (button->text() == answer)
+                        button->click();
+            });
+            if (!form1->close())
+                QCoreApplication::exit(1);
+        });
+        QCOMPARE(QCoreApplication::exec() == 0, ends);
+        QCOMPARE(asked.isEmpty(), answer.isEmpty());
+        QVERIFY(asked.isEmpty() || asked.contains(u"「b.html」"_s));
+        QCOMPARE(readAll(path(u"b.html"_s)), saved);
+        QCOMPARE(form1->isVisible(), !ends);
+        // However it ends, an end as it should be leaves no journal.
+        stop();
+        QVERIFY(QDir(path(u"journal"_s)).entryList({u"*.qvj"_s}).isEmpty());
+    }
+
+    // Ctrl+S saves the document to its own file; a new one, and Ctrl+O, go to the file dialog.
+    void saveAndOpenKeys()
+    {
+        QTest::keyClick(&text1(), Qt::Key_S, Qt::ControlModifier);
+        QTRY_VERIFY(form1->form2() && form1->form2()->isVisible());
+        form2().setVisible(false);
+        QTest::keyClick(&text1(), Qt::Key_O, Qt::ControlModifier);
+        QVERIFY(form2().isVisible());
+        form2().setVisible(false);
+        app::openFromCommandLine(*form1, {path(u"b.html"_s)});
+        type(u"<i>"_s);
+        QVERIFY(form1->document().isModified());
+        QTest::keyClick(&text1(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(readAll(path(u"b.html"_s)), "<i><p>b.html</p>\r\n\r\n"_ba);
+        QVERIFY(!form1->document().isModified() && !form2().isVisible());
+    }
+
+    // A journal that cannot be written is said beside the page, and typing goes on.
+    void journalFailureIsSaid()
+    {
+        QVERIFY(writeAll(path(u"journal"_s), "not a folder"));
+        type(u"ab"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(recording.notices.size(), 1, 3000);
+        QVERIFY(recording.notices.first().contains(u"控え"_s));
+        QCOMPARE(text1().text(), u"ab"_s);
+    }
+
+    // The role the next test starts this program in: it types into a CP932 page, waits for its
+    // journal, says so, and is killed.
+    void typeAndWaitToBeKilled()
+    {
+        const QString folder = qEnvironmentVariable("QUORVANE_KILLED_IN");
+        if (folder.isEmpty())
+            QSKIP("started by killedThenOffered only");
+        start(Pane::Recording, {path(u"program"_s), path(u"private"_s), folder + u"/journal"_s});
+        app::openFromCommandLine(*form1, {folder + u"/page.html"_s});
+        QInputMethodEvent typed;  // as a Japanese input method types it
+        typed.setCommitString(u"日本"_s);
+        QApplication::sendEvent(&text1(), &typed);
+        QTRY_VERIFY(form1->journal().journal()->isCurrent());
+        std::fputs("journal written\n", stdout);
+        std::fflush(stdout);
+        QTest::qWait(60000);
+    }
+
+    // A program killed after typing: the next start offers its text back, byte for byte, with
+    // its file and encoding.
+    void killedThenOffered()
+    {
+        const QByteArray page = "<p>\x93\xfa\x96\x7b\x81\x60</p>\n<b>\r\n";
+        QVERIFY(writeAll(path(u"page.html"_s), page));
+        QProcess killed;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"QUORVANE_KILLED_IN"_s, path());
+        environment.insert(u"TMPDIR"_s, path());  // its own folders are inside this test's
+        killed.setProcessEnvironment(environment);
+        killed.setProcessChannelMode(QProcess::MergedChannels);
+        killed.start(QCoreApplication::applicationFilePath(), {u"typeAndWaitToBeKilled"_s});
+        QVERIFY(killed.waitForStarted());
+        QByteArray said;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (said += killed.readAllStandardOutput()).contains("journal written"), 30000);
+        killed.kill();
+        QVERIFY(killed.waitForFinished());
+
+        forms::offerJournal(*form1, path(u"journal"_s));
+        auto *question = form1->findChild<QMessageBox *>(u"journalQuestion"_s);
+        QVERIFY(question && question->text().contains(u"「page.html」"_s));
+        question->buttons().first()->click();
+        QCOMPARE(text1().text(), u"日本<p>日本～</p>\n<b>\r\n"_s);
+        QVERIFY(form1->document().isModified());
+        QCOMPARE(form1->documentEncoding(), u"Shift_JIS"_s);
+        QTRY_VERIFY(form1->journal().journal()->isCurrent());
+        QVERIFY(form1->save());
+        QCOMPARE(readAll(path(u"page.html"_s)), "\x93\xfa\x96\x7b" + page + "\r\n");
+        // Taken back, it is no longer offered; saved, this program's own goes too.
+        QTRY_VERIFY(QDir(path(u"journal"_s)).entryList({u"*.qvj"_s}).isEmpty());
     }
 
     // A large file is read on a thread of its own: the program stays in use, a second open is

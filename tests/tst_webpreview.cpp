@@ -275,7 +275,7 @@ window.onload = () => {
         QVERIFY(writeAll(path(u"plain.txt"_s), ""));
         const QString blocked = QDir::toNativeSeparators(path(u"plain.txt/x"_s));
         testsupport::Fixture failing;
-        failing.start(Pane::Web, {blocked, blocked});
+        failing.start(Pane::Web, {blocked, blocked, QString()});
         QTRY_VERIFY_WITH_TIMEOUT(pageText(*failing.view).contains(u"プレビューを更新できません"_s),
                                  10000);
         QVERIFY(pageText(*failing.view).contains(u"plain.txt"_s));

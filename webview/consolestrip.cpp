@@ -117,7 +117,7 @@ void ConsoleStrip::add(Level level, const QString &text, int line, const QString
 void ConsoleStrip::clear()
 {
     for (int i = m_list->count() - 1; i >= 0; --i)
-        if (m_list->item(i) != m_warning)
+        if (m_list->item(i) != m_warning && m_list->item(i) != m_notice)
             delete m_list->takeItem(i);
     m_byKey.clear();
     m_untold = 0;
@@ -131,6 +131,17 @@ void ConsoleStrip::setWarning(const QString &text, int line)
     if (!text.isEmpty()) {
         m_warning = entry(Level::Warning, text, line, {});
         m_list->insertItem(0, m_warning);
+    }
+    refresh();
+}
+
+void ConsoleStrip::setNotice(const QString &text)
+{
+    delete m_notice;
+    m_notice = nullptr;
+    if (!text.isEmpty()) {
+        m_notice = entry(Level::Warning, text, 0, {});
+        m_list->insertItem(0, m_notice);
     }
     refresh();
 }

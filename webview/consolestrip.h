@@ -28,6 +28,10 @@ public:
     // none.
     void setWarning(const QString &text, int line);
 
+    // One of the program's own about itself, first in the list until replaced, whatever page
+    // is loaded; empty for none.
+    void setNotice(const QString &text);
+
     // The height it wants at the width it has: 0 while hidden.
     int wantedHeight() const;
 
@@ -45,6 +49,7 @@ private:
     QToolButton *m_summary = nullptr;
     QListWidget *m_list = nullptr;
     QListWidgetItem *m_warning = nullptr;
+    QListWidgetItem *m_notice = nullptr;
     QHash<QString, QListWidgetItem *> m_byKey;  // the page's messages, by what tells them apart
     int m_untold = 0;
     QTimer m_refresh;

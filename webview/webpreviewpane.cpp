@@ -224,6 +224,11 @@ void WebPreviewPane::setWarning(const QString &warning, int line)
     m_console->setWarning(warning, line);
 }
 
+void WebPreviewPane::setNotice(const QString &notice)
+{
+    m_console->setNotice(notice);
+}
+
 void WebPreviewPane::setPageEvents(PageEvents events)
 {
     m_events = std::move(events);

@@ -1,0 +1,131 @@
+#include "forms/journalkeeper.h"
+
+#include <QFileInfo>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "editor/sourcedocument.h"
+#include "forms/form1.h"
+
+using namespace Qt::StringLiterals;
+
+namespace forms {
+
+void offerJournal(Form1 &form1, const QString &folder)
+{
+    const QStringList orphans = engine::Journal::orphans(folder);
+    if (orphans.isEmpty())
+        return;
+    const std::optional<engine::JournalEntry> entry = engine::Journal::read(orphans.first());
+    if (!entry) {
+        // Nothing of it can be read back.
+        engine::Journal::remove(orphans.first());
+        return;
+    }
+    const QString name = entry->path.isEmpty() ? u"新しい文書"_s
+                                               : u"「%1」"_s.arg(QFileInfo(entry->path).fileName());
+    auto *box = new QMessageBox(
+        QMessageBox::Question, u"Quorvane"_s,
+        u"%1 の保存していない内容が残っています (%2 まで)。\n復元しますか?"_s.arg(
+            name, QLocale(QLocale::Japanese).toString(entry->written, u"yyyy/MM/dd HH:mm:ss"_s)),
+        QMessageBox::NoButton, &form1);
+    box->setObjectName(u"journalQuestion"_s);
+    if (!entry->path.isEmpty())
+        box->setInformativeText(entry->path);
+    QPushButton *restore = box->addButton(u"復元する"_s, QMessageBox::AcceptRole);
+    QPushButton *discard = box->addButton(u"破棄する"_s, QMessageBox::DestructiveRole);
+    box->setDefaultButton(restore);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(box, &QMessageBox::finished, &form1,
+                     [&form1, box, restore, discard, entry = *entry] {
+                         if (box->clickedButton() == discard) {
+                             engine::Journal::remove(entry.file);
+                             return;
+                         }
+                         if (box->clickedButton() != restore)
+                             return;
+                         form1.setDocument(entry.path, entry.encoding);
+                         form1.document().setText(entry.text);
+                         form1.document().setModified(true);
+                         // Gone once this program's own journal holds the text.
+                         auto *once = new QObject(&form1);
+                         QObject::connect(&form1.journal(), &JournalKeeper::written, once,
+                                          [once, file = entry.file] {
+                                              engine::Journal::remove(file);
+                                              once->deleteLater();
+                                          });
+                     });
+    box->open();
+}
+
+JournalKeeper::JournalKeeper(editor::SourceDocument &document, const QString &folder,
+                             QObject *parent)
+    : QObject(parent), m_document(document)
+{
+    if (folder.isEmpty())
+        return;
+    m_journal = std::make_unique<engine::Journal>(folder);
+    m_journal->failed = [this](const QString &message) { emit failed(message); };
+    m_journal->wrote = [this] { emit written(); };
+    m_due.setSingleShot(true);
+    connect(&m_due, &QTimer::timeout, this, &JournalKeeper::write);
+    // On every edit: a text saved is not yet told apart from one about to be changed.
+    connect(&document, &editor::SourceDocument::edited, this,
+            [this](qsizetype position, qsizetype removed, qsizetype added) {
+                m_journal->edited(position, removed, m_document.characters(position, added));
+                due();
+            });
+    connect(&document, &editor::SourceDocument::replaced, this, [this] {
+        m_journal->renew();
+        due();
+    });
+    connect(&document, &editor::SourceDocument::modificationChanged, this, [this](bool modified) {
+        if (modified) {
+            due();
+            return;
+        }
+        m_due.stop();
+        m_journal->discard();
+    });
+}
+
+JournalKeeper::~JournalKeeper()
+{
+    if (m_journal)
+        m_journal->discard();
+}
+
+void JournalKeeper::setDocument(const QString &path, const QString &encoding)
+{
+    m_path = path;
+    m_encoding = encoding;
+    if (!m_journal)
+        return;
+    m_journal->renew();
+    due();
+}
+
+void JournalKeeper::due()
+{
+    // Not put off by further typing: a change waits at most kWithin.
+    if (m_document.isModified() && !m_due.isActive())
+        m_due.start(kWithin);
+}
+
+void JournalKeeper::write()
+{
+    if (!m_document.isModified())
+        return;
+    const bool taken = m_journal->write([this] {
+        engine::Journal::Whole whole{m_document.kept(), std::nullopt, m_path, m_encoding};
+        if (m_document.isAmbiguous())
+            whole.text = m_document.text();
+        return whole;
+    });
+    // A write under way: the next one follows it closely.
+    if (!taken)
+        m_due.start(kWithin / 10);
+}
+
+}  // namespace forms
