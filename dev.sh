@@ -90,6 +90,7 @@ bench)
     QT_QPA_PLATFORM=offscreen build/bench/bench_typing
     QT_QPA_PLATFORM=offscreen build/bench/bench_large
     QT_QPA_PLATFORM=offscreen build/bench/bench_large open
+    QT_QPA_PLATFORM=offscreen build/bench/bench_journal
     ;;
 package)
     install_missing

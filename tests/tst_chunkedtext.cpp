@@ -36,6 +36,12 @@ void compare(const ChunkedText &chunks, const QString &text)
                  .sliced(middle / 2, std::min(text.size(), middle + 5000) - middle / 2)
                  .count(u'1'));
     QCOMPARE(chunks.lastIndexOf(u' ', middle), text.lastIndexOf(u' ', middle - 1));
+    // Found at the very start of a chunk too.
+    qsizetype start = 0;
+    for (const QString &chunk : chunks.chunks()) {
+        QCOMPARE(chunks.lastIndexOf(chunk.front(), start + 1), start);
+        start += chunk.size();
+    }
     if (!text.isEmpty())
         QVERIFY(text.sliced(middle).startsWith(chunks.runAt(middle)));
 }
@@ -55,6 +61,8 @@ private slots:
         QTest::addRow("within a chunk") << qsizetype(10) << qsizetype(3) << u"日本"_s;
         QTest::addRow("across chunks, the tail kept")
             << qsizetype(4090) << qsizetype(9000) << u"xy"_s;
+        QTest::addRow("to one character into a chunk")
+            << qsizetype(4000) << qsizetype(4193) << u"z"_s;
         QTest::addRow("a paste larger than a chunk")
             << qsizetype(5000) << qsizetype(0) << numbered(20000);
         QTest::addRow("a paste across chunks")
