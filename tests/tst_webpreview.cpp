@@ -15,6 +15,7 @@
 #include "app/japanese.h"
 #include "editor/sourceedit.h"
 #include "engine/textfile.h"
+#include "platform/process.h"
 #include "tests/fixture.h"
 #include "webview/consolestrip.h"
 #include "webview/elementoutline.h"
@@ -372,6 +373,48 @@ window.onload = () => {
         QCOMPARE(form1->Text1().textCursor().position(), page.indexOf(u"<b"_s));
     }
 
+    // The page's dialogs are answered by the program, told in the strip, and never wait: a key
+    // typed after them reaches the editor and the preview file.
+    void dialogsNeverWait()
+    {
+        form1->Text1().setText(
+            u"<script>alert('hello'); document.title = confirm('sure?') + ':' + "
+            u"prompt('name?');</script><p>x</p>"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(view->title(), u"false:null"_s, 10000);
+        auto *list = view->console().findChild<QListWidget *>(u"consoleList"_s);
+        QTRY_COMPARE(list->count(), 3);
+        QVERIFY2(list->item(0)->text().contains(u"alert「hello」"_s) &&
+                     !list->item(0)->text().contains(u"localhost"_s),
+                 qPrintable(list->item(0)->text()));
+        QVERIFY(!QApplication::activeModalWidget());
+        form1->Text1().moveCaretToEnd();
+        QTest::keyClick(&form1->Text1(), Qt::Key_A);
+        QVERIFY(readAll(previewFile()).endsWith("</p>a\r\n"));
+    }
+
+    // A page whose script holds its process is stopped and says so; the same text stays
+    // stopped, and the mended text shows.
+    void loopingPageIsStopped()
+    {
+        const QString looping = u"<p>before</p><script>while (true) {}</script>"_s;
+        form1->Text1().setText(looping);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(*view).contains(u"止めました"_s), 20000);
+        form1->Command1_Click();  // asked for again, it is tried again
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(*view).contains(u"止めました"_s), 20000);
+        form1->Text1().setText(u"<p>mended</p>"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(*view).contains(u"mended"_s), 20000);
+    }
+
+    // A renderer that ends leaves a word of why, and the next refresh shows the page again.
+    void endedRendererRecovers()
+    {
+        QTRY_VERIFY(view->page()->renderProcessPid() > 0);
+        platform::endProcess(view->page()->renderProcessPid());
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(*view).contains(u"強制終了"_s), 10000);
+        form1->Text1().setText(u"<p>back</p>"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(*view).contains(u"back"_s), 20000);
+    }
+
     // The page's messages at the pane's foot, repeats counted; an entry leads to its line; the
     // next load clears them.
     void consoleListsThePagesMessages()
@@ -382,11 +425,13 @@ window.onload = () => {
             u"undefinedName();\r\n</script>"_s);
         auto *list = view->console().findChild<QListWidget *>(u"consoleList"_s);
         QTRY_COMPARE_WITH_TIMEOUT(list->count(), 2, 10000);
-        QCOMPARE(list->item(0)->text(), u"警告\t3 行\tw  ×2"_s);
+        QCOMPARE(list->item(0)->text(), u"w  (3 行)  ×2"_s);
         QCOMPARE(list->item(1)->text(),
-                 u"エラー\t4 行\tUncaught ReferenceError: undefinedName is not defined"_s);
+                 u"Uncaught ReferenceError: undefinedName is not defined  (4 行)"_s);
+        QCOMPARE(list->item(1)->data(Qt::AccessibleTextRole).toString(),
+                 u"エラー: "_s + list->item(1)->text());
         auto *summary = view->console().findChild<QToolButton *>(u"consoleSummary"_s);
-        QTRY_VERIFY(summary->text().startsWith(u"エラー 1 件、警告 2 件 — 4 行"_s));
+        QTRY_VERIFY(summary->text().startsWith(u"エラー 1 件、警告 2 件 — Uncaught"_s));
         QTest::mouseClick(summary, Qt::LeftButton);
         QTRY_VERIFY(list->isVisible());
         QCOMPARE(view->geometry(), pane);

@@ -38,9 +38,11 @@ QString levelName(ConsoleStrip::Level level)
 ConsoleStrip::ConsoleStrip(QWidget *parent) : QWidget(parent)
 {
     setObjectName(u"console"_s);
+    setAccessibleName(u"ページのメッセージ"_s);
     setAutoFillBackground(true);
     m_summary = new QToolButton(this);
     m_summary->setObjectName(u"consoleSummary"_s);
+    m_summary->setAccessibleName(u"ページのメッセージの数"_s);
     m_summary->setCheckable(true);
     m_summary->setAutoRaise(true);
     m_summary->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -48,6 +50,7 @@ ConsoleStrip::ConsoleStrip(QWidget *parent) : QWidget(parent)
     m_summary->setToolTip(u"ページのメッセージを表示または隠します"_s);
     m_list = new QListWidget(this);
     m_list->setObjectName(u"consoleList"_s);
+    m_list->setAccessibleName(u"ページのメッセージの一覧"_s);
     m_list->setWordWrap(false);
     m_list->setTextElideMode(Qt::ElideRight);
     m_list->setIconSize(QSize(16, 16));
@@ -80,11 +83,14 @@ QListWidgetItem *ConsoleStrip::entry(Level level, const QString &text, int line,
     QString where = file;
     if (line > 0)
         where += (where.isEmpty() ? u""_s : u" "_s) + u"%1 行"_s.arg(line);
-    auto *item = new QListWidgetItem(
-        u"%1\t%2%3"_s.arg(levelName(level), where.isEmpty() ? QString() : where + u"\t"_s,
-                          QString(text).replace(u'\n', u' ')));
+    // The message first, where it comes from after it: a narrow strip cuts the end away, and the
+    // whole shows on hover.
+    const QString message = QString(text).replace(u'\n', u' ');
+    auto *item = new QListWidgetItem(where.isEmpty() ? message : u"%1  (%2)"_s.arg(message, where));
     item->setData(kTextRole, item->text());
-    item->setToolTip(text);
+    item->setToolTip(
+        u"%1: %2%3"_s.arg(levelName(level), text, where.isEmpty() ? QString() : u"\n"_s + where));
+    item->setData(Qt::AccessibleTextRole, u"%1: %2"_s.arg(levelName(level), item->text()));
     item->setData(kLevelRole, int(level));
     // Only the preview's own lines are the editor's.
     item->setData(kLineRole, file.isEmpty() ? line : 0);
@@ -157,7 +163,7 @@ void ConsoleStrip::refresh()
         case Level::Error:
             errors += count;
             if (first.isEmpty())
-                first = item->data(kTextRole).toString().section(u'\t', 1).replace(u'\t', u"  "_s);
+                first = item->data(kTextRole).toString();
             break;
         case Level::Warning:
             warnings += count;

@@ -2,6 +2,7 @@
 
 #include <QChildEvent>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,16 +11,19 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QStackedLayout>
+#include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <algorithm>
 
+#include "platform/process.h"
 #include "platform/systemencoding.h"
 #include "webview/consolestrip.h"
 #include "webview/elementoutline.h"
 #include "webview/previewserver.h"
+#include "webview/rendererwatch.h"
 
 using namespace Qt::StringLiterals;
 
@@ -60,7 +64,8 @@ const QList<std::pair<QWebEnginePage::WebAction, QString>> &japaneseActions()
     return kActions;
 }
 
-// Tells of the page's console messages, its uncaught errors among them.
+// Tells of the page's console messages, its uncaught errors among them. The page's dialogs
+// never wait for the person: each is answered at once and told as a message.
 class PreviewPage : public QWebEnginePage {
 public:
     using Heard = std::function<void(int level, const QString &, int line, const QString &)>;
@@ -75,14 +80,54 @@ protected:
     {
         m_heard(int(level), message, lineNumber, sourceID);
     }
+    void javaScriptAlert(const QUrl &, const QString &message) override
+    {
+        dialog(u"alert「%1」: 閉じたことにしました"_s.arg(message));
+    }
+    bool javaScriptConfirm(const QUrl &, const QString &message) override
+    {
+        // The question before the page is left comes this way too, in the engine's own words:
+        // answered yes, so that the next refresh loads.
+        if (message == QCoreApplication::translate("QWebEnginePage",
+                                                   "Are you sure you want to leave this page? "
+                                                   "Changes that you made may not be saved.")) {
+            dialog(u"ページを離れる確認 (beforeunload): 離れることにしました"_s);
+            return true;
+        }
+        dialog(u"confirm「%1」: キャンセルしたことにしました"_s.arg(message));
+        return false;
+    }
+    bool javaScriptPrompt(const QUrl &, const QString &message, const QString &, QString *) override
+    {
+        dialog(u"prompt「%1」: 答えなかったことにしました"_s.arg(message));
+        return false;
+    }
 
 private:
+    void dialog(const QString &told) { m_heard(InfoMessageLevel, told, 0, QString()); }
+
     Heard m_heard;
 };
 
 // The program's scripts run in a world of their own: the page's scripts see none of their
 // variables, and no change the page makes to its globals reaches them.
 constexpr quint32 kOwnWorld = QWebEngineScript::ApplicationWorld;
+
+// How the process that renders the page ended, in Japanese.
+QString endedHow(QWebEnginePage::RenderProcessTerminationStatus status, int code)
+{
+    switch (status) {
+    case QWebEnginePage::NormalTerminationStatus:
+        return u"終了しました"_s;
+    case QWebEnginePage::AbnormalTerminationStatus:
+        return u"異常終了しました (終了コード %1)"_s.arg(code);
+    case QWebEnginePage::CrashedTerminationStatus:
+        return u"クラッシュしました (終了コード %1)"_s.arg(code);
+    case QWebEnginePage::KilledTerminationStatus:
+        break;
+    }
+    return u"強制終了されました (メモリー不足など、終了コード %1)"_s.arg(code);
+}
 
 // One of the questions of pagelink.js, asked with its arguments.
 QString question(const QString &call)
@@ -115,7 +160,47 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
     m_timeout.setSingleShot(true);
     m_timeout.setInterval(loadTimeout);
     connect(&m_timeout, &QTimer::timeout, this, &WebPreviewPane::loadEnded);
-    connect(this, &QWebEngineView::loadFinished, this, &WebPreviewPane::loadEnded);
+    // Only a load of the preview ends the one in flight: not a message shown in its place, whose
+    // load a refresh may cut short.
+    connect(page(), &QWebEnginePage::loadingChanged, this,
+            [this](const QWebEngineLoadingInfo &info) {
+                if (info.url().adjusted(QUrl::RemoveFragment) != m_url)
+                    return;
+                // A process that holds its page starts no other load: what it runs is the text
+                // asked for last before.
+                if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus)
+                    m_loaded = m_requested;
+                else
+                    loadEnded();
+            });
+    // A page whose script holds its process is ended, and says so; so does one that ended.
+    m_watch = new RendererWatch(*page(), this);
+    connect(m_watch, &RendererWatch::held, this, [this](qint64 pid) {
+        m_stopping = true;
+        platform::endProcess(pid);
+    });
+    connect(page(), &QWebEnginePage::renderProcessTerminated, this,
+            [this](QWebEnginePage::RenderProcessTerminationStatus status, int code) {
+                m_gate.reset();
+                m_timeout.stop();
+                const bool held = std::exchange(m_stopping, false);
+                // A text refreshed since the one that held its process loads at once; the one
+                // that held it is not loaded again until the next refresh.
+                if (held && m_loaded < m_refreshed) {
+                    startLoad();
+                    return;
+                }
+                m_stopped = held;
+                if (held)
+                    showMessage(u"ページのスクリプトを止めました"_s,
+                                u"スクリプトが %1 秒を超えて応答しなかったため、このページの表示を"
+                                u"止めました。ソースを直すか「今すぐ反映」を押すと、読み込み直し"
+                                u"ます。"_s.arg(RendererWatch::kHeld.count() / 1000));
+                else
+                    showMessage(u"ページを表示できなくなりました"_s,
+                                u"ページを表示するプロセスが%1。次の反映で読み込み直します。"_s.arg(
+                                    endedHow(status, code)));
+            });
 
     m_console = new ConsoleStrip(this);
     m_outline = new ElementOutline(this);
@@ -126,6 +211,7 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
     });
     connect(this, &QWebEngineView::loadStarted, this, [this] {
         ++m_pageNumber;
+        m_watch->restart();
         m_outline->pageChanging();
         m_settle.stop();
         m_console->clear();
@@ -135,6 +221,7 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
     m_settle.setInterval(kSettle);
     connect(&m_settle, &QTimer::timeout, this, [this] { pageLoaded(m_loadedOk); });
     connect(this, &QWebEngineView::loadFinished, this, [this](bool ok) {
+        m_watch->allowWhileLoading({});
         m_loadedOk = ok;
         m_settle.start();
     });
@@ -156,12 +243,22 @@ void WebPreviewPane::navigate(const QString &localPath, const QString &encoding)
     m_server->setPreview(localPath, encoding);
     m_url = m_server->previewUrl();
     settings()->setDefaultTextEncoding(encoding);
+    // Every refresh loads, a page stopped for holding its process too.
+    ++m_refreshed;
+    m_stopped = false;
+    m_watch->allowWhileLoading(std::chrono::milliseconds(QFileInfo(localPath).size() / 512));
     if (m_gate.refresh())
         startLoad();
 }
 
 void WebPreviewPane::startLoad()
 {
+    // A page stopped is not loaded again by what was due: nothing is in flight.
+    if (m_stopped) {
+        m_gate.reset();
+        return;
+    }
+    m_requested = m_refreshed;
     // The browser takes a load of the page it shows as a reload, which keeps the reader's place.
     load(m_url);
     m_timeout.start();
@@ -387,13 +484,19 @@ void WebPreviewPane::showFailure(const engine::FileError &error)
 {
     m_gate.reset();
     m_timeout.stop();
-    const QString body = error.message().toHtmlEscaped().replace(u'\n', u"<br>"_s);
+    showMessage(u"プレビューを更新できません"_s, error.message());
+}
+
+void WebPreviewPane::showMessage(const QString &title, const QString &text)
+{
+    const QString body = text.toHtmlEscaped().replace(u'\n', u"<br>"_s);
     setHtml(
         u"<!DOCTYPE html><html lang=\"ja\"><head><meta charset=\"utf-8\">"
-        u"<title>プレビューを更新できません</title></head>"
+        u"<title>%1</title></head>"
         u"<body style=\"font-family: sans-serif; margin: 1.5em; color: #333\">"
-        u"<h3 style=\"color: #b00020\">プレビューを更新できません</h3>"
-        u"<p>%1</p><p>編集中の内容はそのまま残っています。</p></body></html>"_s.arg(body));
+        u"<h3 style=\"color: #b00020\">%1</h3>"
+        u"<p>%2</p><p>編集中の内容はそのまま残っています。</p></body></html>"_s.arg(
+            title.toHtmlEscaped(), body));
 }
 
 }  // namespace webview

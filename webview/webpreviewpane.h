@@ -12,6 +12,7 @@ namespace webview {
 class ConsoleStrip;
 class ElementOutline;
 class PreviewServer;
+class RendererWatch;
 
 // The preview pane as a web view: loads the preview file by its local path, and shows it as a
 // browser would show the document from the document's own folder.
@@ -51,6 +52,7 @@ protected:
 
 private:
     void startLoad();
+    void showMessage(const QString &title, const QString &text);
     void loadEnded();
     void pageLoaded(bool ok);
     void consoleMessage(int level, const QString &message, int line, const QString &source);
@@ -67,6 +69,11 @@ private:
     bool m_picking = false;    // the press was Ctrl+click's, and so is its release
 
     PreviewServer *m_server = nullptr;
+    RendererWatch *m_watch = nullptr;
+    // Refreshes told, the one whose load was asked for last, and the last the engine started.
+    quint64 m_refreshed = 0, m_requested = 0, m_loaded = 0;
+    bool m_stopping = false;  // the process of a page that held it is being ended
+    bool m_stopped = false;   // and not loaded again until the next refresh
     engine::LoadGate m_gate;
     QTimer m_timeout;
     QTimer m_settle;

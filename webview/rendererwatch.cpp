@@ -1,0 +1,67 @@
+#include "webview/rendererwatch.h"
+
+#include <QPointer>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+
+#include "platform/process.h"
+
+namespace webview {
+
+namespace {
+
+constexpr std::chrono::milliseconds kLook{250};
+// Of the time held, at least this share on the processor.
+constexpr double kBusy = 0.8;
+
+}  // namespace
+
+RendererWatch::RendererWatch(QWebEnginePage &page, QObject *parent) : QObject(parent), m_page(page)
+{
+    m_clock.start();
+    m_tick.setInterval(kLook);
+    connect(&m_tick, &QTimer::timeout, this, &RendererWatch::look);
+    m_tick.start();
+}
+
+void RendererWatch::restart()
+{
+    m_asked = -1;
+    ++m_question;
+    m_samples.clear();
+}
+
+void RendererWatch::look()
+{
+    const qint64 pid = m_page.renderProcessPid();
+    const qint64 now = m_clock.elapsed();
+    if (pid <= 0) {
+        restart();
+        return;
+    }
+    if (m_asked < 0) {
+        m_asked = now;
+        QPointer<RendererWatch> self(this);
+        const quint64 question = ++m_question;
+        m_page.runJavaScript(QStringLiteral("0"), QWebEngineScript::ApplicationWorld,
+                             [self, question](const QVariant &) {
+                                 if (self && question == self->m_question)
+                                     self->m_asked = -1;
+                             });
+    }
+    if (const std::optional<double> seconds = platform::processorSeconds(pid))
+        m_samples.append({now, *seconds});
+    const qint64 limit = (kHeld + m_allowance).count();
+    while (m_samples.size() > 1 && now - m_samples[1].first >= limit)
+        m_samples.removeFirst();
+    if (m_asked < 0 || now - m_asked < limit || m_samples.size() < 2)
+        return;
+    const auto &[since, before] = m_samples.first();
+    const double busy = (m_samples.last().second - before) * 1000.0 / double(now - since);
+    if (now - since >= limit && busy >= kBusy) {
+        restart();
+        emit held(pid);
+    }
+}
+
+}  // namespace webview
