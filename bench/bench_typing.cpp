@@ -19,8 +19,8 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <algorithm>
-#include <memory>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "bench/benchpage.h"
@@ -223,9 +223,8 @@ bool heldPage(forms::Form1 &form1, QWebEngineView &view)
     // The answer may come after the wait has given up: it goes where it outlives the call.
     const auto title = std::make_shared<QString>();
     const auto shown = [&] {
-        view.page()->runJavaScript(u"document.title"_s, [title](const QVariant &result) {
-            *title = result.toString();
-        });
+        view.page()->runJavaScript(u"document.title"_s,
+                                   [title](const QVariant &result) { *title = result.toString(); });
         QTest::qWait(20);
         return title->contains(u"止めました"_s);
     };
@@ -237,9 +236,10 @@ bool heldPage(forms::Form1 &form1, QWebEngineView &view)
     const auto [busyBefore, allBefore] = processorTicks();
     QTest::qWait(3000);
     const auto [busyAfter, allAfter] = processorTicks();
-    std::printf("\na page that holds its process: stopped and said %.0f ms after the refresh; "
-                "the processors %.0f%% busy in the 3 s after\n",
-                toMessage, 100.0 * (busyAfter - busyBefore) / std::max(1.0, allAfter - allBefore));
+    std::printf(
+        "\na page that holds its process: stopped and said %.0f ms after the refresh; "
+        "the processors %.0f%% busy in the 3 s after\n",
+        toMessage, 100.0 * (busyAfter - busyBefore) / std::max(1.0, allAfter - allBefore));
     return true;
 }
 
