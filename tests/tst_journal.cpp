@@ -53,7 +53,9 @@ private slots:
         // Edits appended after the whole copy: typed, deleted, pasted across lines.
         const QList<std::tuple<qsizetype, qsizetype, QString>> edits{
             {3, 0, u"x"_s}, {0, 2, QString()}, {5, 3, u"a\u2029b\nc"_s}};
+        QString before;
         for (const auto &[position, removed, inserted] : edits) {
+            before = text;
             journal.edited(position, removed, inserted);
             QString keptText = kept(text).toString();
             keptText.replace(position, removed, inserted);
@@ -70,22 +72,14 @@ private slots:
         QVERIFY(QFileInfo(journal.file()).permissions() ==
                 (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser));
         QVERIFY(Journal::orphans(path(u"journals"_s)).isEmpty());
-    }
-
-    // A power cut while an edit was appended: what was whole before it is what comes back.
-    void cutShort()
-    {
-        Journal journal(path(u"journals"_s));
-        const auto whole = [] { return Journal::Whole{kept(u"ab"_s), {}, {}, u"UTF-8"_s}; };
-        QVERIFY(journal.write(whole));
-        QTRY_VERIFY(journal.isCurrent());
-        journal.edited(2, 0, u"cd"_s);
-        QVERIFY(journal.write(whole));
-        QTRY_VERIFY(journal.isCurrent());
+        // A power cut while the last edit was appended: what was whole before it comes back.
+        // (Written whole each time, the other form is replaced at once or not at all.)
+        if (ambiguous)
+            return;
         QFile file(journal.file());
         QVERIFY(file.open(QIODevice::ReadWrite) && file.resize(file.size() - 1));
         file.close();
-        QCOMPARE(Journal::read(journal.file())->text, u"ab"_s);
+        QCOMPARE(Journal::read(journal.file())->text, before);
     }
 
     // A folder that cannot hold it: said once, however often it is tried.
