@@ -294,7 +294,12 @@ void SourceEdit::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
-    m_typeOver.clear();
+    // Shift pressed on its own, for the ">" to come, types nothing and keeps what is pending.
+    const bool modifier = event->key() == Qt::Key_Shift || event->key() == Qt::Key_Control ||
+                          event->key() == Qt::Key_Alt || event->key() == Qt::Key_AltGr ||
+                          event->key() == Qt::Key_Meta;
+    if (!modifier)
+        m_typeOver.clear();
     QPlainTextEdit::keyPressEvent(event);
     if (typed == u"/"_s)
         completeEndTag();

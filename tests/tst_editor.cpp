@@ -38,6 +38,18 @@ class EditorTest : public QObject {
 
     SourceEdit &text1() { return *m_edit; }
     void type(const QString &keys) { QTest::keyClicks(&text1(), keys); }
+    // As a keyboard types it: Shift pressed on its own before the characters it makes.
+    void typeAsAKeyboard(const QString &keys)
+    {
+        for (const QChar c : keys) {
+            const bool shift = c.isUpper() || u"<>?:\"{}|~!@#$%^&*()_+"_s.contains(c);
+            if (shift)
+                QTest::keyPress(&text1(), Qt::Key_Shift);
+            QTest::keyClick(&text1(), c.toLatin1(), shift ? Qt::ShiftModifier : Qt::NoModifier);
+            if (shift)
+                QTest::keyRelease(&text1(), Qt::Key_Shift, Qt::ShiftModifier);
+        }
+    }
     editor::FindBar &findBar() { return *text1().findChild<editor::FindBar *>(); }
     template <typename T>
     T *bar(const QString &name)
@@ -477,7 +489,9 @@ private slots:
         QTest::addColumn<QString>("after");
         QTest::addColumn<QString>("typed");
         QTest::addRow("nested") << u"<ul>\r\n<li><b>x</b>|\r\n</ul>"_s << u"</li>"_s << u"</"_s;
-        QTest::addRow("typed out in full") << u"<p>a|"_s << u"</p>"_s << u"</P>"_s;
+        QTest::addRow("typed out in full, Shift for its \">\"")
+            << u"<p>a|"_s << u"</p>"_s << u"</p>"_s;
+        QTest::addRow("typed out in capitals") << u"<p>a|"_s << u"</p>"_s << u"</P>"_s;
     }
     void endTagCompletion()
     {
@@ -491,7 +505,7 @@ private slots:
         caret.setPosition(position);
         text1().setTextCursor(caret);
         QSignalSpy changes(&text1().source(), &SourceDocument::changed);
-        type(typed);
+        typeAsAKeyboard(typed);
         QCOMPARE(text1().text(), before.insert(at, after));
         QCOMPARE(changes.size(), 3);
         QCOMPARE(text1().textCursor().position(), position + after.size());
