@@ -58,20 +58,18 @@ private slots:
         QTest::addColumn<qsizetype>("position");
         QTest::addColumn<qsizetype>("removed");
         QTest::addColumn<QString>("inserted");
-        QTest::addRow("within a chunk") << qsizetype(10) << qsizetype(3) << u"日本"_s;
-        QTest::addRow("across chunks, the tail kept")
-            << qsizetype(4090) << qsizetype(9000) << u"xy"_s;
-        QTest::addRow("to one character into a chunk")
-            << qsizetype(4000) << qsizetype(4193) << u"z"_s;
-        QTest::addRow("a paste larger than a chunk")
-            << qsizetype(5000) << qsizetype(0) << numbered(20000);
-        QTest::addRow("a paste across chunks")
-            << qsizetype(4000) << qsizetype(200) << QString(9000, u'p');
-        QTest::addRow("a character of two halves at the edge of a chunk")
-            << qsizetype(4095) << qsizetype(0) << u"😀"_s.repeated(5000);
-        QTest::addRow("everything") << qsizetype(0) << qsizetype(30000) << QString();
-        QTest::addRow("at the very end") << qsizetype(30000) << qsizetype(0) << u"end"_s;
-        QTest::addRow("beyond the end, clamped") << qsizetype(40000) << qsizetype(10) << u"!"_s;
+        const auto row = [](const char *name, qsizetype at, qsizetype removed, const QString &in) {
+            QTest::addRow("%s", name) << at << removed << in;
+        };
+        row("within a chunk", 10, 3, u"日本"_s);
+        row("across chunks, the tail kept", 4090, 9000, u"xy"_s);
+        row("to one character into a chunk", 4000, 4193, u"z"_s);
+        row("a paste larger than a chunk", 5000, 0, numbered(20000));
+        row("a paste across chunks", 4000, 200, QString(9000, u'p'));
+        row("a character of two halves at the edge of a chunk", 4095, 0, u"😀"_s.repeated(5000));
+        row("everything", 0, 30000, QString());
+        row("at the very end", 30000, 0, u"end"_s);
+        row("beyond the end, clamped", 40000, 10, u"!"_s);
     }
     void replace()
     {
@@ -119,19 +117,17 @@ private slots:
         const auto editor = [](const QStringList &parts) {
             return TextSnapshot::fromEditorChunks(parts);
         };
-        QTest::addRow("the same parts")
-            << editor({u"a"_s, u"b"_s}) << editor({u"a"_s, u"b"_s}) << true;
-        QTest::addRow("a part differs")
-            << editor({u"a"_s, u"b"_s}) << editor({u"a"_s, u"c"_s}) << false;
-        QTest::addRow("cut elsewhere")
-            << editor({u"ab"_s, u"c"_s}) << editor({u"a"_s, u"bc"_s}) << true;
-        QTest::addRow("cut in more parts")
-            << editor({u"abc"_s}) << editor({u"a"_s, u"bc"_s}) << true;
-        QTest::addRow("a line end, kept and as the file has it")
-            << editor({u"a\u2029b"_s}) << TextSnapshot(u"a\r\nb"_s) << true;
-        QTest::addRow("the same characters, one of them a line end")
-            << editor({u"a\u2029"_s}) << TextSnapshot(u"a\u2029"_s) << false;
-        QTest::addRow("longer") << TextSnapshot(u"ab"_s) << TextSnapshot(u"abc"_s) << false;
+        const auto row = [](const char *name, const TextSnapshot &a, const TextSnapshot &b,
+                            bool equal) { QTest::addRow("%s", name) << a << b << equal; };
+        row("the same parts", editor({u"a"_s, u"b"_s}), editor({u"a"_s, u"b"_s}), true);
+        row("a part differs", editor({u"a"_s, u"b"_s}), editor({u"a"_s, u"c"_s}), false);
+        row("cut elsewhere", editor({u"ab"_s, u"c"_s}), editor({u"a"_s, u"bc"_s}), true);
+        row("cut in more parts", editor({u"abc"_s}), editor({u"a"_s, u"bc"_s}), true);
+        row("a line end, kept and as the file has it", editor({u"a\u2029b"_s}),
+            TextSnapshot(u"a\r\nb"_s), true);
+        row("the same characters, one of them a line end", editor({u"a\u2029"_s}),
+            TextSnapshot(u"a\u2029"_s), false);
+        row("longer", TextSnapshot(u"ab"_s), TextSnapshot(u"abc"_s), false);
     }
     void snapshotEquality()
     {

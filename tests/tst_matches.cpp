@@ -15,70 +15,50 @@ class MatchesTest : public QObject {
 private slots:
     void moves_data()
     {
-        QTest::addColumn<qsizetype>("start");  // of the selection
-        QTest::addColumn<qsizetype>("end");
-        QTest::addColumn<qsizetype>("from");      // the first found from start
-        QTest::addColumn<qsizetype>("next");      // after the selection
-        QTest::addColumn<qsizetype>("previous");  // before it
-        QTest::addColumn<qsizetype>("at");        // the one selected
-        QTest::addRow("|at the top") << qsizetype(0) << qsizetype(0) << qsizetype(0) << qsizetype(0)
-                                     << qsizetype(2) << qsizetype(-1);
-        QTest::addRow("|at a match's start") << qsizetype(10) << qsizetype(10) << qsizetype(1)
-                                             << qsizetype(1) << qsizetype(0) << qsizetype(-1);
-        QTest::addRow("|a match| selected") << qsizetype(10) << qsizetype(12) << qsizetype(1)
-                                            << qsizetype(2) << qsizetype(0) << qsizetype(1);
-        QTest::addRow("|part of a match| selected")
-            << qsizetype(10) << qsizetype(11) << qsizetype(1) << qsizetype(2) << qsizetype(0)
-            << qsizetype(-1);
-        QTest::addRow("|inside| a match") << qsizetype(11) << qsizetype(11) << qsizetype(2)
-                                          << qsizetype(2) << qsizetype(1) << qsizetype(-1);
+        // The selection's start and end; then the match found from its start, the next after
+        // it, the one before it, and the one it is.
+        QTest::addColumn<QList<qsizetype>>("row");
+        QTest::addRow("|at the top") << QList<qsizetype>{0, 0, 0, 0, 2, -1};
+        QTest::addRow("|at a match's start") << QList<qsizetype>{10, 10, 1, 1, 0, -1};
+        QTest::addRow("|a match| selected") << QList<qsizetype>{10, 12, 1, 2, 0, 1};
+        QTest::addRow("|part of a match| selected") << QList<qsizetype>{10, 11, 1, 2, 0, -1};
+        QTest::addRow("|inside| a match") << QList<qsizetype>{11, 11, 2, 2, 1, -1};
         QTest::addRow("|the last| selected: round to the first")
-            << qsizetype(20) << qsizetype(23) << qsizetype(2) << qsizetype(0) << qsizetype(1)
-            << qsizetype(2);
+            << QList<qsizetype>{20, 23, 2, 0, 1, 2};
         QTest::addRow("|the first| selected: round to the last")
-            << qsizetype(2) << qsizetype(4) << qsizetype(0) << qsizetype(1) << qsizetype(2)
-            << qsizetype(0);
-        QTest::addRow("|past the last") << qsizetype(30) << qsizetype(30) << qsizetype(0)
-                                        << qsizetype(0) << qsizetype(2) << qsizetype(-1);
+            << QList<qsizetype>{2, 4, 0, 1, 2, 0};
+        QTest::addRow("|past the last") << QList<qsizetype>{30, 30, 0, 0, 2, -1};
     }
     void moves()
     {
-        QFETCH(qsizetype, start);
-        QFETCH(qsizetype, end);
-        QTEST(matches::from(m_found, start), "from");
-        QTEST(matches::next(m_found, start, end), "next");
-        QTEST(matches::previous(m_found, start), "previous");
-        QTEST(matches::at(m_found, start, end), "at");
-        QCOMPARE(matches::from({}, start), -1);
-        QCOMPARE(matches::next({}, start, end), -1);
-        QCOMPARE(matches::previous({}, start), -1);
-        QCOMPARE(matches::at({}, start, end), -1);
+        QFETCH(QList<qsizetype>, row);
+        const qsizetype start = row[0], end = row[1];
+        QCOMPARE(
+            (QList<qsizetype>{matches::from(m_found, start), matches::next(m_found, start, end),
+                              matches::previous(m_found, start), matches::at(m_found, start, end)}),
+            row.sliced(2));
+        // Without matches, nowhere to go.
+        QCOMPARE((QList<qsizetype>{matches::from({}, start), matches::next({}, start, end),
+                                   matches::previous({}, start), matches::at({}, start, end)}),
+                 QList<qsizetype>(4, -1));
     }
 
     void within_data()
     {
-        QTest::addColumn<qsizetype>("start");
-        QTest::addColumn<qsizetype>("end");
-        QTest::addColumn<qsizetype>("most");
+        QTest::addColumn<QList<qsizetype>>("view");  // start, end, at most
         QTest::addColumn<QList<source::TextRange>>("marked");
-        QTest::addRow("all of them") << qsizetype(0) << qsizetype(100) << qsizetype(10)
-                                     << QList<source::TextRange>{{2, 4}, {10, 12}, {20, 23}};
-        QTest::addRow("partly in view, either side")
-            << qsizetype(3) << qsizetype(21) << qsizetype(10)
-            << QList<source::TextRange>{{2, 4}, {10, 12}, {20, 23}};
+        const QList<source::TextRange> all{{2, 4}, {10, 12}, {20, 23}};
+        QTest::addRow("all of them") << QList<qsizetype>{0, 100, 10} << all;
+        QTest::addRow("partly in view, either side") << QList<qsizetype>{3, 21, 10} << all;
         QTest::addRow("ends and starts at the edges")
-            << qsizetype(4) << qsizetype(20) << qsizetype(10) << QList<source::TextRange>{{10, 12}};
-        QTest::addRow("no more than most") << qsizetype(0) << qsizetype(100) << qsizetype(2)
-                                           << QList<source::TextRange>{{2, 4}, {10, 12}};
-        QTest::addRow("between them")
-            << qsizetype(13) << qsizetype(19) << qsizetype(10) << QList<source::TextRange>{};
+            << QList<qsizetype>{4, 20, 10} << QList<source::TextRange>{{10, 12}};
+        QTest::addRow("no more than most") << QList<qsizetype>{0, 100, 2} << all.first(2);
+        QTest::addRow("between them") << QList<qsizetype>{13, 19, 10} << QList<source::TextRange>{};
     }
     void within()
     {
-        QFETCH(qsizetype, start);
-        QFETCH(qsizetype, end);
-        QFETCH(qsizetype, most);
-        QTEST(matches::within(m_found, start, end, most), "marked");
+        QFETCH(QList<qsizetype>, view);
+        QTEST(matches::within(m_found, view[0], view[1], view[2]), "marked");
     }
 };
 

@@ -65,44 +65,36 @@ private slots:
     {
         QTest::addColumn<bool>("newDocument");  // shown after the document's folder
         QTest::addColumn<QString>("host");
-        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("path");  // "~" for the secret and the test's folder
         QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("served");  // the file, or where a redirect leads
-        const QString at = u"/0123abcd<dir>"_s;
-        QTest::addRow("the preview, as the document in its folder")
-            << false << u"<f>"_s << at + u"/doc/一時.html"_s << 200 << u"program/一時.html"_s;
-        QTest::addRow("a file of the folder")
-            << false << u"<f>"_s << at + u"/doc/page.css"_s << 200 << u"doc/page.css"_s;
-        QTest::addRow("a file below it")
-            << false << u"<f>"_s << at + u"/doc/sub/img.png"_s << 200 << u"doc/sub/img.png"_s;
-        QTest::addRow("out of the folder by ../")
-            << false << u"<f>"_s << at + u"/doc/sub/../../outside/secret.txt"_s << 307
-            << u"http://<o:outside/secret.txt>.localhost:4242/0123abcd<dir>/outside/secret.txt"_s;
-        QTest::addRow("out of the folder by a link in it")
-            << false << u"<f>"_s << at + u"/doc/link.txt"_s << 307
-            << u"http://<o:outside/secret.txt>.localhost:4242/0123abcd<dir>/doc/link.txt"_s;
-        QTest::addRow("a file from its own origin")
-            << false << u"<o:outside/secret.txt>"_s << at + u"/outside/secret.txt"_s << 200
-            << u"outside/secret.txt"_s;
-        QTest::addRow("another file from that origin")
-            << false << u"<o:outside/secret.txt>"_s << at + u"/doc/page.css"_s << 307
-            << u"http://<o:doc/page.css>.localhost:4242/0123abcd<dir>/doc/page.css"_s;
-        QTest::addRow("an origin nobody made")
-            << false << u"f0123.localhost"_s << at + u"/doc/page.css"_s << 307
-            << u"http://<o:doc/page.css>.localhost:4242/0123abcd<dir>/doc/page.css"_s;
-        QTest::addRow("without the secret")
-            << false << u"<f>"_s << u"<dir>/doc/page.css"_s << 404 << QString();
-        QTest::addRow("with another secret")
-            << false << u"<f>"_s << u"/0123abce<dir>/doc/page.css"_s << 404 << QString();
-        QTest::addRow("a host off the loopback")
-            << false << u"example.com"_s << at + u"/doc/page.css"_s << 404 << QString();
-        QTest::addRow("a new document, as itself")
-            << true << u"new"_s << at + u"/program/一時.html"_s << 200 << u"program/一時.html"_s;
-        QTest::addRow("a new document's neighbour")
-            << true << u"new"_s << at + u"/program/other.html"_s << 307
-            << u"http://<o:program/other.html>.localhost:4242/0123abcd<dir>/program/other.html"_s;
-        QTest::addRow("a folder shown before, as history goes back")
-            << true << u"<f>"_s << at + u"/doc/page.css"_s << 200 << u"doc/page.css"_s;
+        QTest::addColumn<QString>("served");  // the file, or whose origin a redirect leads to
+        const auto row = [](const char *name, const QString &host, const QString &path, int status,
+                            const QString &served, bool newDocument = false) {
+            QTest::addRow("%s", name) << newDocument << host << path << status << served;
+        };
+        row("the preview, as the document in its folder", u"<f>"_s, u"~/doc/一時.html"_s, 200,
+            u"program/一時.html"_s);
+        row("a file of the folder", u"<f>"_s, u"~/doc/page.css"_s, 200, u"doc/page.css"_s);
+        row("a file below it", u"<f>"_s, u"~/doc/sub/img.png"_s, 200, u"doc/sub/img.png"_s);
+        row("out of the folder by ../", u"<f>"_s, u"~/doc/sub/../../outside/secret.txt"_s, 307,
+            u"outside/secret.txt"_s);
+        row("out of the folder by a link in it", u"<f>"_s, u"~/doc/link.txt"_s, 307,
+            u"outside/secret.txt"_s);
+        row("a file from its own origin", u"<o:outside/secret.txt>"_s, u"~/outside/secret.txt"_s,
+            200, u"outside/secret.txt"_s);
+        row("another file from that origin", u"<o:outside/secret.txt>"_s, u"~/doc/page.css"_s, 307,
+            u"doc/page.css"_s);
+        row("an origin nobody made", u"f0123.localhost"_s, u"~/doc/page.css"_s, 307,
+            u"doc/page.css"_s);
+        row("without the secret", u"<f>"_s, u"<dir>/doc/page.css"_s, 404, {});
+        row("with another secret", u"<f>"_s, u"/0123abce<dir>/doc/page.css"_s, 404, {});
+        row("a host off the loopback", u"example.com"_s, u"~/doc/page.css"_s, 404, {});
+        row("a new document, as itself", u"new"_s, u"~/program/一時.html"_s, 200,
+            u"program/一時.html"_s, true);
+        row("a new document's neighbour", u"new"_s, u"~/program/other.html"_s, 307,
+            u"program/other.html"_s, true);
+        row("a folder shown before, as history goes back", u"<f>"_s, u"~/doc/page.css"_s, 200,
+            u"doc/page.css"_s, true);
     }
     void answers()
     {
@@ -118,13 +110,17 @@ private slots:
             m_routes->setDocumentFolder({});
             QCOMPARE(m_routes->previewUrl().host(), u"new.localhost"_s);
         }
-        const PreviewRoutes::Answer answer = m_routes->answer(host, expand(path));
+        path = expand(path.replace(u'~', u"/0123abcd<dir>"_s));
+        const PreviewRoutes::Answer answer = m_routes->answer(host, path);
         QCOMPARE(answer.status, status);
         if (status == 200)
             QCOMPARE(QFileInfo(answer.file).canonicalFilePath(),
                      QFileInfo(this->path(served)).canonicalFilePath());
+        // To the origin of the file the path leads to, at the path asked.
         if (status == 307)
-            QCOMPARE(answer.location.toString(), expand(served));
+            QCOMPARE(answer.location.toString(),
+                     u"http://%1.localhost:4242/0123abcd%2"_s.arg(ownHost(served),
+                                                                  QDir::cleanPath(path.sliced(9))));
         if (status == 200 && served.endsWith(u".html"_s))
             QCOMPARE(answer.type, "text/html;charset=Shift_JIS");
         if (status == 200 && served.endsWith(u".css"_s))
