@@ -6,12 +6,12 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QLoggingCategory>
-#include <QMessageBox>
 #include <cstdio>
 
 #include "app/japanese.h"
 #include "forms/form1.h"
 #include "forms/journalkeeper.h"
+#include "forms/warning.h"
 #include "platform/programfolder.h"
 #include "webview/webpreviewpane.h"
 
@@ -90,12 +90,9 @@ void openFromCommandLine(forms::Form1 &form1, const QStringList &files)
 {
     if (files.isEmpty())
         return;
+    // The window is up and in use while the message shows.
     const auto say = [&form1](const QString &message) {
-        // Not waited for: the window is up and in use while the message shows.
-        auto *box =
-            new QMessageBox(QMessageBox::Warning, u"Quorvane"_s, message, QMessageBox::Ok, &form1);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
+        forms::warn(&form1, u"Quorvane"_s, message);
     };
     QString others;
     if (files.size() > 1)

@@ -24,6 +24,7 @@
 #include "forms/journalkeeper.h"
 #include "forms/pagelink.h"
 #include "forms/twipsgeometry.h"
+#include "forms/warning.h"
 #include "platform/memory.h"
 
 using namespace Qt::StringLiterals;
@@ -119,13 +120,9 @@ bool Form1::save()
         return false;
     }
     const std::optional<QString> error = saveDocument(m_documentPath);
-    if (error) {
-        // Not waited for: the window stays in use, and the text as it was.
-        auto *box =
-            new QMessageBox(QMessageBox::Warning, u"Quorvane"_s, *error, QMessageBox::Ok, this);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
-    }
+    // The window stays in use, and the text as it was.
+    if (error)
+        warn(this, u"Quorvane"_s, *error);
     return !error;
 }
 

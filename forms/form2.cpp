@@ -6,7 +6,6 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStyle>
@@ -15,6 +14,7 @@
 #include "engine/textfile.h"
 #include "forms/form1.h"
 #include "forms/twipsgeometry.h"
+#include "forms/warning.h"
 
 using namespace Qt::StringLiterals;
 
@@ -205,10 +205,8 @@ void Form2::warnFolder(const QString &folder, const platform::OsError &error)
 
 void Form2::warn(const QString &text)
 {
-    // Window-modal and not waited for: the program goes on, and the dialog stays as it was.
-    auto *box = new QMessageBox(QMessageBox::Warning, windowTitle(), text, QMessageBox::Ok, this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
+    // The dialog stays as it was.
+    forms::warn(this, windowTitle(), text);
 }
 
 }  // namespace forms
