@@ -184,7 +184,7 @@ QStringList linesOf(QStringView text)
     return lines;
 }
 
-QString copiedText(QString kept)
+QString withLineFeeds(QString kept)
 {
     for (QChar &c : kept)
         if (isLineEnd(c) || c == QChar::LineSeparator)

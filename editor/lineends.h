@@ -62,7 +62,8 @@ void fill(QTextDocument &document, const QString &shown, const LineEnds &ends);
 QStringList linesOf(QStringView text);
 // Whether a kept character is a line end.
 bool isLineEnd(QChar kept);
-// Kept characters as the clipboard takes them: every line end a LF.
-QString copiedText(QString kept);
+// Kept characters with every line end, and every line separator of the text's own, a LF: as
+// the clipboard takes them, and the parse, as the page's own languages see lines.
+QString withLineFeeds(QString kept);
 
 }  // namespace editor

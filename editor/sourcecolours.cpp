@@ -22,15 +22,6 @@ namespace {
 constexpr qsizetype kParseHere = 32 * 1024;
 constexpr int kNewText = 1024 * 1024;
 
-// The parse sees one '\n' wherever a line ends, as the page's own languages do.
-QString parseText(QString text)
-{
-    for (QChar &c : text)
-        if (isLineEnd(c) || c == QChar::LineSeparator)
-            c = u'\n';
-    return text;
-}
-
 }  // namespace
 
 SourceColours::SourceColours(EditorView &view) : QObject(&view.edit()), m_view(view)
@@ -120,7 +111,7 @@ void SourceColours::reset()
         placeWindow();
         return;
     }
-    m_source.setText(m_enabled ? parseText(text.characters(0, text.size())) : QString());
+    m_source.setText(m_enabled ? withLineFeeds(text.characters(0, text.size())) : QString());
     m_dirty = {{0, m_source.size()}};
     if (!m_enabled)
         return;
@@ -167,7 +158,7 @@ void SourceColours::placeWindow()
     const qsizetype to =
         std::min(text.size(), text.textPosition(last.position() + last.length() - 1));
     m_offset = from;
-    m_source.setText(parseText(text.characters(from, to - from)));
+    m_source.setText(withLineFeeds(text.characters(from, to - from)));
     // What was coloured from another window is coloured again.
     m_dirty = {{0, text.size() + 1}};
     source::HtmlSource start;
@@ -295,7 +286,7 @@ void SourceColours::edited(qsizetype position, qsizetype removed, qsizetype adde
     }
     const bool here = m_source.size() < kParseHere && !m_parser.isBusy();
     markDirty(inText(
-        m_source.edit(position - m_offset, removed, parseText(text.characters(position, added)),
+        m_source.edit(position - m_offset, removed, withLineFeeds(text.characters(position, added)),
                       here ? source::HtmlSource::Parse::Now : source::HtmlSource::Parse::Later)));
     // The parse is of the text as it stands, or it is read again.
     if (m_windowed ? m_offset + m_source.size() > text.size() : m_source.size() != text.size()) {

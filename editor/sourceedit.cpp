@@ -339,7 +339,7 @@ QMimeData *SourceEdit::createMimeDataFromSelection() const
     const qsizetype start = m_source->textPosition(textCursor().selectionStart());
     const qsizetype end = m_source->textPosition(textCursor().selectionEnd());
     auto *data = new QMimeData;  // handed to the clipboard, which takes ownership
-    data->setText(copiedText(m_source->characters(start, end - start)));
+    data->setText(withLineFeeds(m_source->characters(start, end - start)));
     return data;
 }
 
