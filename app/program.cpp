@@ -123,7 +123,8 @@ int runProgram(int argc, char *argv[])
         return 1;
     }
     // The browser engine reports its GL set-up on every start; nobody needs to read it.
-    QLoggingCategory::setFilterRules(u"qt.webenginecontext.info=false"_s);
+    // The JavaScript compiler's remarks on the style of the libraries it runs are of no use here.
+    QLoggingCategory::setFilterRules(u"qt.webenginecontext.info=false\nqt.qml.compiler=false"_s);
     QApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(u":/quorvane.png"_s));
     useJapanese(app);

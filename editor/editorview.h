@@ -27,6 +27,8 @@ public:
 
     // The matches the find bar marks, those in view.
     virtual void setFoundMarks(const QList<source::TextRange> &marks) = 0;
+    // Whether the page has a problem on line (from 1).
+    virtual bool hasProblem(int line) const = 0;
     // The gutter's width or the find bar's height may have changed.
     virtual void placeMargins() = 0;
 

@@ -53,6 +53,16 @@ void LineNumbers::paintEvent(QPaintEvent *event)
             if (top + height < event->rect().top())
                 continue;
             const int number = first + i;
+            if (i == 0 && !continues && m_view.hasProblem(number)) {
+                // A problem of the page's on this line: a mark at the gutter's left.
+                // Within the room the numbers leave at the left.
+                const qreal size = 5;
+                painter.setBrush(QColor(palette::kPageProblem));
+                painter.setPen(Qt::NoPen);
+                painter.setRenderHint(QPainter::Antialiasing);
+                painter.drawEllipse(QRectF(1, top + (height - size) / 2, size, size));
+                painter.setRenderHint(QPainter::Antialiasing, false);
+            }
             painter.setPen(number == caretLine && !(continues && i == 0) ? caretInk : ink);
             painter.drawText(QRectF(0, top, right, height), Qt::AlignRight | Qt::AlignVCenter,
                              continues && i == 0 ? u"↪"_s : QString::number(number));

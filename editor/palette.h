@@ -20,6 +20,8 @@ inline constexpr QRgb kEntity = qRgb(0x9a, 0x67, 0x00);
 inline constexpr QRgb kCaretLine = qRgb(0xf2, 0xf5, 0xfa);
 inline constexpr QRgb kFound = qRgb(0xff, 0xc8, 0x6b);
 inline constexpr QRgb kTag = qRgb(0xff, 0xe8, 0x8a);
+// The wavy underline of a problem of the page's, and its mark in the gutter.
+inline constexpr QRgb kPageProblem = qRgb(0xd1, 0x24, 0x2f);
 
 // The gutter.
 inline constexpr QRgb kGutter = qRgb(0xf6, 0xf8, 0xfa);
@@ -37,6 +39,6 @@ namespace editor {
 
 // What a mark of the view stands for, kept in its format so that it is told by what it is.
 inline constexpr int kMarkKind = QTextFormat::UserProperty + 2;
-enum class Mark { CaretLine = 1, Found, Tag };
+enum class Mark { CaretLine = 1, Found, Tag, Problem };
 
 }  // namespace editor

@@ -300,7 +300,7 @@ void SourceDocument::appendLineBreak()
     insertLineBreak(cursor);
 }
 
-void SourceDocument::insertLineBreak(QTextCursor &cursor)
+void SourceDocument::insertLineBreak(QTextCursor &cursor, LineEnd end)
 {
     // Between two pieces the line ends where they part.
     if (!cursor.hasSelection()) {
@@ -311,10 +311,10 @@ void SourceDocument::insertLineBreak(QTextCursor &cursor)
             cursor.setPosition(cursor.position() + 1, QTextCursor::KeepAnchor);
     }
     // Not the format of the characters around, which may be of another kind of line end.
-    cursor.insertBlock(cursor.blockFormat(), separatorFormat(LineEnd::CrLf));
+    cursor.insertBlock(cursor.blockFormat(), separatorFormat(end));
 }
 
-void SourceDocument::insert(QTextCursor &cursor, QStringView text)
+void SourceDocument::insert(QTextCursor &cursor, QStringView text, LineEnd end)
 {
     const QStringList lines = linesOf(text);
     cursor.beginEditBlock();
@@ -322,19 +322,19 @@ void SourceDocument::insert(QTextCursor &cursor, QStringView text)
                      [](const QString &line) { return line.size() > kLongLine; })) {
         cursor.insertText(lines.first());
         if (lines.size() > 1) {
-            insertLineBreak(cursor);
-            cursor.insertText(lines.sliced(1).join(u'\n'), separatorFormat(LineEnd::CrLf));
+            insertLineBreak(cursor, end);
+            cursor.insertText(lines.sliced(1).join(u'\n'), separatorFormat(end));
         }
         cursor.endEditBlock();
         return;
     }
     for (qsizetype i = 0; i < lines.size(); ++i) {
         if (i > 0)
-            insertLineBreak(cursor);
+            insertLineBreak(cursor, end);
         // A long line comes in pieces, as a long line set whole does.
         const QString &line = lines[i];
         if (line.size() <= kLongLine) {
-            cursor.insertText(line, separatorFormat(LineEnd::CrLf));
+            cursor.insertText(line, separatorFormat(end));
             continue;
         }
         for (qsizetype from = 0; from < line.size();) {
@@ -344,7 +344,7 @@ void SourceDocument::insert(QTextCursor &cursor, QStringView text)
             if (from > 0)
                 cursor.insertBlock(cursor.blockFormat(), separatorFormat(LineEnd::Piece));
             cursor.insertText(QStringView(line).sliced(from, length).toString(),
-                              separatorFormat(LineEnd::CrLf));
+                              separatorFormat(end));
             from += length;
         }
     }

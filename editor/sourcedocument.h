@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QTextLayout>
 
+#include "editor/lineends.h"
 #include "engine/chunkedtext.h"
 #include "engine/textsnapshot.h"
 #include "source/colour.h"
@@ -84,11 +85,12 @@ public:
 
     // Appends CR LF at the very end as one edit of its own, keeping undo history.
     void appendLineBreak();
-    // CR LF at cursor, as Enter makes it; between two pieces, in place of what parts them.
-    void insertLineBreak(QTextCursor &cursor);
+    // CR LF at cursor, as Enter makes it (or end); between two pieces, in place of what parts
+    // them.
+    void insertLineBreak(QTextCursor &cursor, LineEnd end = LineEnd::CrLf);
     // Text pasted, dropped or put in for a match at cursor, in place of its selection: every kind
-    // of line break in it makes a line that ends in CR LF. One edit.
-    void insert(QTextCursor &cursor, QStringView text);
+    // of line break in it makes a line that ends in CR LF (or end). One edit.
+    void insert(QTextCursor &cursor, QStringView text, LineEnd end = LineEnd::CrLf);
 
     // Text being composed with an input method shows, but changes nothing until committed.
     void setComposing(bool composing) { m_composing = composing; }

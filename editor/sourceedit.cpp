@@ -7,9 +7,11 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocumentFragment>
 #include <QTextLayout>
+#include <QToolTip>
 
 #include "editor/findbar.h"
 #include "editor/gotoline.h"
@@ -18,6 +20,7 @@
 #include "editor/palette.h"
 #include "editor/sourcecolours.h"
 #include "editor/sourcedocument.h"
+#include "source/pageformat.h"
 
 using namespace Qt::StringLiterals;
 
@@ -41,6 +44,9 @@ SourceEdit::SourceEdit(SourceDocument &document, QWidget *parent)
     m_colours = new SourceColours(*this);
     connect(m_source, &SourceDocument::aboutToReplace, this, &SourceEdit::aboutToReplace);
     connect(m_source, &SourceDocument::replaced, this, &SourceEdit::replaced);
+    connect(m_source, &SourceDocument::edited, this, &SourceEdit::problemsMoved);
+    connect(m_source, &SourceDocument::changed, this, [this] { ++m_revision; });
+    connect(m_source, &SourceDocument::replaced, this, [this] { ++m_revision; });
     m_lineNumbers = new LineNumbers(*this);
     connect(this, &QPlainTextEdit::blockCountChanged, this, &SourceEdit::placeMargins);
     connect(this, &QPlainTextEdit::updateRequest, this, [this](const QRect &rect, int dy) {
@@ -50,6 +56,10 @@ SourceEdit::SourceEdit(SourceDocument &document, QWidget *parent)
             m_lineNumbers->update(0, rect.y(), m_lineNumbers->width(), rect.height());
     });
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, &SourceEdit::markCaret);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        if (!m_problems.isEmpty())
+            showMarks();
+    });
     connect(m_colours, &SourceColours::parsed, this, &SourceEdit::markCaret);
     m_findBar = new FindBar(*this);
     const auto separator = [this] {
@@ -63,6 +73,8 @@ SourceEdit::SourceEdit(SourceDocument &document, QWidget *parent)
             &QAction::triggered, this, &SourceEdit::replace);
     connect(addCommand(u"goToLine"_s, u"行へ移動..."_s, QKeySequence(Qt::CTRL | Qt::Key_G)),
             &QAction::triggered, this, qOverload<>(&SourceEdit::goToLine));
+    connect(addCommand(u"formatSource"_s, u"整形"_s, QKeySequence(Qt::SHIFT | Qt::ALT | Qt::Key_F)),
+            &QAction::triggered, this, &SourceEdit::formatSource);
     separator();
     connect(addCommand(u"findNextCommand"_s, u"次を検索"_s, QKeySequence(Qt::Key_F3)),
             &QAction::triggered, m_findBar, &FindBar::findNext);
@@ -173,6 +185,8 @@ void SourceEdit::replaced()
     ensureCursorVisible();
     m_replacing = false;
     m_foundMarks.clear();
+    m_problems.clear();
+    m_problemLines.reset();
     m_marked = {};
     m_colours->reset();
     placeMargins();
@@ -245,6 +259,25 @@ void SourceEdit::placeMarks()
     for (const source::TextRange &tag : {m_marked.tag, m_marked.partner})
         if (tag.end > tag.start)
             mark(Mark::Tag, palette::kTag, tag);
+    if (!m_problems.isEmpty()) {
+        // Those in view: a page with thousands has them marked as it scrolls.
+        const qsizetype first = m_source->textPosition(firstShownBlock().position());
+        const QTextBlock last = lastShownBlock();
+        const qsizetype end = m_source->textPosition(last.position() + last.length());
+        for (const source::Problem &problem : std::as_const(m_problems)) {
+            if (problem.position > end)
+                break;
+            if (problem.position + problem.length < first)
+                continue;
+            mark(Mark::Problem, 0,
+                 {m_source->documentPosition(problem.position),
+                  m_source->documentPosition(problem.position + problem.length)});
+            QTextCharFormat &format = marks.last().format;
+            format.clearBackground();
+            format.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+            format.setUnderlineColor(QColor(palette::kPageProblem));
+        }
+    }
     setExtraSelections(marks);
 }
 
@@ -343,11 +376,116 @@ QMimeData *SourceEdit::createMimeDataFromSelection() const
     return data;
 }
 
-void SourceEdit::goToLine(int line)
+void SourceEdit::goToLine(int line, int column)
 {
     const int start = m_source->lineStart(line);
-    if (start >= 0)
-        goToPosition(start);
+    if (start < 0)
+        return;
+    const source::TextRange whole = m_source->lineAround(m_source->textPosition(start));
+    goToPosition(
+        m_source->documentPosition(std::min(whole.start + std::max(column, 1) - 1, whole.end)));
+}
+
+void SourceEdit::formatSource()
+{
+    if (isReadOnly())
+        return;
+    // Whole lines: the first one's indentation is where the rest go.
+    const QTextCursor selected = textCursor();
+    qsizetype start = 0, end = m_source->size();
+    QString indent;
+    if (selected.hasSelection()) {
+        start = m_source->lineAround(m_source->textPosition(selected.selectionStart())).start;
+        end = m_source->lineAround(m_source->textPosition(selected.selectionEnd())).end;
+        const QString first = m_source->characters(start, std::min<qsizetype>(end - start, 200));
+        while (indent.size() < first.size() &&
+               (first[indent.size()] == u' ' || first[indent.size()] == u'\t'))
+            indent += first[indent.size()];
+    }
+    const QString text = withLineFeeds(m_source->characters(start, end - start));
+    // The lines go back ended as the first of them is.
+    const QTextBlock next = document()->findBlock(m_source->documentPosition(start)).next();
+    const LineEnd ends = next.isValid() ? lineEndBefore(next) : LineEnd::CrLf;
+    m_formatter.run(
+        [text, indent](const engine::Task &) {
+            QString failure;
+            std::optional<QString> done = source::formatPage(text, indent, &failure);
+            return std::pair{done.value_or(QString()), done ? QString() : failure};
+        },
+        [this, text, start, end, ends, revision = m_revision](std::pair<QString, QString> done) {
+            if (revision != m_revision)
+                return;  // typed into meanwhile: what was asked for is gone
+            if (!done.second.isEmpty()) {
+                emit failed(done.second);
+                return;
+            }
+            if (done.first != text) {
+                const int line = m_source->lineOf(textCursor().position());
+                QTextCursor cursor(document());
+                cursor.setPosition(m_source->documentPosition(start));
+                cursor.setPosition(m_source->documentPosition(end), QTextCursor::KeepAnchor);
+                m_source->insert(cursor, done.first, ends == LineEnd::Piece ? LineEnd::CrLf : ends);
+                // The caret stays on its line, as near as the new lines allow.
+                goToLine(std::min(line, m_source->lineCount()));
+            }
+            emit formatted();
+        });
+}
+
+void SourceEdit::setProblems(QList<source::Problem> problems)
+{
+    if (problems == m_problems)
+        return;
+    m_problems = std::move(problems);
+    m_problemLines.reset();
+    m_lineNumbers->update();
+    showMarks();
+}
+
+void SourceEdit::problemsMoved(qsizetype position, qsizetype removed, qsizetype added)
+{
+    if (m_problems.isEmpty())
+        return;
+    // What the edit touched is being mended; what follows it moves with the text.
+    const auto touched = [&](const source::Problem &problem) {
+        return problem.position <= position + removed &&
+               problem.position + problem.length >= position;
+    };
+    m_problems.removeIf(touched);
+    for (source::Problem &problem : m_problems)
+        if (problem.position > position)
+            problem.position += added - removed;
+    m_problemLines.reset();
+    m_lineNumbers->update();
+    showMarks();
+}
+
+bool SourceEdit::hasProblem(int line) const
+{
+    if (!m_problemLines) {
+        m_problemLines.emplace();
+        for (const source::Problem &problem : m_problems)
+            m_problemLines->insert(m_source->lineOf(m_source->documentPosition(problem.position)));
+    }
+    return m_problemLines->contains(line);
+}
+
+bool SourceEdit::event(QEvent *event)
+{
+    if (event->type() != QEvent::ToolTip || m_problems.isEmpty())
+        return QPlainTextEdit::event(event);
+    const auto *help = static_cast<QHelpEvent *>(event);
+    const qsizetype at = m_source->textPosition(
+        cursorForPosition(viewport()->mapFromGlobal(help->globalPos())).position());
+    QStringList said;
+    for (const source::Problem &problem : std::as_const(m_problems))
+        if (problem.position <= at && at <= problem.position + problem.length)
+            said.append(problem.message);
+    if (said.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(help->globalPos(), said.join(u'\n'), this);
+    return true;
 }
 
 void SourceEdit::goToPosition(qsizetype position)

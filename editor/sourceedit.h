@@ -1,11 +1,15 @@
 #pragma once
 
 #include <QPlainTextEdit>
+#include <QSet>
 #include <QTextBlock>
+#include <optional>
 
 #include "editor/editorview.h"
+#include "engine/background.h"
 #include "engine/textsnapshot.h"
 #include "source/colour.h"
+#include "source/pagecheck.h"
 
 namespace editor {
 
@@ -39,12 +43,28 @@ public:
     void find();
     void replace();
     void goToLine();
-    // The caret to the start of line (from 1, as the gutter numbers them), shown, with the focus.
-    void goToLine(int line);
+    // Shift+Alt+F: the selection's lines indented anew, or the whole page without one, as one
+    // change; off the UI thread, and nothing if the text changes meanwhile.
+    void formatSource();
+    // The caret to line (from 1, as the gutter numbers them) at column (from 1), shown, with the
+    // focus.
+    void goToLine(int line, int column = 1);
     // The caret to position, shown, with the focus.
     void goToPosition(qsizetype position);
 
+    // The page's problems as HTML5, until the next: underlined where they are, with a mark in the
+    // gutter beside their lines and a tip on hover. An edit that touches one takes it away.
+    void setProblems(QList<source::Problem> problems);
+    const QList<source::Problem> &problems() const { return m_problems; }
+
+signals:
+    // What the person should know of a command that could not be carried out, in Japanese.
+    void failed(const QString &why);
+    // A command off the UI thread has done what it does.
+    void formatted();
+
 protected:
+    bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -60,8 +80,10 @@ private:
     QRectF shownGeometry(const QTextBlock &block) const override;
     void setFoundMarks(const QList<source::TextRange> &marks) override;
     void placeMargins() override;
+    bool hasProblem(int line) const override;
 
     void aboutToReplace();
+    void problemsMoved(qsizetype position, qsizetype removed, qsizetype added);
     void replaced();
     void markCaret();
     void showMarks();
@@ -77,7 +99,12 @@ private:
     SourceDocument *m_source = nullptr;
     Marked m_marked;
     QList<source::TextRange> m_foundMarks;
-    QList<QAction *> m_commands;  // for the context menu, separators among them
+    QList<source::Problem> m_problems;
+    mutable std::optional<QSet<int>> m_problemLines;  // nothing until asked again
+    QList<QAction *> m_commands;
+    engine::Background m_formatter;
+    quint64 m_revision =
+        0;  // of the text, counted by its changes  // for the context menu, separators among them
     SourceColours *m_colours = nullptr;
     LineNumbers *m_lineNumbers = nullptr;
     FindBar *m_findBar = nullptr;

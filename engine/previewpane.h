@@ -33,6 +33,19 @@ public:
     // page is shown; empty for nothing.
     virtual void setNotice(const QString &notice) { (void)notice; }
 
+    // A problem of the document's own as HTML, with its place in the editor (from 1).
+    struct Problem {
+        QString text;
+        int line = 0;
+        int column = 0;
+    };
+    // The document's problems, told beside the page until the next; note says what else the
+    // person should know of them (the page too large to check), empty for nothing.
+    virtual void setProblems(const QList<Problem> &problems, const QString &note)
+    {
+        (void)problems, (void)note;
+    }
+
     // What a pane that shows a real page tells of it, for linking it to the source. Elements go
     // by their index in the page's document order.
     struct PageEvents {
@@ -40,8 +53,9 @@ public:
         std::function<void(const QStringList &names)> elementsFound;
         // Ctrl+click: the element under the pointer, then its ancestors.
         std::function<void(const QList<int> &elements)> elementPicked;
-        // A message of the page's was chosen: its line in the preview file, from 1.
-        std::function<void(int line)> lineChosen;
+        // A message of the page's was chosen: its line in the preview file and its column, from
+        // 1; column 0 for the line's start.
+        std::function<void(int line, int column)> lineChosen;
     };
     virtual void setPageEvents(PageEvents events) { (void)events; }
     // Outlines the element, brought into view; -1 for none.

@@ -23,6 +23,7 @@
 #include "forms/form3.h"
 #include "forms/journalkeeper.h"
 #include "forms/pagelink.h"
+#include "forms/problemwatch.h"
 #include "forms/twipsgeometry.h"
 #include "forms/warning.h"
 #include "platform/memory.h"
@@ -77,6 +78,7 @@ Form1::Form1(const PaneMaker &makePane, const Folders &folders, QWidget *parent)
             session.cancel();
     });
     new PageLink(*m_text1, *m_webBrowser1.pane);
+    new ProblemWatch(*m_text1, *m_webBrowser1.pane);
     connect(m_timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(m_command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(m_cmd, &QPushButton::clicked, this, &Form1::cmd_Click);

@@ -38,7 +38,7 @@ PageLink::PageLink(editor::SourceEdit &edit, engine::PreviewPane &pane)
                 m_soon.start();
         },
         [this](const QList<int> &elements) { picked(elements); },
-        [this](int line) { m_edit.goToLine(line); },
+        [this](int line, int column) { m_edit.goToLine(line, column); },
     });
 }
 

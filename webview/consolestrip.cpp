@@ -15,6 +15,7 @@ constexpr int kLevelRole = Qt::UserRole;
 constexpr int kLineRole = Qt::UserRole + 1;
 constexpr int kCountRole = Qt::UserRole + 2;
 constexpr int kTextRole = Qt::UserRole + 4;
+constexpr int kColumnRole = Qt::UserRole + 5;
 // Rows the open list shows before it scrolls; the page keeps the rest of the pane.
 constexpr int kRowsShown = 5;
 // Messages listed at most; the rest are only counted.
@@ -27,6 +28,8 @@ QString levelName(ConsoleStrip::Level level)
         return u"情報"_s;
     case ConsoleStrip::Level::Warning:
         return u"警告"_s;
+    case ConsoleStrip::Level::Problem:
+        return u"HTML の問題"_s;
     case ConsoleStrip::Level::Error:
         break;
     }
@@ -68,7 +71,7 @@ ConsoleStrip::ConsoleStrip(QWidget *parent) : QWidget(parent)
     });
     connect(m_list, &QListWidget::itemActivated, this, [this](QListWidgetItem *item) {
         if (const int line = item->data(kLineRole).toInt(); line > 0)
-            emit lineChosen(line);
+            emit lineChosen(line, item->data(kColumnRole).toInt());
     });
     connect(m_list, &QListWidget::itemClicked, m_list, &QListWidget::itemActivated);
     m_refresh.setSingleShot(true);
@@ -78,11 +81,13 @@ ConsoleStrip::ConsoleStrip(QWidget *parent) : QWidget(parent)
 }
 
 QListWidgetItem *ConsoleStrip::entry(Level level, const QString &text, int line,
-                                     const QString &file)
+                                     const QString &file, int column)
 {
     QString where = file;
     if (line > 0)
         where += (where.isEmpty() ? u""_s : u" "_s) + u"%1 行"_s.arg(line);
+    if (line > 0 && column > 0)
+        where += u" %1 桁"_s.arg(column);
     // The message first, where it comes from after it: a narrow strip cuts the end away, and the
     // whole shows on hover.
     const QString message = QString(text).replace(u'\n', u' ');
@@ -94,9 +99,10 @@ QListWidgetItem *ConsoleStrip::entry(Level level, const QString &text, int line,
     item->setData(kLevelRole, int(level));
     // Only the preview's own lines are the editor's.
     item->setData(kLineRole, file.isEmpty() ? line : 0);
+    item->setData(kColumnRole, column);
     item->setData(kCountRole, 1);
     item->setIcon(style()->standardIcon(level == Level::Error ? QStyle::SP_MessageBoxCritical
-                                        : level == Level::Warning
+                                        : level == Level::Warning || level == Level::Problem
                                             ? QStyle::SP_MessageBoxWarning
                                             : QStyle::SP_MessageBoxInformation));
     return item;
@@ -123,7 +129,8 @@ void ConsoleStrip::add(Level level, const QString &text, int line, const QString
 void ConsoleStrip::clear()
 {
     for (int i = m_list->count() - 1; i >= 0; --i)
-        if (m_list->item(i) != m_warning && m_list->item(i) != m_notice)
+        if (m_list->item(i) != m_warning && m_list->item(i) != m_notice &&
+            !m_problems.contains(m_list->item(i)))
             delete m_list->takeItem(i);
     m_byKey.clear();
     m_untold = 0;
@@ -141,6 +148,23 @@ void ConsoleStrip::setWarning(const QString &text, int line)
     refresh();
 }
 
+void ConsoleStrip::setProblems(const QList<engine::PreviewPane::Problem> &problems,
+                               const QString &note)
+{
+    qDeleteAll(m_problems);
+    m_problems.clear();
+    int at = (m_warning ? 1 : 0) + (m_notice ? 1 : 0);
+    if (!note.isEmpty())
+        m_problems.append(entry(Level::Info, note, 0, {}));
+    for (const engine::PreviewPane::Problem &problem :
+         problems.first(std::min<qsizetype>(problems.size(), kMostEntries)))
+        m_problems.append(entry(Level::Problem, problem.text, problem.line, {}, problem.column));
+    m_untoldProblems = int(problems.size() - std::min<qsizetype>(problems.size(), kMostEntries));
+    for (QListWidgetItem *item : std::as_const(m_problems))
+        m_list->insertItem(at++, item);
+    refresh();
+}
+
 void ConsoleStrip::setNotice(const QString &text)
 {
     delete m_notice;
@@ -154,7 +178,7 @@ void ConsoleStrip::setNotice(const QString &text)
 
 void ConsoleStrip::refresh()
 {
-    int errors = 0, warnings = 0, others = 0;
+    int errors = 0, warnings = 0, problems = 0, others = 0;
     QString first;
     for (int i = 0; i < m_list->count(); ++i) {
         const QListWidgetItem *item = m_list->item(i);
@@ -168,18 +192,23 @@ void ConsoleStrip::refresh()
         case Level::Warning:
             warnings += count;
             break;
+        case Level::Problem:
+            problems += count;
+            break;
         case Level::Info:
             others += count;
             break;
         }
     }
     QStringList counts;
-    if (m_untold)
-        counts.append(u"ほか %1 件は省略"_s.arg(m_untold));
+    if (m_untold + m_untoldProblems)
+        counts.append(u"ほか %1 件は省略"_s.arg(m_untold + m_untoldProblems));
     if (errors)
         counts.append(u"エラー %1 件"_s.arg(errors));
     if (warnings)
         counts.append(u"警告 %1 件"_s.arg(warnings));
+    if (problems)
+        counts.append(u"HTML の問題 %1 件"_s.arg(problems));
     if (others)
         counts.append(u"メッセージ %1 件"_s.arg(others));
     // Closed, the first error is worth a glance.

@@ -4,6 +4,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "engine/previewpane.h"
+
 class QListWidget;
 class QListWidgetItem;
 class QToolButton;
@@ -16,7 +18,7 @@ class ConsoleStrip : public QWidget {
     Q_OBJECT
 
 public:
-    enum class Level { Info, Warning, Error };
+    enum class Level { Info, Warning, Error, Problem };
 
     explicit ConsoleStrip(QWidget *parent = nullptr);
 
@@ -27,6 +29,11 @@ public:
     // One of the program's own about the preview, first in the list until replaced; line 0 for
     // none.
     void setWarning(const QString &text, int line);
+
+    // The document's problems as HTML, after the program's own rows and before the page's
+    // messages, until the next; note first among them, empty for none. They stay while pages
+    // load.
+    void setProblems(const QList<engine::PreviewPane::Problem> &problems, const QString &note);
 
     // One of the program's own about itself, first in the list until replaced, whatever page
     // is loaded; empty for none.
@@ -39,17 +46,21 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 signals:
-    void lineChosen(int line);
+    // A row was chosen whose place is the editor's: column 0 for the line's start.
+    void lineChosen(int line, int column);
     void heightChanged();
 
 private:
-    QListWidgetItem *entry(Level level, const QString &text, int line, const QString &file);
+    QListWidgetItem *entry(Level level, const QString &text, int line, const QString &file,
+                           int column = 0);
     void refresh();
 
     QToolButton *m_summary = nullptr;
     QListWidget *m_list = nullptr;
     QListWidgetItem *m_warning = nullptr;
     QListWidgetItem *m_notice = nullptr;
+    QList<QListWidgetItem *> m_problems;
+    int m_untoldProblems = 0;
     QHash<QString, QListWidgetItem *> m_byKey;  // the page's messages, by what tells them apart
     int m_untold = 0;
     QTimer m_refresh;

@@ -205,9 +205,9 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
     m_console = new ConsoleStrip(this);
     m_outline = new ElementOutline(this);
     connect(m_console, &ConsoleStrip::heightChanged, this, &WebPreviewPane::placeParts);
-    connect(m_console, &ConsoleStrip::lineChosen, this, [this](int line) {
+    connect(m_console, &ConsoleStrip::lineChosen, this, [this](int line, int column) {
         if (m_events.lineChosen)
-            m_events.lineChosen(line);
+            m_events.lineChosen(line, column);
     });
     connect(this, &QWebEngineView::loadStarted, this, [this] {
         ++m_pageNumber;
@@ -319,6 +319,11 @@ void WebPreviewPane::setDocumentFolder(const QString &folder)
 void WebPreviewPane::setWarning(const QString &warning, int line)
 {
     m_console->setWarning(warning, line);
+}
+
+void WebPreviewPane::setProblems(const QList<Problem> &problems, const QString &note)
+{
+    m_console->setProblems(problems, note);
 }
 
 void WebPreviewPane::setNotice(const QString &notice)

@@ -34,6 +34,7 @@ public:
     void showFailure(const engine::FileError &error) override;
     void setDocumentFolder(const QString &folder) override;
     void setWarning(const QString &warning, int line) override;
+    void setProblems(const QList<Problem> &problems, const QString &note) override;
     void setNotice(const QString &notice) override;
     void setPageEvents(PageEvents events) override;
     void showElement(int element) override;

@@ -1,0 +1,90 @@
+#include <QRegularExpression>
+#include <QTest>
+
+#include "../bench/benchpage.h"
+#include "source/pageformat.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// What the page is, whatever its indentation: every character but white space, and in <pre>
+// and <textarea> the white space too.
+QString substance(const QString &page)
+{
+    static const QRegularExpression kept(
+        u"<(pre|textarea)\\b.*?</\\1>"_s,
+        QRegularExpression::DotMatchesEverythingOption | QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression space(u"\\s+"_s);
+    QString out;
+    qsizetype at = 0;
+    for (auto it = kept.globalMatch(page); it.hasNext();) {
+        const auto match = it.next();
+        out += page.sliced(at, match.capturedStart() - at).remove(space) + match.captured();
+        at = match.capturedEnd();
+    }
+    return out + page.sliced(at).remove(space);
+}
+
+QString format(const QString &page, const QString &indent = {})
+{
+    QString failure;
+    const std::optional<QString> out = source::formatPage(page, indent, &failure);
+    if (!out)
+        qWarning() << failure;
+    return out.value_or(u"(failed)"_s);
+}
+
+}  // namespace
+
+// Tidying a page's indentation with js-beautify, in the program's own JavaScript engine.
+class PageFormatTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void formats_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("indent");
+        QTest::addColumn<QString>("expected");
+        QTest::addRow("nested, inline kept, references as written")
+            << u"<div><p>Hello <b>世界</b> &amp; &copy; &#x1F600;</p><ul><li>a<li>b</ul></div>\n"_s
+            << QString()
+            << u"<div>\n  <p>Hello <b>世界</b> &amp; &copy; &#x1F600;</p>\n  <ul>\n    <li>a\n"
+               u"    <li>b\n  </ul>\n</div>\n"_s;
+        QTest::addRow("pre and textarea as written")
+            << u"<div><pre>  a\n    b  </pre><textarea> x\n  y</textarea></div>"_s << QString()
+            << u"<div>\n  <pre>  a\n    b  </pre><textarea> x\n  y</textarea>\n</div>"_s;
+        QTest::addRow("style by the CSS beautifier, script as written")
+            << u"<style>p{margin:0}</style><script>/* a */ if(a){b(x - -1)}</script>"_s << QString()
+            << u"<style>\n  p {\n    margin: 0\n  }\n</style>\n"
+               u"<script>/* a */ if(a){b(x - -1)}</script>"_s;
+        QTest::addRow("a part, where it goes")
+            << u"<ul><li>a</li></ul>"_s << u"    "_s << u"<ul>\n      <li>a</li>\n    </ul>"_s;
+    }
+    void formats()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, indent);
+        QFETCH(QString, expected);
+        QCOMPARE(format(page, indent), expected);
+    }
+
+    // Real pages tidied keep every character but indentation, and tidying again changes nothing.
+    void keepsThePage()
+    {
+        QList<QString> pages{bookOfSize(30'000)};
+        if (const QString manual = readRealPage(kRealPages[0]); !manual.isEmpty())
+            pages.append(manual);
+        for (QString page : std::as_const(pages)) {
+            // As the editor hands it over.
+            page.replace(u"\r\n"_s, u"\n"_s);
+            const QString tidied = format(page);
+            QCOMPARE(substance(tidied), substance(page));
+            QCOMPARE(format(tidied), tidied);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(PageFormatTest)
+#include "tst_pageformat.moc"
