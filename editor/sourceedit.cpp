@@ -393,23 +393,18 @@ void SourceEdit::formatSource()
     // Whole lines: the first one's indentation is where the rest go.
     const QTextCursor selected = textCursor();
     qsizetype start = 0, end = m_source->size();
-    QString indent;
     if (selected.hasSelection()) {
         start = m_source->lineAround(m_source->textPosition(selected.selectionStart())).start;
         end = m_source->lineAround(m_source->textPosition(selected.selectionEnd())).end;
-        const QString first = m_source->characters(start, std::min<qsizetype>(end - start, 200));
-        while (indent.size() < first.size() &&
-               (first[indent.size()] == u' ' || first[indent.size()] == u'\t'))
-            indent += first[indent.size()];
     }
     const QString text = withLineFeeds(m_source->characters(start, end - start));
     // The lines go back ended as the first of them is.
     const QTextBlock next = document()->findBlock(m_source->documentPosition(start)).next();
     const LineEnd ends = next.isValid() ? lineEndBefore(next) : LineEnd::CrLf;
     m_formatter.run(
-        [text, indent](const engine::Task &) {
+        [text](const engine::Task &) {
             QString failure;
-            std::optional<QString> done = source::formatPage(text, indent, &failure);
+            std::optional<QString> done = source::formatPage(text, &failure);
             return std::pair{done.value_or(QString()), done ? QString() : failure};
         },
         [this, text, start, end, ends, revision = m_revision](std::pair<QString, QString> done) {

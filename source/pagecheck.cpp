@@ -378,6 +378,10 @@ bool isProblem(const Reported &reported, QStringView text, qsizetype position)
     if (key == "PROPRIETARY_ELEMENT" || key == "UNKNOWN_ELEMENT")
         return std::none_of(std::begin(kNewElements), std::end(kNewElements),
                             [&element](const char16_t *name) { return element == name; });
+    // A few lines tried out are not yet a page.
+    if (key == "MISSING_DOCTYPE" || key == "MISSING_TITLE_ELEMENT")
+        return text.contains(u"<html"_s, Qt::CaseInsensitive) ||
+               text.contains(u"<head"_s, Qt::CaseInsensitive);
     // Of HTML 4: obsolete in HTML5.
     if (key == "MISSING_ATTRIBUTE")
         return arg(1) != u"summary"_s && arg(1) != u"type"_s;

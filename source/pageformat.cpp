@@ -7,7 +7,7 @@ using namespace Qt::StringLiterals;
 
 namespace source {
 
-std::optional<QString> formatPage(QStringView text, const QString &indent, QString *failure)
+std::optional<QString> formatPage(QStringView text, QString *failure)
 {
     const auto failed = [failure](const QString &why) -> std::optional<QString> {
         if (failure)
@@ -82,11 +82,6 @@ std::optional<QString> formatPage(QStringView text, const QString &indent, QStri
     QString out = result.toString();
     if (text.endsWith(u'\n') && !out.endsWith(u'\n'))
         out += u'\n';
-    if (!indent.isEmpty()) {
-        out.replace(u"\n"_s, u"\n"_s + indent);
-        if (out.endsWith(u'\n' + indent))
-            out.chop(indent.size());
-    }
     return out;
 }
 

@@ -10,9 +10,8 @@
 // stay in their line, and no line is wrapped.
 namespace source {
 
-// Text indented, its lines ended by LF, each line after the first with indent before it (the
-// indentation of the place it goes); nothing, with failure said in Japanese, if it cannot be.
-// Runs on any thread, one engine a call.
-std::optional<QString> formatPage(QStringView text, const QString &indent, QString *failure);
+// Text indented, its lines ended by LF, from the indentation of its first line; nothing, with
+// failure said in Japanese, if it cannot be. Runs on any thread, one engine a call.
+std::optional<QString> formatPage(QStringView text, QString *failure);
 
 }  // namespace source

@@ -50,6 +50,13 @@ public:
         warnings.append(warning.isEmpty() ? QString() : u"%1: %2"_s.arg(line).arg(warning));
     }
     void setNotice(const QString &notice) override { notices.append(notice); }
+    void setProblems(const QList<Problem> &told, const QString &note) override
+    {
+        QStringList rows = note.isEmpty() ? QStringList() : QStringList{note};
+        for (const Problem &problem : told)
+            rows.append(u"%1:%2 %3"_s.arg(problem.line).arg(problem.column).arg(problem.text));
+        problems.append(rows);
+    }
 
     QStringList navigations;
     QStringList encodings;
@@ -58,6 +65,7 @@ public:
     QStringList failures;
     QStringList warnings;
     QStringList notices;
+    QList<QStringList> problems;
     QString documentFolder;
 };
 

@@ -24,6 +24,7 @@
 #include "editor/sourcecolours.h"
 #include "editor/sourcedocument.h"
 #include "editor/sourceedit.h"
+#include "source/pagecheck.h"
 
 using namespace Qt::StringLiterals;
 using editor::SourceDocument;
@@ -89,6 +90,67 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(m_edit.get()));
     }
     void cleanup() { m_edit.reset(); }
+
+    // A problem of the page's is underlined where it is and marked in the gutter; it moves with
+    // the text before it, and goes once it is typed into.
+    void problemsUnderlinedWhereTheyAre()
+    {
+        text1().setText(u"<p>日本語</p>\n<p><img src=\"a.png\"></p>\n"_s);
+        text1().setProblems(source::checkPage(text1().text()));
+        QCOMPARE(marks(editor::Mark::Problem), QStringList{u"<img src=\"a.png\">"_s});
+        const auto gutterMarked = [this] {
+            const QImage gutter = text1().findChild<editor::LineNumbers *>()->grab().toImage();
+            for (int y = 0; y < gutter.height(); ++y)
+                for (int x = 0; x < 8; ++x)
+                    if (gutter.pixel(x, y) == editor::palette::kPageProblem)
+                        return y / text1().fontMetrics().height() + 1;
+            return 0;
+        };
+        QCOMPARE(gutterMarked(), 2);
+        text1().moveCaretToEnd();
+        QTest::keyClick(&text1(), Qt::Key_Home, Qt::ControlModifier);
+        QTest::keyClick(&text1(), Qt::Key_Return);
+        QCOMPARE(marks(editor::Mark::Problem), QStringList{u"<img src=\"a.png\">"_s});
+        QCOMPARE(gutterMarked(), 3);
+        text1().goToLine(3, 8);
+        type(u" alt=\"\""_s);
+        QCOMPARE(marks(editor::Mark::Problem), QStringList{});
+        QCOMPARE(gutterMarked(), 0);
+    }
+
+    // 整形 (Shift+Alt+F) indents the page, or the lines of the selection where they stand, as
+    // one change that one undo takes back; its lines end as the page's do.
+    void formatIsOneChange_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("selected");  // lines from the first, 0 for none
+        QTest::addColumn<QString>("expected");
+        QTest::addRow("the page, LF") << u"<div><p>a</p>\n<ul><li>b</ul></div>\n"_s << 0
+                                      << u"<div>\n  <p>a</p>\n  <ul>\n    <li>b\n  </ul>\n"
+                                         u"</div>\n"_s;
+        QTest::addRow("a part, CR LF")
+            << u"<body>\r\n  <div><p>a</p></div>\r\n</body>"_s << 2
+            << u"<body>\r\n  <div>\r\n    <p>a</p>\r\n  </div>\r\n</body>"_s;
+    }
+    void formatIsOneChange()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, selected);
+        QFETCH(QString, expected);
+        text1().setText(text);
+        if (selected) {
+            text1().goToLine(selected);
+            QTest::keyClick(&text1(), Qt::Key_End, Qt::ShiftModifier);
+        }
+        QSignalSpy changes(&text1().source(), &SourceDocument::changed);
+        QSignalSpy formatted(&text1(), &SourceEdit::formatted);
+        QTest::keyClick(&text1(), Qt::Key_F, Qt::ShiftModifier | Qt::AltModifier);
+        QVERIFY(formatted.wait());
+        QCOMPARE(text1().text(), expected);
+        QCOMPARE(changes.size(), 1);
+        QTest::keyClick(&text1(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(text1().text(), text);
+    }
 
     // The source box gives back exactly the string set, typed into and undone, and tells of
     // each change once.

@@ -26,6 +26,7 @@
 #include "forms/form2.h"
 #include "forms/form3.h"
 #include "forms/journalkeeper.h"
+#include "forms/problemwatch.h"
 #include "forms/twips.h"
 #include "tests/fixture.h"
 
@@ -438,6 +439,21 @@ private slots:
     }
 
     // A journal that cannot be written is said beside the page, and typing goes on.
+    // The page is checked after a pause in typing, and its problems told beside it; a page too
+    // large to check says so.
+    void problemsToldAfterAPause()
+    {
+        QSignalSpy checked(form1->findChild<forms::ProblemWatch *>(),
+                           &forms::ProblemWatch::checked);
+        type(u"<p>x<img src=a.png></p>"_s);
+        QVERIFY(checked.wait());
+        QCOMPARE(recording.problems.last(), QStringList{u"1:5 <img> に alt 属性がありません"_s});
+        text1().setText(QString(source::kLargestChecked + 1, u'x'));
+        QVERIFY(checked.wait());
+        QCOMPARE(recording.problems.last(),
+                 QStringList{u"ページが 4 MB を超えるため、HTML の検査はしていません"_s});
+    }
+
     void journalFailureIsSaid()
     {
         QVERIFY(writeAll(path(u"journal"_s), "not a folder"));

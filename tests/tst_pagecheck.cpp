@@ -90,6 +90,24 @@ private slots:
         QCOMPARE(found(page(body)), expected);
     }
 
+    // A few lines tried out need no doctype or title; a page does.
+    void pageOrFragment_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addRow("fragment") << u"<p>x</p>\n<script>f()</script>"_s << QStringList{};
+        QTest::addRow("page") << u"<html><body><p>x</p></body></html>"_s
+                              << QStringList{u"1:1 MISSING_DOCTYPE"_s,
+                                             u"1:7 MISSING_TITLE_ELEMENT"_s};
+        QTest::addRow("empty") << QString() << QStringList{};
+    }
+    void pageOrFragment()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, expected);
+        QCOMPARE(found(text), expected);
+    }
+
     // Where a problem is underlined, and what is said of it: no English.
     void placedAndSaid()
     {
