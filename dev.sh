@@ -85,6 +85,7 @@ bench)
     fetch_grammars
     build default
     build/bench/bench_refresh
+    build/bench/bench_check
     [ "$(id -u)" -ne 0 ] || export QTWEBENGINE_DISABLE_SANDBOX=1
     QT_QPA_PLATFORM=offscreen build/bench/bench_editor
     QT_QPA_PLATFORM=offscreen build/bench/bench_typing

@@ -31,7 +31,7 @@ diff <(sort <<<"$expected") <(cd "$work/dest" && find . -type f -printf '%P\n' |
 deb="$work/pkg/quorvane_1.00_$(dpkg --print-architecture).deb"
 [ -f "$deb" ] || fail "no $(basename "$deb")"
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt6core6 libqt6widgets6 libqt6webenginewidgets6 libc6; do
+for library in libqt6core6 libqt6widgets6 libqt6webenginewidgets6 libqt6qml6 libtidy5deb1 libc6; do
     grep -q "$library" <<<"$depends" || fail "Depends lacks $library: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Recommends)" = fonts-noto-cjk ] || fail "fonts-noto-cjk not recommended"

@@ -233,8 +233,10 @@ void ConsoleStrip::refresh()
 void ConsoleStrip::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
+    // A turn later: the first resize comes while the strip is being shown, and placing it anew
+    // from there leaves its row laid out at no height.
     if (event->oldSize().width() != width())
-        refresh();
+        m_refresh.start();
 }
 
 int ConsoleStrip::wantedHeight() const

@@ -1,0 +1,54 @@
+// The page's check as HTML5 and its tidying, timed off any window as they run off the UI thread:
+// median of a few runs, on the tests' book page at three sizes and on real pages.
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <algorithm>
+#include <cstdio>
+
+#include "bench/benchpage.h"
+#include "source/pagecheck.h"
+#include "source/pageformat.h"
+
+namespace {
+
+template <typename Run>
+double medianMs(int runs, Run run)
+{
+    QList<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        run();
+        times.append(double(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+void measure(const char *name, QString page, bool format)
+{
+    page.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    qsizetype problems = 0;
+    const double check = medianMs(5, [&] { problems = source::checkPage(page).size(); });
+    std::printf("%-28s %9.0f KB  check %8.1f ms (%lld problems)", name,
+                double(page.toUtf8().size()) / 1024, check, static_cast<long long>(problems));
+    if (format)
+        std::printf("  整形 %8.1f ms",
+                    medianMs(3, [&] { (void)source::formatPage(page, nullptr); }));
+    std::printf("\n");
+}
+
+}  // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    std::printf("The check of a page (libtidy, what runs off the UI thread) and 整形 (js-beautify)\n");
+    measure("book, 100 KB", bookOfSize(100 * 1024), true);
+    measure("book, 1 MB", bookOfSize(1024 * 1024), true);
+    measure("book, 10 MB", bookOfSize(10 * 1024 * 1024), false);
+    for (const RealPage &real : kRealPages)
+        if (const QString page = readRealPage(real); !page.isEmpty())
+            measure(real.name, page, false);
+    return 0;
+}
