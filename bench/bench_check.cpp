@@ -43,7 +43,8 @@ void measure(const char *name, QString page, bool format)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    std::printf("The check of a page (libtidy, what runs off the UI thread) and 整形 (js-beautify)\n");
+    std::printf(
+        "The check of a page (libtidy, what runs off the UI thread) and 整形 (js-beautify)\n");
     measure("book, 100 KB", bookOfSize(100 * 1024), true);
     measure("book, 1 MB", bookOfSize(1024 * 1024), true);
     measure("book, 10 MB", bookOfSize(10 * 1024 * 1024), false);

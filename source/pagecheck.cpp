@@ -407,6 +407,9 @@ QString problemText(const QByteArray &key, const QStringList &arguments)
     for (QString &arg : args)
         if (arg == u"plain text"_s)
             arg = u"文字"_s;
+    // An end tag out of place is one without its start.
+    if (key == "DISCARDING_UNEXPECTED" && !args.isEmpty() && args[0].startsWith(u"</"))
+        return problemText("STRAY_ENDTAG", args);
     for (const Said &said : kSaid) {
         if (key != said.key)
             continue;

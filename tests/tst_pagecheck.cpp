@@ -121,6 +121,8 @@ private slots:
                  u"ここは HTML として正しくありません (<p>、x)"_s);
         QCOMPARE(source::problemText("DISCARDING_UNEXPECTED", {u"plain text"_s}),
                  u"文字 はここには置けません"_s);
+        QCOMPARE(source::problemText("DISCARDING_UNEXPECTED", {u"</b>"_s}),
+                 u"終了タグ </b> に対応する開始タグがありません"_s);
     }
 
     // Real pages: the tests' book, and a page Debian ships when it is there.
