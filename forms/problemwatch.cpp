@@ -12,6 +12,7 @@ namespace forms {
 ProblemWatch::ProblemWatch(editor::SourceEdit &edit, engine::PreviewPane &pane)
     : QObject(&edit), m_edit(edit), m_pane(pane)
 {
+    m_pause.setObjectName(u"problemPause"_s);
     m_pause.setSingleShot(true);
     m_pause.setInterval(kAfterTyping);
     connect(&m_pause, &QTimer::timeout, this, &ProblemWatch::check);

@@ -39,7 +39,7 @@ private:
 
     editor::SourceEdit &m_edit;
     engine::PreviewPane &m_pane;
-    QTimer m_pause;
+    QTimer m_pause{this};  // a child, so that it can be found
     engine::Background m_checker;
     quint64 m_revision = 0;  // of the text, counted by its changes
 };

@@ -445,9 +445,17 @@ private slots:
     {
         QSignalSpy checked(form1->findChild<forms::ProblemWatch *>(),
                            &forms::ProblemWatch::checked);
+        auto *pause = form1->findChild<QTimer *>(u"problemPause"_s);
         type(u"<p>x<img src=a.png></p>"_s);
+        QCOMPARE(pause->interval(), 500);
         QVERIFY(checked.wait());
         QCOMPARE(recording.problems.last(), QStringList{u"1:5 <img> に alt 属性がありません"_s});
+        // Typed into while it is checked: what that check found is of another text.
+        QVERIFY(QMetaObject::invokeMethod(pause, "timeout"));
+        QTest::keyClick(&text1(), Qt::Key_Home);
+        type(u"<b>"_s);
+        QVERIFY(checked.wait());
+        QCOMPARE(recording.problems.last(), QStringList{u"1:8 <img> に alt 属性がありません"_s});
         text1().setText(QString(source::kLargestChecked + 1, u'x'));
         QVERIFY(checked.wait());
         QCOMPARE(recording.problems.last(),
