@@ -78,13 +78,7 @@ constexpr const char *kNotProblems[] = {
     "NESTED_EMPHASIS",     // <b><b> is valid
     "NESTED_QUOTATION",
     "ESCAPED_ILLEGAL_URI",  // said with ILLEGAL_URI_CODEPOINT
-    "FIXED_BACKSLASH",
-    "INSERTING_AUTO_ATTRIBUTE",
-    "PREVIOUS_LOCATION",
-    "CUSTOM_TAG_DETECTED",
-    "MISSING_ENDTAG_OPTIONAL",
-    "MISSING_QUOTEMARK_OPEN",  // unquoted values are valid
-    "UNKNOWN_ELEMENT_LOOKS_CUSTOM",
+    "FIXED_BACKSLASH",     "INSERTING_AUTO_ATTRIBUTE", "UNKNOWN_ELEMENT_LOOKS_CUSTOM",
 };
 
 // HTML5's own elements that this validator (5.6) does not know, as it is told of them.
@@ -168,8 +162,8 @@ struct Reported {
 Bool TIDY_CALL heard(TidyMessage message)
 {
     auto *reports = static_cast<QList<Reported> *>(tidyGetAppData(tidyGetMessageDoc(message)));
-    if (tidyGetMessageLevel(message) > TidyInfo && tidyGetMessageLevel(message) != TidyError &&
-        tidyGetMessageLevel(message) != TidyWarning)
+    // Its notes (unquoted values, optional end tags left out, custom elements) are HTML5.
+    if (tidyGetMessageLevel(message) != TidyError && tidyGetMessageLevel(message) != TidyWarning)
         return no;
     Reported reported{
         tidyGetMessageLine(message), tidyGetMessageColumn(message), tidyGetMessageKey(message), {}};

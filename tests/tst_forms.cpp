@@ -450,6 +450,7 @@ private slots:
         QCOMPARE(pause->interval(), 500);
         QVERIFY(checked.wait());
         QCOMPARE(recording.problems.last(), QStringList{u"1:5 <img> に alt 属性がありません"_s});
+        QCOMPARE(text1().problems().size(), 1);  // and underlined
         // Typed into while it is checked: what that check found is of another text.
         QVERIFY(QMetaObject::invokeMethod(pause, "timeout"));
         QTest::keyClick(&text1(), Qt::Key_Home);

@@ -72,7 +72,7 @@ private slots:
                u"<svg viewBox=\"0 0 9 9\"><linearGradient id=\"l\"><stop offset=\"0\"/>"
                u"</linearGradient><foreignObject><div>i</div></foreignObject></svg>\n"
                u"<math><mrow><mi>x</mi><mo>=</mo><mn>2</mn></mrow></math>\n"
-               u"<table><caption>j<tr><th>k<td>l</table>\n<dl><div><dt>m<dd>n</div></dl>\n"
+               u"<table><caption>j <b>k</b><tr><th>l<td>m</table>\n<dl><div><dt>m<dd>n</div></dl>\n"
                u"<ruby>漢<rp>(<rt>かん<rp>)</ruby>\n"
                u"<select><option>1<optgroup label=o><option>2</select>\n"
                u"<data value=1>p</data><search>q</search><span></span><b><b>r</b></b>"_s
