@@ -79,6 +79,8 @@ Form1::Form1(const PaneMaker &makePane, const Folders &folders, QWidget *parent)
     });
     new PageLink(*m_text1, *m_webBrowser1.pane);
     new ProblemWatch(*m_text1, *m_webBrowser1.pane);
+    connect(m_text1, &editor::SourceEdit::failed, this,
+            [this](const QString &why) { warn(this, u"Quorvane"_s, why); });
     connect(m_timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(m_command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(m_cmd, &QPushButton::clicked, this, &Form1::cmd_Click);
