@@ -401,6 +401,8 @@ void SourceEdit::formatSource()
     // The lines go back ended as the first of them is.
     const QTextBlock next = document()->findBlock(m_source->documentPosition(start)).next();
     const LineEnd ends = next.isValid() ? lineEndBefore(next) : LineEnd::CrLf;
+    // A large page takes seconds: the pointer says it is under way.
+    viewport()->setCursor(Qt::BusyCursor);
     m_formatter.run(
         [text](const engine::Task &) {
             QString failure;
@@ -408,6 +410,7 @@ void SourceEdit::formatSource()
             return std::pair{done.value_or(QString()), done ? QString() : failure};
         },
         [this, text, start, end, ends, revision = m_revision](std::pair<QString, QString> done) {
+            viewport()->setCursor(Qt::IBeamCursor);
             if (revision != m_revision)
                 return;  // typed into meanwhile: what was asked for is gone
             if (!done.second.isEmpty()) {

@@ -145,7 +145,9 @@ private slots:
         QSignalSpy changes(&text1().source(), &SourceDocument::changed);
         QSignalSpy formatted(&text1(), &SourceEdit::formatted);
         QTest::keyClick(&text1(), Qt::Key_F, Qt::ShiftModifier | Qt::AltModifier);
+        QCOMPARE(text1().viewport()->cursor().shape(), Qt::BusyCursor);
         QVERIFY(formatted.wait());
+        QCOMPARE(text1().viewport()->cursor().shape(), Qt::IBeamCursor);
         QCOMPARE(text1().text(), expected);
         QCOMPARE(changes.size(), 1);
         QTest::keyClick(&text1(), Qt::Key_Z, Qt::ControlModifier);
