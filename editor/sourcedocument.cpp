@@ -61,8 +61,10 @@ void SourceDocument::follow(QTextDocument *document)
             &SourceDocument::modificationChanged);
     connect(document, &QTextDocument::contentsChanged, this, [this] {
         // A long line cut anew into pieces is no change of the text.
-        if (!m_replacing && !m_composing && !m_restyling && std::exchange(m_textChanged, false))
+        if (!m_replacing && !m_composing && !m_restyling && std::exchange(m_textChanged, false)) {
+            ++m_revision;
             emit changed();
+        }
     });
 }
 
@@ -256,6 +258,7 @@ void SourceDocument::setText(const QString &text)
     m_pieces = ends.at[int(LineEnd::Piece)];
     m_replacing = false;
     m_document->setModified(false);
+    ++m_revision;
     emit replaced();
     emit changed();
 }
@@ -286,6 +289,7 @@ void SourceDocument::adopt(LoadedDocument &&loaded)
     m_kept = std::move(loaded.characters);
     m_pieces = std::move(loaded.pieces);
     m_document->setModified(false);
+    ++m_revision;
     emit replaced();
     emit modificationChanged(false);
     // Not at once: the view lets go of it only now.

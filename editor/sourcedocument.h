@@ -56,6 +56,8 @@ public:
     const engine::ChunkedText &kept() const { return m_kept; }
     // Whether the kept characters cannot tell every line end apart, so that only text() can.
     bool isAmbiguous() const { return m_ambiguous; }
+    // Counts the text's changes: what was worked out from the text holds while this stays.
+    quint64 revision() const { return m_revision; }
     // From a position of the text document to the text's, and back: a position between two
     // pieces is the end of the first.
     qsizetype textPosition(int documentPosition) const;
@@ -126,6 +128,7 @@ private:
     // Whether the text set last held a U+2029 of its own, which the kept characters cannot tell
     // from CR LF: such a text is read whole.
     bool m_ambiguous = false;
+    quint64 m_revision = 0;
 };
 
 }  // namespace editor

@@ -45,8 +45,6 @@ SourceEdit::SourceEdit(SourceDocument &document, QWidget *parent)
     connect(m_source, &SourceDocument::aboutToReplace, this, &SourceEdit::aboutToReplace);
     connect(m_source, &SourceDocument::replaced, this, &SourceEdit::replaced);
     connect(m_source, &SourceDocument::edited, this, &SourceEdit::problemsMoved);
-    connect(m_source, &SourceDocument::changed, this, [this] { ++m_revision; });
-    connect(m_source, &SourceDocument::replaced, this, [this] { ++m_revision; });
     m_lineNumbers = new LineNumbers(*this);
     connect(this, &QPlainTextEdit::blockCountChanged, this, &SourceEdit::placeMargins);
     connect(this, &QPlainTextEdit::updateRequest, this, [this](const QRect &rect, int dy) {
@@ -409,9 +407,10 @@ void SourceEdit::formatSource()
             std::optional<QString> done = source::formatPage(text, &failure);
             return std::pair{done.value_or(QString()), done ? QString() : failure};
         },
-        [this, text, start, end, ends, revision = m_revision](std::pair<QString, QString> done) {
+        [this, text, start, end, ends,
+         revision = m_source->revision()](std::pair<QString, QString> done) {
             viewport()->setCursor(Qt::IBeamCursor);
-            if (revision != m_revision)
+            if (revision != m_source->revision())
                 return;  // typed into meanwhile: what was asked for is gone
             if (!done.second.isEmpty()) {
                 emit failed(done.second);

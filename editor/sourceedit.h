@@ -101,10 +101,8 @@ private:
     QList<source::TextRange> m_foundMarks;
     QList<source::Problem> m_problems;
     mutable std::optional<QSet<int>> m_problemLines;  // nothing until asked again
-    QList<QAction *> m_commands;
+    QList<QAction *> m_commands;                      // for the context menu, separators among them
     engine::Background m_formatter;
-    quint64 m_revision =
-        0;  // of the text, counted by its changes  // for the context menu, separators among them
     SourceColours *m_colours = nullptr;
     LineNumbers *m_lineNumbers = nullptr;
     FindBar *m_findBar = nullptr;

@@ -16,12 +16,8 @@ ProblemWatch::ProblemWatch(editor::SourceEdit &edit, engine::PreviewPane &pane)
     m_pause.setSingleShot(true);
     m_pause.setInterval(kAfterTyping);
     connect(&m_pause, &QTimer::timeout, this, &ProblemWatch::check);
-    const auto changed = [this] {
-        ++m_revision;
-        m_pause.start();
-    };
-    connect(&m_edit.source(), &editor::SourceDocument::changed, this, changed);
-    connect(&m_edit.source(), &editor::SourceDocument::replaced, this, changed);
+    connect(&m_edit.source(), &editor::SourceDocument::changed, &m_pause,
+            qOverload<>(&QTimer::start));
 }
 
 void ProblemWatch::check()
@@ -37,10 +33,10 @@ void ProblemWatch::check()
         [kept = text.kept()](const engine::Task &task) {
             return source::checkPage(editor::withLineFeeds(kept.toString()), &task.cancelled());
         },
-        [this, revision = m_revision](const QList<source::Problem> &problems) {
+        [this, revision = text.revision()](const QList<source::Problem> &problems) {
             // Typed into meanwhile: its places are no longer the text's, and the pause after
             // that typing checks it again.
-            if (revision == m_revision)
+            if (revision == m_edit.source().revision())
                 show(problems, {});
         });
 }

@@ -41,7 +41,6 @@ private:
     engine::PreviewPane &m_pane;
     QTimer m_pause{this};  // a child, so that it can be found
     engine::Background m_checker;
-    quint64 m_revision = 0;  // of the text, counted by its changes
 };
 
 }  // namespace forms
