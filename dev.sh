@@ -13,6 +13,8 @@ PACKAGES=(cmake make g++ pkg-config qt6-base-dev qt6-webengine-dev qt6-translati
 # Real pages the benchmarks type into, whose lines end in LF alone: Debian ships them, and they
 # are not copied into the repository.
 BENCH_PACKAGES=(git-doc bash-doc autoconf-doc)
+# A real page the preview's tests edit: git's user manual.
+TEST_PACKAGES=(git-doc)
 JOBS=$(nproc 2>/dev/null || echo 2)
 
 install_missing() {
@@ -32,13 +34,13 @@ install_missing() {
         apt-get install -y --no-install-recommends "${missing[@]}" </dev/null
 }
 
-# The tree-sitter grammars, as package-lock.json pins them, from the npm registry; fetched again
+# The tree-sitter grammars and morphdom, as package-lock.json pins them, from the npm registry; fetched again
 # only when the lock file changed. Their install scripts would build a Node.js binding, which
 # nothing here uses.
 fetch_grammars() {
     local grammars=source/grammars
     cmp -s "$grammars/package-lock.json" "$grammars/node_modules/.quorvane-lock" && return 0
-    echo "Fetching the tree-sitter grammars"
+    echo "Fetching the tree-sitter grammars and morphdom"
     (cd "$grammars" && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error </dev/null)
     cp "$grammars/package-lock.json" "$grammars/node_modules/.quorvane-lock"
 }
@@ -71,7 +73,7 @@ run)
     exec build/quorvane
     ;;
 test)
-    install_missing
+    install_missing "${TEST_PACKAGES[@]}"
     fetch_grammars
     check_format
     build default

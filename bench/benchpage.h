@@ -53,6 +53,31 @@ inline QString bookOfSize(qsizetype bytes)
     return text + tail;
 }
 
+// A page of what a parser mends: a table without tbody, end tags left out, a misnested <b>,
+// references with and without their ";", inline SVG, a comment, <pre>, a <select>.
+inline QString mendedMarkup()
+{
+    return QStringLiteral(
+        uR"(<!DOCTYPE html>
+<html lang="ja"><head><meta charset="utf-8"><title>表</title>
+<style>td { padding: 2px }</style></head>
+<body>
+<h1>見出し &amp; 記号 &copy; &#x41; &notin</h1>
+<table><tr><td>一<td>二</tr><tr><td>三<td>四</table>
+<ul><li>one<li>two <b>bold<li>three</ul>
+<p>para one<p>para <i>two
+<dl><dt>term<dd>def</dl>
+<svg width="40" height="20"><rect x="1" y="1" width="10" height="10"/><text x="12">svg</text></svg>
+<!-- a comment -->
+<pre>
+preformatted
+</pre>
+<div><span>in <b>bold</b> and <i>it</i></span></div>
+<select><option>a<option>b</select>
+</body></html>
+)");
+}
+
 // Real pages that Debian ships, whose lines end in LF alone as pages from Linux, macOS and the
 // web do. "bash dev.sh bench" installs their packages; a page not installed is left out.
 struct RealPage {

@@ -13,6 +13,7 @@ public:
     bool finished();
     // The pane shows something else now: nothing is in flight or due.
     void reset();
+    bool isBusy() const { return m_busy; }
 
 private:
     bool m_busy = false;

@@ -69,13 +69,16 @@ void PreviewFile::finished(const Done &done)
         m_pane.showFailure(*done.error);
     } else {
         m_previewPath = done.path;
+        m_pane.written(
+            done.referenced.character.isEmpty() ? std::optional(done.text) : std::nullopt,
+            done.file);
         m_pane.navigate(m_previewPath, done.encoding);
     }
 }
 
 PreviewFile::Done PreviewFile::write(const Job &job, const std::atomic<bool> *cancel)
 {
-    Done done{job.path, job.encoding, std::nullopt, {}};
+    Done done{job.path, job.encoding, std::nullopt, {}, job.text, std::nullopt};
     // A page may write any character as its reference; the document is still refused on save.
     const auto writeTo = [&](const QString &path) {
         return WriteTextFile(path, job.text, job.encoding, platform::Durability::Cached, cancel,
@@ -90,6 +93,8 @@ PreviewFile::Done PreviewFile::write(const Job &job, const std::atomic<bool> *ca
         else
             done.error = writeTo(done.path);
     }
+    if (!done.error)
+        done.file = platform::fileIdentity(done.path);
     return done;
 }
 

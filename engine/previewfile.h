@@ -62,6 +62,8 @@ private:
         QString encoding;
         std::optional<FileError> error;
         Referenced referenced;
+        TextSnapshot text;
+        std::optional<quint64> file;  // its identity, once written
     };
     // Touches nothing but the files: it runs on either thread.
     static Done write(const Job &job, const std::atomic<bool> *cancel);

@@ -4,8 +4,10 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 #include "engine/fileerror.h"
+#include "engine/textsnapshot.h"
 
 namespace engine {
 
@@ -13,6 +15,14 @@ namespace engine {
 class PreviewPane {
 public:
     virtual ~PreviewPane() = default;
+
+    // The text just written to the preview file, and which file that is on disk (it is replaced
+    // whole at every refresh): told before the pane is told to load it. No text when the file
+    // holds other than the text, such as a character written as its reference.
+    virtual void written(const std::optional<TextSnapshot> &text, std::optional<quint64> file)
+    {
+        (void)text, (void)file;
+    }
 
     // Starts loading the file at localPath (native separators) and returns at once; a page that
     // declares no charset is read in encoding.

@@ -182,6 +182,37 @@ std::optional<OsError> appendToFile(const QString &path, QByteArrayView bytes,
     return std::nullopt;
 }
 
+namespace {
+
+// A replaced file's number is soon given to the next: its size and time tell them apart.
+quint64 identityOf(const struct stat &status)
+{
+    quint64 identity = 14695981039346656037ull;
+    for (const quint64 part :
+         {quint64(status.st_ino), quint64(status.st_dev), quint64(status.st_size),
+          quint64(status.st_mtim.tv_sec), quint64(status.st_mtim.tv_nsec)})
+        identity = (identity ^ part) * 1099511628211ull;
+    return identity;
+}
+
+}  // namespace
+
+std::optional<quint64> fileIdentity(const QString &path)
+{
+    struct stat status {};
+    if (::stat(nativeName(path).constData(), &status) != 0)
+        return std::nullopt;
+    return identityOf(status);
+}
+
+std::optional<quint64> fileIdentity(int descriptor)
+{
+    struct stat status {};
+    if (::fstat(descriptor, &status) != 0)
+        return std::nullopt;
+    return identityOf(status);
+}
+
 std::optional<OsError> ensurePrivateFolder(const QString &path)
 {
     const QFileInfo info(path);

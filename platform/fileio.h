@@ -38,6 +38,11 @@ std::optional<OsError> replaceFile(const QString &path, QByteArrayView bytes,
 std::optional<OsError> appendToFile(const QString &path, QByteArrayView bytes,
                                     Durability durability);
 
+// Which file this is, told apart from the files that replaced it before and since (by its
+// number, size and time); nothing when it cannot be told.
+std::optional<quint64> fileIdentity(const QString &path);
+std::optional<quint64> fileIdentity(int descriptor);
+
 // Makes sure an owner-only folder exists at path, refusing a link or a non-folder there.
 std::optional<OsError> ensurePrivateFolder(const QString &path);
 

@@ -24,6 +24,8 @@ public:
     // Of elements of the page, innermost first, where the start tag of the innermost the source
     // has is written.
     std::optional<qsizetype> startTagFor(const QList<int> &elements) const;
+    // For each start tag, the page's element it made; -1 for none.
+    const QList<int> &pageOfTags() const { return m_pageOf; }
 
 private:
     QList<StartTag> m_tags;

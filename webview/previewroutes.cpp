@@ -96,8 +96,11 @@ PreviewRoutes::Answer PreviewRoutes::answer(const QString &host, const QString &
     };
     const auto known = m_folders.constFind(origin);
     if (known != m_folders.cend()) {
-        if (origin == folderHost() && path == folder() + u'/' + QFileInfo(m_previewFile).fileName())
+        if (origin == folderHost() &&
+            path == folder() + u'/' + QFileInfo(m_previewFile).fileName()) {
+            answer.preview = true;
             return served(m_previewFile, "text/html;charset=" + m_encoding.toLatin1());
+        }
         if (origin != u"new"_s && isBelow(canonical(path), canonical(*known)))
             return served(path, {});
     } else if (origin == u'o' + hashOf(path)) {

@@ -28,10 +28,11 @@ public:
     QUrl previewUrl();
 
     struct Answer {
-        int status = 404;  // 200, 307 or 404
-        QString file;      // for 200
-        QByteArray type;   // for 200
-        QUrl location;     // for 307
+        int status = 404;      // 200, 307 or 404
+        QString file;          // for 200
+        QByteArray type;       // for 200
+        QUrl location;         // for 307
+        bool preview = false;  // the file is the preview's
     };
     // The host without its port; the path as asked, percent-decoded.
     Answer answer(const QString &host, const QString &path) const;

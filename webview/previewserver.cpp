@@ -1,5 +1,7 @@
 #include "webview/previewserver.h"
 
+#include "platform/fileio.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -122,6 +124,9 @@ void PreviewServer::incomingConnection(qintptr socketDescriptor)
             send(socket, 404, "Content-Length: 0\r\n", nullptr);
             return;
         }
+        // Which text the page is of: the file is replaced whole at each refresh.
+        if (found.preview)
+            emit previewServed(platform::fileIdentity(int(file->handle())));
         QByteArray headers = "Content-Type: " + found.type +
                              "\r\nContent-Length: " + QByteArray::number(file->size()) + "\r\n";
         // A font applies from anywhere, as on the web; a script's own request is never one.

@@ -25,6 +25,10 @@ public:
     // The address the view loads for the preview file.
     QUrl previewUrl();
 
+signals:
+    // The preview file is being served: which file it is on disk, when that can be told.
+    void previewServed(std::optional<quint64> file);
+
 protected:
     void incomingConnection(qintptr socketDescriptor) override;
 

@@ -6,7 +6,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QList>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
@@ -15,6 +19,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <algorithm>
 
@@ -30,6 +35,18 @@ using namespace Qt::StringLiterals;
 namespace webview {
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcUpdates, "quorvane.preview.updates", QtWarningMsg)
+
+// How many written files are remembered: the one served is nearly always the last, unless a
+// large page's write ends while it is asked for.
+constexpr qsizetype kFilesKept = 4;
+
+QString resource(const QString &name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
 
 // The engine ships no Japanese for its menu. What is not named here (new windows, downloads,
 // saving the page, its source, the inspector) has nothing to go to in a preview.
@@ -132,10 +149,7 @@ QString endedHow(QWebEnginePage::RenderProcessTerminationStatus status, int code
 // One of the questions of pagelink.js, asked with its arguments.
 QString question(const QString &call)
 {
-    static const QString kScripts = [] {
-        QFile file(u":/webview/pagelink.js"_s);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }();
+    static const QString kScripts = resource(u":/webview/pagelink.js"_s);
     return kScripts + u"\n"_s + call;
 }
 
@@ -156,10 +170,29 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
     // A file: page, such as one typed into a link, reads no other file.
     settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
     settings()->setDefaultTextEncoding(platform::systemEncoding());
+    // What brings the page up to date in place, in every page the program's world sees.
+    QWebEngineScript patcher;
+    patcher.setName(u"quorvane-patch"_s);
+    patcher.setSourceCode(resource(u":/webview/morphdom-umd.min.js"_s) + u"\n"_s +
+                          resource(u":/webview/pagepatch.js"_s));
+    patcher.setWorldId(kOwnWorld);
+    patcher.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    patcher.setRunsOnSubFrames(false);
+    page()->scripts().insert(patcher);
 
     m_timeout.setSingleShot(true);
     m_timeout.setInterval(loadTimeout);
-    connect(&m_timeout, &QTimer::timeout, this, &WebPreviewPane::loadEnded);
+    connect(&m_timeout, &QTimer::timeout, this, [this] {
+        // An update in place may still come through: what the page shows is not known.
+        m_index.clear();
+        loadEnded();
+    });
+    // Which text a load shows: the file served is one of those written.
+    connect(m_server, &PreviewServer::previewServed, this, [this](std::optional<quint64> file) {
+        const auto it = std::find_if(m_files.crbegin(), m_files.crend(),
+                                     [&](const auto &kept) { return file == kept.first; });
+        m_served = it != m_files.crend() ? it->second : Written();
+    });
     // Only a load of the preview ends the one in flight: not a message shown in its place, whose
     // load a refresh may cut short.
     connect(page(), &QWebEnginePage::loadingChanged, this,
@@ -170,6 +203,8 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
                 // asked for last before.
                 if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus)
                     m_loaded = m_requested;
+                else if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus)
+                    readPage();
                 else
                     loadEnded();
             });
@@ -181,6 +216,7 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
     });
     connect(page(), &QWebEnginePage::renderProcessTerminated, this,
             [this](QWebEnginePage::RenderProcessTerminationStatus status, int code) {
+                m_index.clear();
                 m_gate.reset();
                 m_timeout.stop();
                 const bool held = std::exchange(m_stopping, false);
@@ -211,6 +247,7 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
     });
     connect(this, &QWebEngineView::loadStarted, this, [this] {
         ++m_pageNumber;
+        m_index.clear();
         m_watch->restart();
         m_outline->pageChanging();
         m_settle.stop();
@@ -238,8 +275,21 @@ WebPreviewPane::~WebPreviewPane()
     delete page();
 }
 
+void WebPreviewPane::written(const std::optional<engine::TextSnapshot> &text,
+                             std::optional<quint64> file)
+{
+    m_writtenText = text;
+    m_writtenFile = file;
+}
+
 void WebPreviewPane::navigate(const QString &localPath, const QString &encoding)
 {
+    m_latest = {std::exchange(m_writtenText, std::nullopt), encoding};
+    if (const std::optional<quint64> file = std::exchange(m_writtenFile, std::nullopt)) {
+        if (m_files.size() >= kFilesKept)
+            m_files.removeFirst();
+        m_files.append({*file, m_latest});
+    }
     m_server->setPreview(localPath, encoding);
     m_url = m_server->previewUrl();
     settings()->setDefaultTextEncoding(encoding);
@@ -259,9 +309,130 @@ void WebPreviewPane::startLoad()
         return;
     }
     m_requested = m_refreshed;
+    m_timeout.start();
+    const std::optional<source::Reload> why = startPatch();
+    if (!why)
+        return;
+    ++m_updates.loads[size_t(*why)];
+    qCDebug(lcUpdates) << "loaded:" << source::reloadName(*why);
     // The browser takes a load of the page it shows as a reload, which keeps the reader's place.
     load(m_url);
-    m_timeout.start();
+}
+
+std::optional<source::Reload> WebPreviewPane::startPatch()
+{
+    using source::Reload;
+    if (!m_latest.text)
+        return Reload::Encoding;
+    if (!m_index.isReady())
+        return Reload::NotShown;
+    if (m_latest.encoding != m_shownEncoding)
+        return Reload::Encoding;
+    QString text = m_latest.text->toString();
+    auto plan = m_index.plan(text);
+    if (const auto *why = std::get_if<Reload>(&plan))
+        return *why;
+    const source::PagePatch &patch = std::get<source::PagePatch>(plan);
+    if (patch.unchanged) {
+        ++m_updates.inPlace;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                emit updated(true);
+                loadEnded();
+            },
+            Qt::QueuedConnection);
+        return std::nullopt;
+    }
+    // Another encoding may turn a character into another: only ASCII is sure to stay.
+    const auto ascii = [](const QString &s) {
+        return std::all_of(s.cbegin(), s.cend(), [](QChar c) { return c.unicode() < 0x80; });
+    };
+    if (m_latest.encoding.compare(u"UTF-8"_s, Qt::CaseInsensitive) != 0 &&
+        !(ascii(patch.old) && ascii(patch.now) && ascii(patch.tail)))
+        return Reload::Encoding;
+    const QJsonObject asked{
+        {u"style"_s, patch.style},
+        {u"parent"_s, patch.parent},
+        {u"before"_s, patch.before},
+        {u"after"_s, patch.after},
+        {u"parentName"_s, patch.parentName},
+        {u"beforeName"_s, patch.beforeName},
+        {u"afterName"_s, patch.afterName},
+        {u"toBodyEnd"_s, patch.toBodyEnd},
+        {u"old"_s, patch.old},
+        {u"now"_s, patch.now},
+        {u"tail"_s, patch.tail},
+        {u"names"_s, QJsonArray::fromStringList(patch.names)},
+        {u"formatting"_s, patch.formatting},
+    };
+    qCDebug(lcUpdates) << "in place:" << patch.parentName << patch.beforeName << patch.afterName
+                       << patch.old.size() << "->" << patch.now.size();
+    QPointer<WebPreviewPane> self(this);
+    const quint64 number = m_pageNumber;
+    page()->runJavaScript(
+        u"quorvanePatch(%1)"_s.arg(
+            QString::fromUtf8(QJsonDocument(asked).toJson(QJsonDocument::Compact))),
+        kOwnWorld,
+        [self, number, patch = std::get<source::PagePatch>(std::move(plan)),
+         text = std::move(text)](const QVariant &answer) mutable {
+            // A page that hangs never answers; its timeout loads it again.
+            if (self && number == self->m_pageNumber && self->m_timeout.isActive())
+                self->patched(patch, text, answer);
+            else if (self && number == self->m_pageNumber)
+                self->m_index.clear();
+        });
+    return std::nullopt;
+}
+
+void WebPreviewPane::patched(const source::PagePatch &patch, const QString &text,
+                             const QVariant &answer)
+{
+    const QVariantList done =
+        answer.typeId() == QMetaType::QVariantList ? answer.toList() : QVariantList();
+    if (done.size() < 2) {
+        const QString why = answer.toString();
+        const source::Reload reason = why == u"head"_s      ? source::Reload::Head
+                                      : why == u"context"_s ? source::Reload::Element
+                                                            : source::Reload::Page;
+        ++m_updates.loads[size_t(reason)];
+        qCDebug(lcUpdates) << "loaded:" << source::reloadName(reason) << why;
+        load(m_url);
+        return;
+    }
+    QStringList added;
+    for (qsizetype i = 2; i < done.size(); ++i)
+        added.append(done[i].toString());
+    m_index.applied(patch, text, done[0].toInt(), done[1].toInt(), added);
+    ++m_updates.inPlace;
+    // Elements came and went: the link to the source reads them again once typing pauses.
+    m_outline->pageChanging();
+    m_settle.start();
+    emit updated(true);
+    loadEnded();
+}
+
+void WebPreviewPane::readPage()
+{
+    const Written shown = m_served;
+    if (!shown.text) {
+        emit updated(false);
+        loadEnded();
+        return;
+    }
+    QPointer<WebPreviewPane> self(this);
+    const quint64 number = m_pageNumber;
+    page()->runJavaScript(
+        question(u"quorvaneFindElements()"_s), kOwnWorld,
+        [self, number, shown](const QVariant &names) {
+            if (!self || number != self->m_pageNumber)
+                return;
+            self->m_index.setText(shown.text->toString());
+            self->m_index.setElements(names.toString().split(u' ', Qt::SkipEmptyParts));
+            self->m_shownEncoding = shown.encoding;
+            emit self->updated(false);
+            self->loadEnded();
+        });
 }
 
 void WebPreviewPane::loadEnded()
@@ -313,6 +484,8 @@ void WebPreviewPane::contextMenuEvent(QContextMenuEvent *event)
 
 void WebPreviewPane::setDocumentFolder(const QString &folder)
 {
+    // The page's addresses resolve elsewhere now: it is loaded again.
+    m_index.clear();
     m_server->setDocumentFolder(folder);
 }
 

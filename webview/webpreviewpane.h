@@ -2,10 +2,12 @@
 
 #include <QTimer>
 #include <QWebEngineView>
+#include <array>
 #include <chrono>
 
 #include "engine/loadgate.h"
 #include "engine/previewpane.h"
+#include "source/pagepatch.h"
 
 namespace webview {
 
@@ -30,6 +32,8 @@ public:
     ~WebPreviewPane() override;
     Q_DISABLE_COPY_MOVE(WebPreviewPane)
 
+    void written(const std::optional<engine::TextSnapshot> &text,
+                 std::optional<quint64> file) override;
     void navigate(const QString &localPath, const QString &encoding) override;
     void showFailure(const engine::FileError &error) override;
     void setDocumentFolder(const QString &folder) override;
@@ -44,6 +48,19 @@ public:
     // The element outlined, as the page numbers it; -1 for none.
     int outlinedElement() const;
 
+    // How refreshes have brought the page up to date: in place, or by a load and why.
+    struct Updates {
+        int inPlace = 0;
+        std::array<int, source::kReloadReasons> loads{};
+    };
+    const Updates &updates() const { return m_updates; }
+    // A load or an update in place is under way or due.
+    bool isUpdating() const { return m_gate.isBusy(); }
+
+signals:
+    // A refresh's text is shown: in place, or a load of it finished.
+    void updated(bool inPlace);
+
 protected:
     // The engine's own menu, in Japanese, without what does nothing in a preview.
     void contextMenuEvent(QContextMenuEvent *event) override;
@@ -53,6 +70,9 @@ protected:
 
 private:
     void startLoad();
+    std::optional<source::Reload> startPatch();
+    void patched(const source::PagePatch &patch, const QString &text, const QVariant &answer);
+    void readPage();
     void showMessage(const QString &title, const QString &text);
     void loadEnded();
     void pageLoaded(bool ok);
@@ -80,6 +100,21 @@ private:
     QTimer m_settle;
     bool m_loadedOk = false;
     QUrl m_url;
+
+    // What the page shown was made of, to bring it up to date in place.
+    struct Written {
+        std::optional<engine::TextSnapshot> text;  // none when the file holds other than it
+        QString encoding;
+    };
+    std::optional<quint64> m_writtenFile;  // told by written, for navigate
+    std::optional<engine::TextSnapshot> m_writtenText;
+    // The last few written, by their identity on disk: one of them is served.
+    QList<std::pair<quint64, Written>> m_files;
+    Written m_latest;           // the text of the last refresh
+    Written m_served;           // the text of the file served last
+    source::PageIndex m_index;  // of the page shown
+    QString m_shownEncoding;
+    Updates m_updates;
 };
 
 }  // namespace webview
