@@ -78,10 +78,17 @@ void PreviewFile::finished(const Done &done)
 
 PreviewFile::Done PreviewFile::write(const Job &job, const std::atomic<bool> *cancel)
 {
-    Done done{job.path, job.encoding, std::nullopt, {}, job.text, std::nullopt};
+    // Written aside, the text is put in the file's form here, once: the pane reads it as one
+    // string, and the thread it reads on is the one typing must not wait for.
+    Done done{job.path,
+              job.encoding,
+              std::nullopt,
+              {},
+              cancel ? TextSnapshot(job.text.toString()) : job.text,
+              std::nullopt};
     // A page may write any character as its reference; the document is still refused on save.
     const auto writeTo = [&](const QString &path) {
-        return WriteTextFile(path, job.text, job.encoding, platform::Durability::Cached, cancel,
+        return WriteTextFile(path, done.text, job.encoding, platform::Durability::Cached, cancel,
                              &done.referenced);
     };
     done.error = writeTo(job.path);
