@@ -160,6 +160,17 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
 {
     // A profile of its own, kept in memory only: the preview stores nothing in the user's home.
     auto *profile = new QWebEngineProfile(this);
+    // What brings the page up to date in place, in every page of the profile, in the program's
+    // world; set on the profile, so that no page is made before the view is in place.
+    QWebEngineScript patcher;
+    patcher.setName(u"quorvane-patch"_s);
+    patcher.setSourceCode(resource(u":/webview/morphdom-umd.min.js"_s) + u"\n"_s +
+                          resource(u":/webview/pagepatch.js"_s));
+    patcher.setWorldId(kOwnWorld);
+    patcher.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    patcher.setRunsOnSubFrames(false);
+    profile->scripts()->insert(patcher);
+
     m_server = new PreviewServer(this);
     setPage(new PreviewPage(
         profile, this, [this](int level, const QString &message, int line, const QString &source) {
@@ -170,16 +181,6 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
     // A file: page, such as one typed into a link, reads no other file.
     settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
     settings()->setDefaultTextEncoding(platform::systemEncoding());
-    // What brings the page up to date in place, in every page the program's world sees.
-    QWebEngineScript patcher;
-    patcher.setName(u"quorvane-patch"_s);
-    patcher.setSourceCode(resource(u":/webview/morphdom-umd.min.js"_s) + u"\n"_s +
-                          resource(u":/webview/pagepatch.js"_s));
-    patcher.setWorldId(kOwnWorld);
-    patcher.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    patcher.setRunsOnSubFrames(false);
-    page()->scripts().insert(patcher);
-
     m_timeout.setSingleShot(true);
     m_timeout.setInterval(loadTimeout);
     connect(&m_timeout, &QTimer::timeout, this, [this] {
@@ -271,6 +272,8 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
 
 WebPreviewPane::~WebPreviewPane()
 {
+    // The page's answers still due are of no page now: one would load the view anew.
+    ++m_pageNumber;
     // The page must go before the profile it was made on.
     delete page();
 }
