@@ -72,11 +72,7 @@ QString differenceFrom(QWebEngineView &view, const QString &text)
             (document.compatMode === want.compatMode ? '' : 'mode');
         }))"_s;
     const QString argument = QString::fromUtf8(QJsonDocument(QJsonArray{text}).toJson());
-    const auto answer = std::make_shared<std::optional<QVariant>>();
-    view.page()->runJavaScript(kCompare + u"("_s + argument + u"[0])"_s,
-                               [answer](const QVariant &result) { *answer = result; });
-    (void)QTest::qWaitFor([&] { return answer->has_value(); }, 3000);
-    return answer->value_or(u"<no answer>"_s).toString();
+    return evaluate(view, kCompare + u"("_s + argument + u"[0])"_s).toString();
 }
 
 }  // namespace
