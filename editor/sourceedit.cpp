@@ -20,6 +20,7 @@
 #include "editor/palette.h"
 #include "editor/sourcecolours.h"
 #include "editor/sourcedocument.h"
+#include "editor/writingaids.h"
 #include "source/pageformat.h"
 
 using namespace Qt::StringLiterals;
@@ -60,6 +61,7 @@ SourceEdit::SourceEdit(SourceDocument &document, QWidget *parent)
     });
     connect(m_colours, &SourceColours::parsed, this, &SourceEdit::markCaret);
     m_findBar = new FindBar(*this);
+    m_aids = new WritingAids(*this, *m_colours);
     const auto separator = [this] {
         auto *line = new QAction(this);
         line->setSeparator(true);
@@ -281,9 +283,27 @@ void SourceEdit::placeMarks()
 
 void SourceEdit::inputMethodEvent(QInputMethodEvent *event)
 {
+    m_aids->inputMethod();
     m_source->setComposing(event->commitString().isEmpty() && event->replacementLength() == 0);
     QPlainTextEdit::inputMethodEvent(event);
     m_source->setComposing(false);
+}
+
+void SourceEdit::setPageEncoding(const QString &encoding)
+{
+    m_aids->setCharset(encoding);
+}
+
+void SourceEdit::focusOutEvent(QFocusEvent *event)
+{
+    m_aids->close();
+    QPlainTextEdit::focusOutEvent(event);
+}
+
+void SourceEdit::mousePressEvent(QMouseEvent *event)
+{
+    m_aids->close();
+    QPlainTextEdit::mousePressEvent(event);
 }
 
 void SourceEdit::moveCaretToEnd()
@@ -294,6 +314,15 @@ void SourceEdit::moveCaretToEnd()
 }
 
 void SourceEdit::keyPressEvent(QKeyEvent *event)
+{
+    if (m_aids->keyPress(event)) {
+        event->accept();
+        return;
+    }
+    m_aids->type(event, [this, event] { typeKey(event); });
+}
+
+void SourceEdit::typeKey(QKeyEvent *event)
 {
     // Enter makes CR LF, with Shift too: a line separator of the toolkit's own would not.
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !isReadOnly() &&

@@ -17,6 +17,7 @@ class FindBar;
 class LineNumbers;
 class SourceColours;
 class SourceDocument;
+class WritingAids;
 
 // The HTML source box: the view of a SourceDocument. It colours the source from its parse,
 // numbers the lines in a gutter inside its rectangle, finds and replaces in a bar at its foot,
@@ -37,6 +38,10 @@ public:
     void setText(const QString &text);
 
     SourceColours &colours() const { return *m_colours; }
+    // The completion list, Emmet's abbreviations and the linked tag names.
+    WritingAids &aids() const { return *m_aids; }
+    // The encoding the document is kept in, as a page names it: what "!" declares.
+    void setPageEncoding(const QString &encoding);
     void moveCaretToEnd();
 
     // Ctrl+F, Ctrl+H, Ctrl+G: also in the context menu.
@@ -66,6 +71,8 @@ signals:
 protected:
     bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
@@ -88,6 +95,7 @@ private:
     void markCaret();
     void showMarks();
     void placeMarks();
+    void typeKey(QKeyEvent *event);
     void completeEndTag();
     QAction *addCommand(const QString &name, const QString &caption, const QKeySequence &keys);
 
@@ -106,6 +114,7 @@ private:
     SourceColours *m_colours = nullptr;
     LineNumbers *m_lineNumbers = nullptr;
     FindBar *m_findBar = nullptr;
+    WritingAids *m_aids = nullptr;
     // What was completed, for the keys that type it over: a person typing the end tag out in
     // full gets it once.
     QString m_typeOver;

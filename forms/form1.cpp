@@ -44,6 +44,7 @@ Form1::Form1(const PaneMaker &makePane, const Folders &folders, QWidget *parent)
     m_document = new editor::SourceDocument(this);
     m_text1 = new editor::SourceEdit(*m_document, this);
     m_text1->setObjectName(u"Text1"_s);
+    m_text1->setPageEncoding(m_preview.documentEncoding());
     m_webBrowser1.widget->setObjectName(u"WebBrowser1"_s);
     m_cmdsave = makeButton(this, u"cmdsave"_s);
     m_cmd = makeButton(this, u"cmd"_s);
@@ -103,6 +104,7 @@ void Form1::setDocument(const QString &path, const QString &encoding)
     m_documentFolder =
         path.isEmpty() ? QString() : QDir::toNativeSeparators(QFileInfo(path).absolutePath());
     m_preview.setDocument(m_documentFolder, encoding);
+    m_text1->setPageEncoding(encoding);
     m_journal->setDocument(path, encoding);
 }
 

@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "app/japanese.h"
+#include "editor/completionpopup.h"
 #include "editor/findbar.h"
 #include "editor/gotoline.h"
 #include "editor/linenumbers.h"
@@ -24,6 +25,7 @@
 #include "editor/sourcecolours.h"
 #include "editor/sourcedocument.h"
 #include "editor/sourceedit.h"
+#include "editor/writingaids.h"
 #include "source/pagecheck.h"
 
 using namespace Qt::StringLiterals;
@@ -46,11 +48,40 @@ class EditorTest : public QObject {
             const bool shift = c.isUpper() || u"<>?:\"{}|~!@#$%^&*()_+"_s.contains(c);
             if (shift)
                 QTest::keyPress(&text1(), Qt::Key_Shift);
-            QTest::keyClick(&text1(), c.toLatin1(), shift ? Qt::ShiftModifier : Qt::NoModifier);
+            if (c.unicode() >= 128)
+                QTest::sendKeyEvent(QTest::KeyAction::Click, &text1(), Qt::Key_unknown, c,
+                                    Qt::NoModifier);
+            else
+                QTest::keyClick(&text1(), c.toLatin1(), shift ? Qt::ShiftModifier : Qt::NoModifier);
             if (shift)
                 QTest::keyRelease(&text1(), Qt::Key_Shift, Qt::ShiftModifier);
         }
     }
+    // Keys as a person presses them: ↑ ↓ ⏎ ⇥ ⎋ ⌫ stand for Up, Down, Return, Tab, Escape and
+    // Backspace, the rest is typed as a keyboard types it.
+    void press(const QString &keys)
+    {
+        static const QHash<QChar, Qt::Key> named{{u'↑', Qt::Key_Up},     {u'↓', Qt::Key_Down},
+                                                 {u'⏎', Qt::Key_Return}, {u'⇥', Qt::Key_Tab},
+                                                 {u'⎋', Qt::Key_Escape}, {u'⌫', Qt::Key_Backspace}};
+        for (const QChar c : keys) {
+            if (named.contains(c))
+                QTest::keyClick(&text1(), named[c]);
+            else
+                typeAsAKeyboard(c);
+        }
+    }
+    // A text of LF-ended lines with the caret where "|" stands, and back.
+    void setMarked(QString marked)
+    {
+        const qsizetype at = marked.indexOf(u'|');
+        text1().setText(marked.remove(at, 1));
+        QTextCursor caret = text1().textCursor();
+        caret.setPosition(int(at));
+        text1().setTextCursor(caret);
+    }
+    QString marked() { return text1().text().insert(text1().textCursor().position(), u'|'); }
+    editor::CompletionPopup &popup() { return text1().aids().popup(); }
     editor::FindBar &findBar() { return *text1().findChild<editor::FindBar *>(); }
     template <typename T>
     T *bar(const QString &name)
@@ -348,6 +379,15 @@ private slots:
                 at += QStringView(text).sliced(at).startsWith(u"\r\n") ? 2 : 1;
             return at;
         };
+        // A key there edits the name of its partner too. (The text may hold half a surrogate
+        // pair, which a regular expression refuses.)
+        const auto inTagName = [](const QString &before) {
+            qsizetype name = before.size();
+            while (name > 0 && before[name - 1].isLetter() && before[name - 1].unicode() < 128)
+                --name;
+            return name < before.size() && (before.sliced(0, name).endsWith(u'<') ||
+                                            before.sliced(0, name).endsWith(u"</"));
+        };
         SourceDocument &source = text1().source();
         QString expected = small;
         text1().setText(expected);
@@ -394,13 +434,14 @@ private slots:
                 expected.remove(
                     from, inString(expected, source.textPosition(cursor.selectionEnd())) - from);
                 cursor.removeSelectedText();
-            } else if (what == 6 && at > 0) {
+            } else if (what == 6 && at > 0 && !inTagName(expected.left(at))) {
                 // A whole character goes, CR LF with its LF.
                 QTest::keyClick(&text1(), Qt::Key_Backspace);
-                const qsizetype length =
-                    expected.sliced(0, at).endsWith(u"\r\n"_s) || expected[at - 1].isLowSurrogate()
-                        ? 2
-                        : 1;
+                const qsizetype length = expected.sliced(0, at).endsWith(u"\r\n"_s) ||
+                                                 (at > 1 && expected[at - 1].isLowSurrogate() &&
+                                                  expected[at - 2].isHighSurrogate())
+                                             ? 2
+                                             : 1;
                 expected.remove(at - length, length);
             } else {
                 const QString piece = pieces[random.bounded(int(pieces.size()))];
@@ -563,6 +604,128 @@ private slots:
         QCOMPARE(text1().textCursor().position(), position + after.size());
         text1().undo();
         QCOMPARE(text1().text(), before.replace(at, after.size(), u"</"_s));
+    }
+
+    // The completion list, Emmet's abbreviations and linked tag names, by the keys a person
+    // presses: what the text becomes, the caret at "|", and whether the list is left open.
+    void writingAids_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QStringList>("offered");  // the list left open, or none
+
+        const auto row = [](const char *name, const QString &before, const QString &keys,
+                            const QString &after, const QStringList &offered = {}) {
+            QTest::addRow("%s", name) << before << keys << after << offered;
+        };
+        row("the list opens on '<' and filters", u"<p>|</p>"_s, u"<ta"_s, u"<p><ta|</p>"_s,
+            {u"table"_s});
+        row("an element by Down and Return", u"|"_s, u"<se↓⏎"_s, u"<section|"_s);
+        row("an element by Tab", u"|"_s, u"<art⇥"_s, u"<article|"_s);
+        row("Escape closes the list, and the text stays", u"|"_s, u"<ta⎋"_s, u"<ta|"_s);
+        row("typed past the list", u"|"_s, u"<tablex"_s, u"<tablex|"_s);
+        row("Backspace filters again", u"|"_s, u"<tab⌫⌫"_s, u"<t|"_s,
+            {u"table"_s, u"tbody"_s, u"td"_s, u"template"_s, u"textarea"_s, u"tfoot"_s, u"th"_s,
+             u"thead"_s, u"time"_s, u"title"_s, u"tr"_s, u"track"_s});
+        row("an attribute, its quotes, and its values", u"<a |>x</a>"_s, u"tar⇥"_s,
+            u"<a target=\"|\">x</a>"_s, {u"_self"_s, u"_blank"_s, u"_parent"_s, u"_top"_s});
+        row("a value chosen", u"<a |>x</a>"_s, u"tar⇥↓⏎"_s, u"<a target=\"_blank|\">x</a>"_s);
+        row("a boolean attribute bare", u"<input |>"_s, u"disab⏎"_s, u"<input disabled|>"_s);
+        row("a CSS property and a keyword", u"<style>p { | }</style>"_s, u"font-sty⏎it⏎"_s,
+            u"<style>p { font-style: italic| }</style>"_s);
+        row("text content offers nothing", u"<p>|</p>"_s, u"table"_s, u"<p>table|</p>"_s);
+        row("a space in a tag opens nothing", u"<p|>"_s, u" "_s, u"<p |>"_s);
+        row("a list, its fields visited by Tab", u"<body>\n|\n</body>"_s, u"ul>li*3⇥a⇥b⇥c⇥"_s,
+            u"<body>\n<ul>\n  <li>a</li>\n  <li>b</li>\n  <li>c</li>\n</ul>|\n</body>"_s);
+        row("Japanese text in a link", u"  |"_s, u"a[href=#top]{上へ}⇥"_s,
+            u"  <a href=\"#top\">上へ</a>|"_s);
+        row("classes and siblings, indented", u"\t|\n"_s, u"div.card>h2+p⇥見出し⇥"_s,
+            u"\t<div class=\"card\">\n\t\t<h2>見出し</h2>\n\t\t<p>|</p>\n\t</div>\n"_s);
+        row("a plain word and Tab", u"<p>word|</p>"_s, u"⇥"_s, u"<p>word\t|</p>"_s);
+        row("a mistyped abbreviation is left", u"|"_s, u"div[title⇥"_s, u"div[title\t|"_s);
+        row("in a style sheet", u"<style>\np { | }\n</style>"_s, u"m10⇥"_s,
+            u"<style>\np { margin: 10px;| }\n</style>"_s);
+        row("in a script, nothing", u"<script>|</script>"_s, u"ul>li⇥"_s,
+            u"<script>ul>li\t|</script>"_s);
+        row("a start tag renamed", u"<div|>x</div>"_s, u"⌫⌫⌫section"_s, u"<section|>x</section>"_s);
+        row("an end tag renamed", u"<b>x</b|>"_s, u"⌫strong"_s, u"<strong>x</strong|>"_s);
+        row("the inner of two of a name", u"<div><div|>x</div></div>"_s, u"⌫⌫⌫p⎋"_s,
+            u"<div><p|>x</p></div>"_s);
+        row("attributes stay", u"<a| href=\"x\">y</a>"_s, u"bbr"_s,
+            u"<abbr| href=\"x\">y</abbr>"_s);
+        row("a space ends the name", u"<p|>x</p>"_s, u" id"_s, u"<p id|>x</p>"_s);
+        row("in capitals", u"<DIV|>x</div>"_s, u"⌫⌫⌫SPAN"_s, u"<SPAN|>x</SPAN>"_s);
+        row("an element left open has no partner", u"<div|>x"_s, u"⌫⌫⌫p⎋"_s, u"<p|>x"_s);
+        row("end tag of another name: no pair", u"<b|>x</i>"_s, u"⌫u⎋"_s, u"<u|>x</i>"_s);
+        row("a void element", u"<br|><br>"_s, u"⌫⌫hr"_s, u"<hr|><br>"_s);
+    }
+
+    void writingAids()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, keys);
+        QFETCH(QString, after);
+        QFETCH(QStringList, offered);
+        setMarked(before);
+        press(keys);
+        QCOMPARE(marked(), after);
+        QCOMPARE(popup().isVisible(), !offered.isEmpty());
+        if (!offered.isEmpty())
+            QCOMPARE(popup().names(), offered);
+    }
+
+    // Opening and filtering the list is no change; what it puts in, an expansion and a name
+    // carried to its partner are one change and one undo step, as a paste is.
+    void writingAidsAreOneChange()
+    {
+        setMarked(u"<p>|</p>"_s);
+        QSignalSpy changes(&text1().source(), &SourceDocument::changed);
+        press(u"<ta"_s);
+        QCOMPARE(changes.size(), 3);
+        QCOMPARE(popup().findChild<QLabel *>(u"completionNote"_s)->text(), u"表"_s);
+        press(u"⏎"_s);
+        QCOMPARE(changes.size(), 4);
+        text1().undo();
+        QCOMPARE(marked(), u"<p><ta|</p>"_s);
+
+        setMarked(u"<body>\n|\n</body>"_s);
+        changes.clear();
+        press(u"ul>li*2⇥"_s);
+        QCOMPARE(changes.size(), 8);
+        text1().undo();
+        QCOMPARE(text1().text(), u"<body>\nul>li*2\n</body>"_s);
+
+        setMarked(u"<div|>x</div>"_s);
+        changes.clear();
+        press(u"v"_s);
+        QCOMPARE(changes.size(), 1);
+        QCOMPARE(text1().text(), u"<divv>x</divv>"_s);
+        text1().undo();
+        QCOMPARE(text1().text(), u"<div>x</div>"_s);
+    }
+
+    // "!" declares the document's own encoding and Japanese; composing with an input method
+    // never opens the list nor takes a key from it.
+    void pageEncodingAndInputMethod()
+    {
+        text1().setPageEncoding(u"Shift_JIS"_s);
+        setMarked(u"|"_s);
+        press(u"!⇥"_s);
+        QVERIFY(text1().text().contains(
+            u"<html lang=\"ja\">\r\n<head>\r\n  <meta charset=\"Shift_JIS\">"_s));
+        QCOMPARE(text1().textCursor().selectedText(), u"device-width"_s);
+
+        setMarked(u"<p>|</p>"_s);
+        press(u"<t"_s);
+        QVERIFY(popup().isVisible());
+        QInputMethodEvent composing(u"ひょう"_s, {});
+        QApplication::sendEvent(&text1(), &composing);
+        QVERIFY(!popup().isVisible());
+        commit(&text1(), u"表"_s);
+        QVERIFY(!popup().isVisible());
+        press(u"⏎"_s);
+        QCOMPARE(text1().text(), u"<p><t表\r\n</p>"_s);
     }
 };
 
