@@ -1,7 +1,7 @@
 // The source box with colours beside the same box without them, in the start-up mode (every
 // character refreshes the preview) over a recording pane: the UI thread's time for one
 // keystroke, how soon the first screen of an opened page is coloured, and the longest the UI
-// thread is held meanwhile.
+// thread is held meanwhile; and how soon the completion list shows after a key.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -15,9 +15,11 @@
 
 #include "bench/benchpage.h"
 #include "bench/benchtime.h"
+#include "editor/completionpopup.h"
 #include "editor/findbar.h"
 #include "editor/sourcecolours.h"
 #include "editor/sourceedit.h"
+#include "editor/writingaids.h"
 #include "tests/fixture.h"
 
 using namespace Qt::StringLiterals;
@@ -54,6 +56,16 @@ Opened open(editor::SourceEdit &edit, const QString &page)
     return result;
 }
 
+// The UI thread's time for a key, and whatever it made shown, in ms.
+double keyMs(QWidget &widget, Qt::Key key, const QString &text = {})
+{
+    QElapsedTimer timer;
+    timer.start();
+    QTest::sendKeyEvent(QTest::KeyAction::Click, &widget, key, text, Qt::NoModifier);
+    QCoreApplication::processEvents();
+    return msSince(timer);
+}
+
 }  // namespace
 
 int main(int argc, char *argv[])
@@ -86,6 +98,48 @@ int main(int argc, char *argv[])
 
     if (only)
         return 0;
+
+    // The completion list, in a paragraph halfway down and in a tag there: from the key to the
+    // list shown, with the refresh every key makes in this mode; a plain letter there beside.
+    std::printf("\n%-8s %14s %14s %14s %14s %14s\n", "complete", "first '<' ms", "'<' ms",
+                "filter ms", "attribute ms", "plain key ms");
+    editor::CompletionPopup &popup = edit.aids().popup();
+    for (const auto &[label, size] :
+         {std::pair{"1 MB", 1024 * 1024}, std::pair{"10 MB", 10 * 1024 * 1024}}) {
+        const QString page = bookOfSize(size);
+        open(edit, page);
+        const int paragraph = int(page.indexOf(u"名前はまだ無い。"_s, page.size() / 2) + 8 -
+                                  page.left(page.size() / 2).count(u"\r\n"_s));
+        std::vector<double> opened, filtered, attribute, plain;
+        double first = -1;
+        for (int round = 0; round < 21; ++round) {
+            QTextCursor caret = edit.textCursor();
+            caret.setPosition(paragraph);
+            edit.setTextCursor(caret);
+            const double shown = keyMs(edit, Qt::Key_Less, u"<"_s);
+            if (!popup.isVisible())
+                qFatal("no list after '<'");
+            // The first list of all reads the web data.
+            if (round == 0)
+                first = shown;
+            else
+                opened.push_back(shown);
+            filtered.push_back(keyMs(edit, Qt::Key_S, u"s"_s));
+            keyMs(edit, Qt::Key_P, u"p"_s);
+            keyMs(edit, Qt::Key_Space, u" "_s);
+            attribute.push_back(keyMs(edit, Qt::Key_C, u"c"_s));
+            if (!popup.isVisible())
+                qFatal("no list of attributes");
+            keyMs(edit, Qt::Key_Escape);
+            for (int i = 0; i < 5; ++i)
+                keyMs(edit, Qt::Key_Backspace);
+            plain.push_back(keyMs(edit, Qt::Key_A, u"a"_s));
+            keyMs(edit, Qt::Key_Backspace);
+        }
+        std::printf("%-8s %14.2f %14.2f %14.2f %14.2f %14.2f\n", label, first, median(opened),
+                    median(filtered), median(attribute), median(plain));
+    }
+
     std::printf("\n%-8s %12s %10s %18s %18s %22s\n", "open", "setText ms", "without",
                 "first screen ms", "whole page ms", "longest stall after");
     for (const auto &[label, size] :

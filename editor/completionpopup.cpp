@@ -12,11 +12,11 @@ namespace editor {
 
 namespace {
 constexpr int kRowsShown = 8;
-constexpr int kListWidth = 220;
-constexpr int kNoteWidth = 230;
+constexpr int kListWidth = 170;
+constexpr int kNoteWidth = 210;
 }  // namespace
 
-CompletionPopup::CompletionPopup(QWidget *viewport) : QFrame(viewport)
+CompletionPopup::CompletionPopup(QWidget *editor) : QFrame(editor), m_editor(editor)
 {
     setObjectName(u"completionPopup"_s);
     setFrameShape(QFrame::Box);
@@ -70,10 +70,14 @@ void CompletionPopup::offer(const QList<source::Suggestion> &suggestions, const 
     const int rowHeight = m_list->sizeHintForRow(0);
     const int height = rowHeight * std::min<int>(kRowsShown, int(suggestions.size())) + 4;
     resize(kListWidth + kNoteWidth, std::max(height, m_note->heightForWidth(kNoteWidth) + 4));
+    // Over the window the editor is in, wherever that is now.
+    if (parentWidget() != m_editor->window())
+        setParent(m_editor->window());
+    const QRect shown(parentWidget()->mapFromGlobal(caret.topLeft()), caret.size());
     const QRect room = parentWidget()->rect();
-    QPoint at = caret.bottomLeft() + QPoint(0, 2);
-    if (at.y() + this->height() > room.bottom() && caret.top() - this->height() >= 0)
-        at.setY(caret.top() - this->height() - 2);
+    QPoint at = shown.bottomLeft() + QPoint(0, 2);
+    if (at.y() + this->height() > room.bottom() && shown.top() - this->height() >= 0)
+        at.setY(shown.top() - this->height() - 2);
     at.setX(std::clamp(at.x(), 0, std::max(0, room.right() - width())));
     QFrame::move(at);
     show();

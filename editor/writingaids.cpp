@@ -69,7 +69,7 @@ WritingAids::WritingAids(EditorView &view, SourceColours &colours)
     : QObject(&view.edit()),
       m_view(view),
       m_colours(colours),
-      m_popup(new CompletionPopup(view.edit().viewport())),
+      m_popup(new CompletionPopup(&view.edit())),
       m_abbreviations(std::make_unique<source::Abbreviations>())
 {
     connect(&view.source(), &SourceDocument::edited, this, &WritingAids::edited);
@@ -98,6 +98,13 @@ bool WritingAids::keyPress(QKeyEvent *event)
         close();
         return false;
     }
+    if (!std::exchange(m_reading, true))
+        m_reader.run(
+            [](const engine::Task &) {
+                source::Vocabulary::instance();
+                return true;
+            },
+            [](bool) {});
     prepareLink();
     const Qt::KeyboardModifiers modifiers =
         event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
@@ -224,7 +231,9 @@ void WritingAids::offer(bool opening)
     }
     QTextCursor at = m_view.edit().textCursor();
     at.setPosition(m_view.source().documentPosition(offset + context.start));
-    m_popup->offer(suggestions, m_view.edit().cursorRect(at));
+    const QRect shown = m_view.edit().cursorRect(at);
+    m_popup->offer(suggestions,
+                   QRect(m_view.edit().viewport()->mapToGlobal(shown.topLeft()), shown.size()));
 }
 
 void WritingAids::accept()

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+#include "engine/background.h"
 #include "source/colour.h"
 #include "source/completion.h"
 
@@ -80,6 +81,10 @@ private:
     // one of them; and whether a key is editing them, whose edits are told at its end.
     std::optional<std::array<source::TextRange, 2>> m_link;
     bool m_linking = false;
+    // The web data is read aside at the first key, so that the first list need not wait for it
+    // (and start-up never does).
+    bool m_reading = false;
+    engine::Background m_reader;
 };
 
 }  // namespace editor
