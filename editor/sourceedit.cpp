@@ -62,6 +62,7 @@ SourceEdit::SourceEdit(SourceDocument &document, QWidget *parent)
     connect(m_colours, &SourceColours::parsed, this, &SourceEdit::markCaret);
     m_findBar = new FindBar(*this);
     m_aids = new WritingAids(*this, *m_colours);
+    connect(m_aids, &WritingAids::failed, this, &SourceEdit::failed);
     const auto separator = [this] {
         auto *line = new QAction(this);
         line->setSeparator(true);

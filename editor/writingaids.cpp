@@ -147,6 +147,10 @@ bool WritingAids::keyPress(QKeyEvent *event)
 
 void WritingAids::type(QKeyEvent *event, const std::function<void()> &type)
 {
+    if (m_view.edit().isReadOnly()) {
+        type();
+        return;
+    }
     if (isLinked(event)) {
         SourceDocument &source = m_view.source();
         QTextDocument &document = source.textDocument();
@@ -288,8 +292,12 @@ bool WritingAids::expand()
         from = offset + context.declaration;
         expansion = m_abbreviations->expandStylesheet(source.characters(from, at - from), settings);
     }
-    if (!expansion)
+    if (!expansion) {
+        // Said once: Tab still types a Tab.
+        if (!m_abbreviations->failure().isEmpty() && !std::exchange(m_failureSaid, true))
+            emit failed(m_abbreviations->failure());
         return false;
+    }
     from += expansion->start;
     QTextCursor cursor = m_view.edit().textCursor();
     cursor.setPosition(source.documentPosition(from));

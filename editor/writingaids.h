@@ -54,6 +54,10 @@ public:
     // Whether Tab visits an expansion's fields.
     bool hasFields() const { return m_field >= 0; }
 
+signals:
+    // Emmet could not be made, in Japanese.
+    void failed(const QString &why);
+
 private:
     qsizetype caret() const;
     source::CaretContext contextAtCaret(qsizetype *offset) const;
@@ -84,6 +88,7 @@ private:
     // The web data is read aside at the first key, so that the first list need not wait for it
     // (and start-up never does).
     bool m_reading = false;
+    bool m_failureSaid = false;
     engine::Background m_reader;
 };
 
