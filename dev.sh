@@ -94,6 +94,7 @@ bench)
     QT_QPA_PLATFORM=offscreen build/bench/bench_large
     QT_QPA_PLATFORM=offscreen build/bench/bench_large open
     QT_QPA_PLATFORM=offscreen build/bench/bench_journal
+    bash bench/startup.sh
     ;;
 package)
     install_missing
