@@ -57,13 +57,14 @@ class EditorTest : public QObject {
                 QTest::keyRelease(&text1(), Qt::Key_Shift, Qt::ShiftModifier);
         }
     }
-    // Keys as a person presses them: ↑ ↓ ⏎ ⇥ ⎋ ⌫ stand for Up, Down, Return, Tab, Escape and
-    // Backspace, the rest is typed as a keyboard types it.
+    // Keys as a person presses them: ↑ ↓ ⇟ ⏎ ⇥ ⎋ ⌫ stand for Up, Down, Page Down, Return, Tab,
+    // Escape and Backspace, the rest is typed as a keyboard types it.
     void press(const QString &keys)
     {
-        static const QHash<QChar, Qt::Key> named{{u'↑', Qt::Key_Up},     {u'↓', Qt::Key_Down},
-                                                 {u'⏎', Qt::Key_Return}, {u'⇥', Qt::Key_Tab},
-                                                 {u'⎋', Qt::Key_Escape}, {u'⌫', Qt::Key_Backspace}};
+        static const QHash<QChar, Qt::Key> named{{u'↑', Qt::Key_Up},      {u'↓', Qt::Key_Down},
+                                                 {u'⏎', Qt::Key_Return},  {u'⇥', Qt::Key_Tab},
+                                                 {u'⎋', Qt::Key_Escape},  {u'⌫', Qt::Key_Backspace},
+                                                 {u'⇟', Qt::Key_PageDown}};
         for (const QChar c : keys) {
             if (named.contains(c))
                 QTest::keyClick(&text1(), named[c]);
@@ -623,6 +624,7 @@ private slots:
             {u"table"_s});
         row("an element by Down and Return", u"|"_s, u"<se↓⏎"_s, u"<section|"_s);
         row("an element by Tab", u"|"_s, u"<art⇥"_s, u"<article|"_s);
+        row("Page Down moves down the list", u"|"_s, u"<t⇟⏎"_s, u"<time|"_s);
         row("Escape closes the list, and the text stays", u"|"_s, u"<ta⎋"_s, u"<ta|"_s);
         row("typed past the list", u"|"_s, u"<tablex"_s, u"<tablex|"_s);
         row("Backspace filters again", u"|"_s, u"<tab⌫⌫"_s, u"<t|"_s,
