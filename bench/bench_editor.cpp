@@ -15,7 +15,6 @@
 
 #include "bench/benchpage.h"
 #include "bench/benchtime.h"
-#include "editor/completionpopup.h"
 #include "editor/findbar.h"
 #include "editor/sourcecolours.h"
 #include "editor/sourceedit.h"
@@ -103,7 +102,7 @@ int main(int argc, char *argv[])
     // list shown, with the refresh every key makes in this mode; a plain letter there beside.
     std::printf("\n%-8s %14s %14s %14s %14s %14s\n", "complete", "first '<' ms", "'<' ms",
                 "filter ms", "attribute ms", "plain key ms");
-    editor::CompletionPopup &popup = edit.aids().popup();
+    editor::WritingAids &aids = edit.aids();
     for (const auto &[label, size] :
          {std::pair{"1 MB", 1024 * 1024}, std::pair{"10 MB", 10 * 1024 * 1024}}) {
         const QString page = bookOfSize(size);
@@ -117,7 +116,7 @@ int main(int argc, char *argv[])
             caret.setPosition(paragraph);
             edit.setTextCursor(caret);
             const double shown = keyMs(edit, Qt::Key_Less, u"<"_s);
-            if (!popup.isVisible())
+            if (!aids.isListShown())
                 qFatal("no list after '<'");
             // The first list of all reads the web data.
             if (round == 0)
@@ -128,7 +127,7 @@ int main(int argc, char *argv[])
             keyMs(edit, Qt::Key_P, u"p"_s);
             keyMs(edit, Qt::Key_Space, u" "_s);
             attribute.push_back(keyMs(edit, Qt::Key_C, u"c"_s));
-            if (!popup.isVisible())
+            if (!aids.isListShown())
                 qFatal("no list of attributes");
             keyMs(edit, Qt::Key_Escape);
             for (int i = 0; i < 5; ++i)

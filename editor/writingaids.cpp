@@ -69,15 +69,34 @@ WritingAids::WritingAids(EditorView &view, SourceColours &colours)
     : QObject(&view.edit()),
       m_view(view),
       m_colours(colours),
-      m_popup(new CompletionPopup(&view.edit())),
       m_abbreviations(std::make_unique<source::Abbreviations>())
 {
     connect(&view.source(), &SourceDocument::edited, this, &WritingAids::edited);
     connect(&view.source(), &SourceDocument::aboutToReplace, this, &WritingAids::close);
-    connect(m_popup, &CompletionPopup::accepted, this, &WritingAids::accept);
 }
 
 WritingAids::~WritingAids() = default;
+
+CompletionPopup &WritingAids::popup()
+{
+    // Made when first shown: start-up makes no list.
+    if (!m_popup) {
+        m_popup = new CompletionPopup(&m_view.edit());
+        connect(m_popup, &CompletionPopup::accepted, this, &WritingAids::accept);
+    }
+    return *m_popup;
+}
+
+bool WritingAids::isListShown() const
+{
+    return m_popup && m_popup->isVisible();
+}
+
+void WritingAids::dismissList()
+{
+    if (m_popup)
+        m_popup->dismiss();
+}
 
 qsizetype WritingAids::caret() const
 {
@@ -108,15 +127,15 @@ bool WritingAids::keyPress(QKeyEvent *event)
     prepareLink();
     const Qt::KeyboardModifiers modifiers =
         event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
-    if (m_popup->isVisible() && !modifiers) {
+    if (isListShown() && !modifiers) {
         switch (event->key()) {
         case Qt::Key_Up:
         case Qt::Key_Down:
-            m_popup->move(event->key() == Qt::Key_Up ? -1 : 1);
+            popup().move(event->key() == Qt::Key_Up ? -1 : 1);
             return true;
         case Qt::Key_PageUp:
         case Qt::Key_PageDown:
-            m_popup->move(event->key() == Qt::Key_PageUp ? -8 : 8);
+            popup().move(event->key() == Qt::Key_PageUp ? -8 : 8);
             return true;
         case Qt::Key_Return:
         case Qt::Key_Enter:
@@ -124,7 +143,7 @@ bool WritingAids::keyPress(QKeyEvent *event)
             accept();
             return true;
         case Qt::Key_Escape:
-            m_popup->dismiss();
+            dismissList();
             return true;
         default:
             return false;
@@ -177,11 +196,11 @@ void WritingAids::type(QKeyEvent *event, const std::function<void()> &type)
     const bool typing =
         !typed.isEmpty() && typed[0].isPrint() &&
         !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
-    if (m_popup->isVisible()) {
+    if (isListShown()) {
         if (typing || event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete)
             offer(false);
         else if (event->key() != Qt::Key_Shift)
-            m_popup->dismiss();
+            dismissList();
         return;
     }
     // A list opens on what starts a name; a space or anything else typed is left alone.
@@ -212,12 +231,12 @@ bool WritingAids::isLinked(QKeyEvent *event) const
 void WritingAids::inputMethod()
 {
     m_link.reset();
-    m_popup->dismiss();
+    dismissList();
 }
 
 void WritingAids::close()
 {
-    m_popup->dismiss();
+    dismissList();
     endFields();
     m_link.reset();
 }
@@ -230,22 +249,22 @@ void WritingAids::offer(bool opening)
         context,
         m_view.source().characters(offset + context.start, caret() - offset - context.start));
     if (suggestions.isEmpty() || (opening && m_view.edit().textCursor().hasSelection())) {
-        m_popup->dismiss();
+        dismissList();
         return;
     }
     QTextCursor at = m_view.edit().textCursor();
     at.setPosition(m_view.source().documentPosition(offset + context.start));
     const QRect shown = m_view.edit().cursorRect(at);
-    m_popup->offer(suggestions,
-                   QRect(m_view.edit().viewport()->mapToGlobal(shown.topLeft()), shown.size()));
+    popup().offer(suggestions,
+                  QRect(m_view.edit().viewport()->mapToGlobal(shown.topLeft()), shown.size()));
 }
 
 void WritingAids::accept()
 {
-    const std::optional<source::Suggestion> chosen = m_popup->chosen();
+    const std::optional<source::Suggestion> chosen = popup().chosen();
     qsizetype offset = 0;
     const CaretContext context = contextAtCaret(&offset);
-    m_popup->dismiss();
+    dismissList();
     if (!chosen || context.kind == CaretContext::Kind::Nothing)
         return;
     QString text = chosen->name;

@@ -50,7 +50,8 @@ public:
 
     // What "!" declares: the encoding the document is kept in.
     void setCharset(const QString &charset) { m_charset = charset; }
-    CompletionPopup &popup() const { return *m_popup; }
+    CompletionPopup &popup();
+    bool isListShown() const;
     // Whether Tab visits an expansion's fields.
     bool hasFields() const { return m_field >= 0; }
 
@@ -59,6 +60,7 @@ signals:
     void failed(const QString &why);
 
 private:
+    void dismissList();
     qsizetype caret() const;
     source::CaretContext contextAtCaret(qsizetype *offset) const;
     void offer(bool opening);
