@@ -621,6 +621,11 @@ private slots:
         click(form2(), u"Command2"_s);
         QVERIFY(!form2().isVisible());
         QCOMPARE(readAll(path(u"doc.html"_s)), bytes + "\r\n");
+        // An Emmet "!" declares the encoding the document is kept in.
+        text1().moveCaretToEnd();
+        QTest::keyClick(&text1(), '!', Qt::ShiftModifier);
+        QTest::keyClick(&text1(), Qt::Key_Tab);
+        QVERIFY(text1().text().contains(u"<meta charset=\"Shift_JIS\">"_s));
     }
 
     // Named on the command line: the first file opens as the dialog opens it, and the others
