@@ -6,6 +6,8 @@
 #include <QJsonObject>
 #include <algorithm>
 
+#include "source/pagepatch.h"
+
 using namespace Qt::StringLiterals;
 
 namespace source {
@@ -14,6 +16,11 @@ namespace {
 
 using Kind = CaretContext::Kind;
 using Place = CaretContext::Place;
+
+bool isAsciiLetter(QChar c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
 
 bool isSpace(QChar c)
 {
@@ -73,86 +80,26 @@ CaretContext styleContext(QStringView css, qsizetype offset, bool inBlock)
     return context;
 }
 
-bool isRawText(QStringView name)
+// The caret in a start tag left open, whose name begins at name: the tag has no ">" yet.
+CaretContext tagContext(QStringView text, qsizetype name)
 {
-    static const QStringList raw{u"script"_s,   u"style"_s,    u"textarea"_s, u"title"_s,
-                                 u"xmp"_s,      u"iframe"_s,   u"noembed"_s,  u"noframes"_s,
-                                 u"noscript"_s, u"plaintext"_s};
-    return raw.contains(name);
-}
-
-}  // namespace
-
-CaretContext caretContext(QStringView text)
-{
-    enum class State {
-        Data,
-        TagName,
-        BeforeAttribute,
-        Attribute,
-        AfterAttribute,
-        BeforeValue,
-        Value,
-        Comment,
-        Skipped,
-        RawText,
-    };
-    State state = State::Data;
-    const qsizetype end = text.size();
-    qsizetype nameStart = 0, attributeStart = 0, valueStart = 0, rawStart = 0;
+    enum class State { Name, BeforeAttribute, Attribute, AfterAttribute, BeforeValue, Value };
+    State state = State::Name;
+    qsizetype attributeStart = 0, valueStart = 0;
     QChar quote;  // of the value, or none
     QString element, attribute;
-    const auto endTag = [&]() {
-        state = State::Data;
-        if (isRawText(element)) {
-            state = State::RawText;
-            rawStart = 0;  // set below, after the '>'
-        }
-    };
-    for (qsizetype i = 0; i < end; ++i) {
+    for (qsizetype i = name; i < text.size(); ++i) {
         const QChar c = text[i];
         switch (state) {
-        case State::Data: {
-            if (c != u'<' || i + 1 >= end) {
-                if (c == u'<')  // the last character: a tag's name comes next
-                    return {Kind::Element, Place::Tag, end, {}, {}, {}, -1};
-                break;
-            }
-            const QChar next = text[i + 1];
-            if (next.isLetter() && next.unicode() < 128) {
-                state = State::TagName;
-                nameStart = i + 1;
-            } else if (text.sliced(i).startsWith(u"<!--")) {
-                const qsizetype close = text.indexOf(u"-->", i + 4);
-                if (close < 0)
-                    state = State::Comment;
-                else
-                    i = close + 2;
-            } else if (next == u'/' || next == u'!' || next == u'?') {
-                const qsizetype close = text.indexOf(u'>', i + 2);
-                if (close < 0)
-                    state = State::Skipped;
-                else
-                    i = close;
-            }
-            break;
-        }
-        case State::TagName:
-            if (isSpace(c) || c == u'/' || c == u'>') {
-                element = text.sliced(nameStart, i - nameStart).toString().toLower();
+        case State::Name:
+            if (isSpace(c) || c == u'/') {
+                element = text.sliced(name, i - name).toString().toLower();
                 state = State::BeforeAttribute;
-                if (c == u'>') {
-                    endTag();
-                    rawStart = i + 1;
-                }
             }
             break;
         case State::BeforeAttribute:
         case State::AfterAttribute:
-            if (c == u'>') {
-                endTag();
-                rawStart = i + 1;
-            } else if (c == u'=' && state == State::AfterAttribute) {
+            if (c == u'=' && state == State::AfterAttribute) {
                 state = State::BeforeValue;
             } else if (c == u'/') {
                 state = State::BeforeAttribute;
@@ -162,104 +109,92 @@ CaretContext caretContext(QStringView text)
             }
             break;
         case State::Attribute:
-            if (isSpace(c) || c == u'/' || c == u'>' || c == u'=') {
+            if (isSpace(c) || c == u'/' || c == u'=') {
                 attribute = text.sliced(attributeStart, i - attributeStart).toString().toLower();
                 state = c == u'='   ? State::BeforeValue
                         : c == u'/' ? State::BeforeAttribute
                                     : State::AfterAttribute;
-                if (c == u'>') {
-                    endTag();
-                    rawStart = i + 1;
-                }
             }
             break;
         case State::BeforeValue:
-            if (c == u'>') {
-                endTag();
-                rawStart = i + 1;
-            } else if (!isSpace(c)) {
+            if (!isSpace(c)) {
                 state = State::Value;
                 quote = c == u'"' || c == u'\'' ? c : QChar();
                 valueStart = quote.isNull() ? i : i + 1;
             }
             break;
         case State::Value:
-            if (quote.isNull() ? isSpace(c) : c == quote) {
+            if (quote.isNull() ? isSpace(c) : c == quote)
                 state = State::BeforeAttribute;
-            } else if (quote.isNull() && c == u'>') {
-                endTag();
-                rawStart = i + 1;
-            }
-            break;
-        case State::RawText: {
-            // Up to the end tag of the element, in any case.
-            qsizetype close = i;
-            while ((close = text.indexOf(u"</", close, Qt::CaseSensitive)) >= 0) {
-                const qsizetype after = close + 2 + element.size();
-                if (text.sliced(close + 2).startsWith(element, Qt::CaseInsensitive) &&
-                    (after >= end || isSpace(text[after]) || text[after] == u'/' ||
-                     text[after] == u'>'))
-                    break;
-                close += 2;
-            }
-            if (close < 0) {
-                i = end;
-                break;
-            }
-            state = State::Data;
-            i = close - 1;
             break;
         }
-        case State::Comment:
-        case State::Skipped:
-            break;
-        }
-        if (state == State::Comment || state == State::Skipped)
-            break;
     }
-
     CaretContext context;
+    context.place = Place::Tag;
     switch (state) {
-    case State::Data:
-        break;
-    case State::Comment:
-        context.place = Place::Comment;
-        break;
-    case State::Skipped:
-        context.place = Place::Tag;
-        break;
-    case State::RawText:
-        if (element == u"style"_s)
-            return styleContext(text.sliced(rawStart), rawStart, false);
-        context.place = Place::Script;
-        break;
-    case State::TagName:
-        return {Kind::Element, Place::Tag, nameStart, {}, {}, {}, -1};
+    case State::Name:
+        return {Kind::Element, Place::Tag, name, {}, {}, {}, -1};
     case State::BeforeAttribute:
     case State::AfterAttribute:
-        context.place = Place::Tag;
-        if (isSpace(text[end - 1])) {
+        if (isSpace(text.back())) {
             context.kind = Kind::Attribute;
-            context.start = end;
+            context.start = text.size();
             context.element = element;
         }
         break;
     case State::Attribute:
         return {Kind::Attribute, Place::Tag, attributeStart, element, {}, {}, -1};
     case State::BeforeValue:
-        context.place = Place::Tag;
         break;
     case State::Value:
         if (attribute == u"style"_s && !quote.isNull())
             return styleContext(text.sliced(valueStart), valueStart, true);
-        context = {
-            Kind::Value, Place::Tag, wordStart(text, end, [](QChar c) { return !isSpace(c); }),
-            element,     attribute,  {},
-            -1};
-        context.start = std::max(context.start, valueStart);
+        context.kind = Kind::Value;
+        context.start =
+            std::max(valueStart, wordStart(text, text.size(), [](QChar c) { return !isSpace(c); }));
+        context.element = element;
+        context.attribute = attribute;
         break;
     }
     return context;
+}
+
+}  // namespace
+
+CaretContext caretContext(QStringView text)
+{
+    CaretContext context;
+    if (text.endsWith(u'<'))  // a tag's name comes next
+        return {Kind::Element, Place::Tag, text.size(), {}, {}, {}, -1};
+    // Tags, comments and raw text as the page index reads them: only what is still open at the
+    // caret is read here.
+    QList<PageToken> tokens;
+    if (readTokens(text, 0, 0, tokens))
+        return context;
+    const qsizetype from = tokens.isEmpty() ? 0 : tokens.last().end;
+    if (!tokens.isEmpty() && tokens.last().kind == PageToken::Kind::Start &&
+        tokens.last().foreign == 0 && isRawText(tokens.last().name)) {
+        if (tokens.last().name == u"style"_s)
+            return styleContext(text.sliced(from), from, false);
+        context.place = Place::Script;
+        return context;
+    }
+    // The first "<" after the last token that starts a tag, an end tag or a comment.
+    qsizetype open = from;
+    while ((open = text.indexOf(u'<', open)) >= 0 && open + 1 < text.size() &&
+           !isAsciiLetter(text[open + 1]) && !u"/!?"_s.contains(text[open + 1]))
+        ++open;
+    if (open < 0 || open + 1 >= text.size())
+        return context;
+    if (text.sliced(open).startsWith(u"<!--")) {
+        context.place = Place::Comment;
+        return context;
+    }
+    if (!isAsciiLetter(text[open + 1])) {  // an end tag, a doctype or the like
+        context.place = Place::Tag;
+        return context;
+    }
+    return tagContext(text, open + 1);
 }
 
 const Vocabulary &Vocabulary::instance()

@@ -42,15 +42,6 @@ bool isVoid(const QString &name)
     return kVoid.contains(name);
 }
 
-// Whose text the tokenizer reads up to their end tag, markup and all.
-bool isRawText(const QString &name)
-{
-    static const QSet<QString> kRaw{u"script"_s,  u"style"_s,    u"xmp"_s,      u"iframe"_s,
-                                    u"noembed"_s, u"noframes"_s, u"noscript"_s, u"textarea"_s,
-                                    u"title"_s,   u"plaintext"_s};
-    return kRaw.contains(name);
-}
-
 // Elements whose place the tree builder decides from what is open around them, or that change
 // more than their own place: never parsed apart from the whole page.
 std::optional<Reload> refused(const QString &name)
@@ -319,6 +310,14 @@ bool closesItself(const PageToken &token, quint8 foreignBefore)
 }
 
 }  // namespace
+
+bool isRawText(const QString &name)
+{
+    static const QSet<QString> kRaw{u"script"_s,  u"style"_s,    u"xmp"_s,      u"iframe"_s,
+                                    u"noembed"_s, u"noframes"_s, u"noscript"_s, u"textarea"_s,
+                                    u"title"_s,   u"plaintext"_s};
+    return kRaw.contains(name);
+}
 
 const char *reloadName(Reload reason)
 {
