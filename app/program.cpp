@@ -13,6 +13,7 @@
 #include "forms/journalkeeper.h"
 #include "forms/warning.h"
 #include "platform/programfolder.h"
+#include "platform/stopsignals.h"
 #include "webview/webpreviewpane.h"
 
 using namespace Qt::StringLiterals;
@@ -109,6 +110,13 @@ void openFromCommandLine(forms::Form1 &form1, const QStringList &files)
                        });
 }
 
+void endWhenTheSystemAsks(forms::Form1 &form1)
+{
+    auto *stops = new platform::StopSignals(&form1);
+    QObject::connect(stops, &platform::StopSignals::received, &form1,
+                     &forms::Form1::endForTheSystem);
+}
+
 int runProgram(int argc, char *argv[])
 {
     const Arguments arguments = parseArguments(argc, argv);
@@ -140,6 +148,7 @@ int runProgram(int argc, char *argv[])
         },
         {platform::isInstalled() ? cache : platform::programFolder(), cache,
          QDir(cache).filePath(u"journals"_s)});
+    endWhenTheSystemAsks(form1);
     form1.show();
     openFromCommandLine(form1, arguments.files);
     // What a program that ended without a word left unsaved, asked over the window.

@@ -18,9 +18,15 @@ namespace engine {
 struct JournalEntry {
     QString file;      // the journal itself
     QString path;      // the document's, empty for a new one
-    QString encoding;  // the document's
+    QString encoding;  // the document's, always one a converter here knows
+    // The file the journal named when it named no encoding a converter knows: the text comes
+    // back as a new document, so that no file is written in an encoding it was not read in.
+    QString cameFrom;
     QDateTime written;
     QString text;  // the editor's text, as it was
+    // Bytes at the end that were not whole records (a power cut's zeros, a torn append): the
+    // text is what the records before them made.
+    qsizetype dropped = 0;
 };
 
 // A journal of the text that is not saved, so that a crash, a kill or a power cut loses at most
@@ -51,6 +57,9 @@ public:
     // Writes what changed since the last write, off the UI thread; whole gives the text when a
     // whole copy is due. False, writing nothing, while a write is under way.
     bool write(const std::function<Whole()> &whole);
+    // The same, here and now, synced, for a program about to end: a write under way is waited
+    // for. Why not, in Japanese, when it fails.
+    std::optional<QString> writeNow(const std::function<Whole()> &whole);
     bool isWriting() const { return m_writer.isBusy(); }
     // Everything asked for is written.
     bool isCurrent() const { return !m_writer.isBusy() && !m_due; }
@@ -65,8 +74,15 @@ public:
     // The journals in folder whose programs are gone, the newest first; taken, so that no other
     // start offers them meanwhile.
     static QStringList orphans(const QString &folder);
+    // Nothing when no whole copy of a text can be read from it.
     static std::optional<JournalEntry> read(const QString &file);
+    // The whole records in bytes; a record cut short, failing its checksum, or naming a place
+    // outside the text ends the reading. The encoding is as the journal names it.
+    static std::optional<JournalEntry> parse(QByteArrayView bytes);
     static void remove(const QString &file);
+    // A journal that cannot be read is renamed, out of the way of the next starts' offers, and
+    // kept for a person to look at; where it is now.
+    static QString setAside(const QString &file);
 
 private:
     struct Edit {
@@ -74,6 +90,9 @@ private:
         qsizetype removed = 0;
         QString inserted;
     };
+    struct Job;
+    Job take(const std::function<Whole()> &whole);
+    static QString perform(const Job &job);
     void written(const QString &error);
 
     QString m_folder;

@@ -76,6 +76,13 @@ void findUnencodable(QStringView text, const QString &encoding, EncodedText &res
 
 }  // namespace
 
+bool isKnownEncoding(const QString &encoding)
+{
+    return !encoding.isEmpty() &&
+           QStringEncoder(encoding.toLatin1().constData(), QStringConverter::Flag::Stateless)
+               .isValid();
+}
+
 std::optional<QString> decodeText(QByteArrayView bytes, const QString &encoding)
 {
     QStringDecoder decoder(encoding.toLatin1().constData(), kFlags);

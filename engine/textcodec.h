@@ -24,6 +24,9 @@ struct DecodedText {
 // Nothing when none of them reads every byte: a silent U+FFFD would be saved back for good.
 std::optional<DecodedText> decodeDocument(QByteArrayView bytes);
 
+// Whether a converter here reads and writes the encoding.
+bool isKnownEncoding(const QString &encoding);
+
 // Nothing when a byte sequence is not valid in the encoding. A byte-order mark stays as text.
 std::optional<QString> decodeText(QByteArrayView bytes, const QString &encoding);
 

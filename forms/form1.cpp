@@ -58,6 +58,8 @@ Form1::Form1(const PaneMaker &makePane, const Folders &folders, QWidget *parent)
 
     connect(m_document, &editor::SourceDocument::changed, this, &Form1::Text1_Change);
     m_journal = new JournalKeeper(*m_document, folders.journal, this);
+    // A new document is restored as one that saves, in the encoding it would have saved in.
+    m_journal->setDocument(QString(), documentEncoding());
     connect(m_journal, &JournalKeeper::failed, this, [this](const QString &reason) {
         m_webBrowser1.pane->setNotice(
             u"保存していない内容の控えを書けません。編集は続けられますが、異常終了したときに"
@@ -73,9 +75,12 @@ Form1::Form1(const PaneMaker &makePane, const Folders &folders, QWidget *parent)
     };
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_S), [this] { save(); });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_O), &Form1::cmdsave_Click);
-    // The desktop session ending asks as closing the window does.
+    // The desktop session ending asks as closing the window does; where it lets nothing be
+    // asked, what is not saved waits in the journal for the next start.
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &session) {
-        if (session.allowsInteraction() && !mayEnd())
+        if (!session.allowsInteraction())
+            m_journal->keepForNextStart();
+        else if (!mayEnd())
             session.cancel();
     });
     new PageLink(*m_text1, *m_webBrowser1.pane);
@@ -153,6 +158,17 @@ bool Form1::mayEnd()
         return true;
     // A new document is saved through the file dialog, and the window stays meanwhile.
     return question.clickedButton() == save && this->save();
+}
+
+void Form1::endForTheSystem()
+{
+    if (const std::optional<QString> error = m_journal->keepForNextStart()) {
+        warn(this, u"Quorvane"_s,
+             u"終了するよう求められましたが、保存していない内容の控えを書けないため、終了せずに"
+             u"います。保存してから終了してください。理由: %1"_s.arg(*error));
+        return;
+    }
+    QCoreApplication::exit(0);
 }
 
 std::optional<QString> Form1::openDocument(const QString &path)

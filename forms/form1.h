@@ -79,6 +79,10 @@ public:
     bool save();
     // Asks what to do with changes not saved before the program ends: whether it may end.
     bool mayEnd();
+    // The system asks the program to end (a signal): nothing is asked, and what is not saved
+    // waits in the journal for the next start. When the journal cannot take it, the program
+    // stays and says why, so that the text can still be saved.
+    void endForTheSystem();
     const JournalKeeper &journal() const { return *m_journal; }
 
     // Reads the document at path into the editor, in the encoding it is found to be in, as an

@@ -7,6 +7,7 @@
 
 #include "editor/sourcedocument.h"
 #include "forms/form1.h"
+#include "forms/warning.h"
 
 using namespace Qt::StringLiterals;
 
@@ -14,13 +15,22 @@ namespace forms {
 
 void offerJournal(Form1 &form1, const QString &folder)
 {
-    const QStringList orphans = engine::Journal::orphans(folder);
-    if (orphans.isEmpty())
-        return;
-    const std::optional<engine::JournalEntry> entry = engine::Journal::read(orphans.first());
+    // A journal that cannot be read is never deleted unread: it is set aside and named.
+    std::optional<engine::JournalEntry> entry;
+    QStringList setAside;
+    for (const QString &file : engine::Journal::orphans(folder)) {
+        if ((entry = engine::Journal::read(file)))
+            break;
+        setAside.append(engine::Journal::setAside(file));
+    }
+    const QString asideNote =
+        setAside.isEmpty()
+            ? QString()
+            : u"読み取れない控えがありました。消さずに次の場所に残してあります:\n%1"_s.arg(
+                  setAside.join(u'\n'));
     if (!entry) {
-        // Nothing of it can be read back.
-        engine::Journal::remove(orphans.first());
+        if (!setAside.isEmpty())
+            warn(&form1, u"Quorvane"_s, asideNote);
         return;
     }
     const QString name = entry->path.isEmpty() ? u"新しい文書"_s
@@ -31,8 +41,20 @@ void offerJournal(Form1 &form1, const QString &folder)
             name, QLocale(QLocale::Japanese).toString(entry->written, u"yyyy/MM/dd HH:mm:ss"_s)),
         QMessageBox::NoButton, &form1);
     box->setObjectName(u"journalQuestion"_s);
+    QStringList notes;
     if (!entry->path.isEmpty())
-        box->setInformativeText(entry->path);
+        notes.append(entry->path);
+    if (!entry->cameFrom.isEmpty())
+        notes.append(
+            u"「%1」の内容ですが、文字コードが分からないため新しい文書として戻します。"
+            u"保存するときは名前を付けてください。"_s.arg(entry->cameFrom));
+    if (entry->dropped > 0)
+        notes.append(
+            u"控えの終わりの %1 バイトが壊れていたため、その前までの内容を戻します。"_s.arg(
+                entry->dropped));
+    if (!asideNote.isEmpty())
+        notes.append(asideNote);
+    box->setInformativeText(notes.join(u"\n\n"_s));
     QPushButton *restore = box->addButton(u"復元する"_s, QMessageBox::AcceptRole);
     QPushButton *discard = box->addButton(u"破棄する"_s, QMessageBox::DestructiveRole);
     box->setDefaultButton(restore);
@@ -73,10 +95,12 @@ JournalKeeper::JournalKeeper(editor::SourceDocument &document, const QString &fo
     // On every edit: a text saved is not yet told apart from one about to be changed.
     connect(&document, &editor::SourceDocument::edited, this,
             [this](qsizetype position, qsizetype removed, qsizetype added) {
+                m_kept = false;
                 m_journal->edited(position, removed, m_document.characters(position, added));
                 due();
             });
     connect(&document, &editor::SourceDocument::replaced, this, [this] {
+        m_kept = false;
         m_journal->renew();
         due();
     });
@@ -92,7 +116,7 @@ JournalKeeper::JournalKeeper(editor::SourceDocument &document, const QString &fo
 
 JournalKeeper::~JournalKeeper()
 {
-    if (m_journal)
+    if (m_journal && !m_kept)
         m_journal->discard();
 }
 
@@ -113,16 +137,31 @@ void JournalKeeper::due()
         m_due.start(kWithin);
 }
 
+std::optional<QString> JournalKeeper::keepForNextStart()
+{
+    if (!m_document.isModified())
+        return std::nullopt;
+    if (!m_journal)
+        return u"控えを置くフォルダーがありません。"_s;
+    m_due.stop();
+    std::optional<QString> error = m_journal->writeNow([this] { return whole(); });
+    m_kept = !error;
+    return error;
+}
+
+engine::Journal::Whole JournalKeeper::whole() const
+{
+    engine::Journal::Whole whole{m_document.kept(), std::nullopt, m_path, m_encoding};
+    if (m_document.isAmbiguous())
+        whole.text = m_document.text();
+    return whole;
+}
+
 void JournalKeeper::write()
 {
     if (!m_document.isModified())
         return;
-    const bool taken = m_journal->write([this] {
-        engine::Journal::Whole whole{m_document.kept(), std::nullopt, m_path, m_encoding};
-        if (m_document.isAmbiguous())
-            whole.text = m_document.text();
-        return whole;
-    });
+    const bool taken = m_journal->write([this] { return whole(); });
     // A write under way: the next one follows it closely.
     if (!taken)
         m_due.start(kWithin / 10);

@@ -36,6 +36,10 @@ public:
 
     // What the document is: the journal names it.
     void setDocument(const QString &path, const QString &encoding);
+    // The program is made to end (a signal, the desktop session ending): the journal is brought
+    // up to date here and now, synced, and left for the next start to offer. Whether the text is
+    // safe: nothing unsaved, or all of it in the journal; else why not, in Japanese.
+    std::optional<QString> keepForNextStart();
     const engine::Journal *journal() const { return m_journal.get(); }
 
 signals:
@@ -47,12 +51,14 @@ signals:
 private:
     void due();
     void write();
+    engine::Journal::Whole whole() const;
 
     editor::SourceDocument &m_document;
     QString m_path;
     QString m_encoding;
     QTimer m_due;
     std::unique_ptr<engine::Journal> m_journal;
+    bool m_kept = false;  // for the next start, until the text changes again
 };
 
 }  // namespace forms

@@ -15,6 +15,7 @@
 #include <QSignalSpy>
 #include <QTimer>
 #include <cmath>
+#include <csignal>
 
 #include "app/japanese.h"
 #include "app/program.h"
@@ -470,56 +471,178 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(recording.notices.size(), 1, 3000);
         QVERIFY(recording.notices.first().contains(u"控え"_s));
         QCOMPARE(text1().text(), u"ab"_s);
+        // Asked by the system to end meanwhile, it stays and says why: the text is not kept.
+        QTimer::singleShot(0, form1.get(), [&] {
+            form1->endForTheSystem();
+            QTimer::singleShot(0, form1.get(), [] { QCoreApplication::exit(7); });
+        });
+        QCOMPARE(QCoreApplication::exec(), 7);
+        const QList<QMessageBox *> said = form1->findChildren<QMessageBox *>();
+        QVERIFY(said.size() == 1 && said.first()->text().contains(u"終了せずに"_s));
     }
 
-    // The role the next test starts this program in: it types into a CP932 page, waits for its
-    // journal, says so, and is killed.
-    void typeAndWaitToBeKilled()
+    // A journal that cannot be read is set aside, never deleted unread, and named; one whose
+    // encoding no converter knows comes back as a new document and names the file it came
+    // from, which is left as it was.
+    void damagedJournalsAreSaid()
     {
-        const QString folder = qEnvironmentVariable("QUORVANE_KILLED_IN");
+        const QString folder = path(u"journal"_s);
+        {
+            engine::Journal left(folder);
+            QCOMPARE(left.writeNow([&] {
+                return engine::Journal::Whole{engine::ChunkedText(u"<p>x</p>"_s), std::nullopt,
+                                              path(u"b.html"_s), u"x-nonesuch"_s};
+            }),
+                     std::nullopt);
+        }
+        QFile damaged(folder + u"/journal-damaged.qvj"_s);  // the newer of the two
+        QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write("QVJ1 not a journal") &&
+                damaged.setFileTime(QDateTime::currentDateTime().addSecs(60),
+                                    QFileDevice::FileModificationTime));
+        damaged.close();
+        forms::offerJournal(*form1, folder);
+        auto *question = form1->findChild<QMessageBox *>(u"journalQuestion"_s);
+        QVERIFY(question && question->text().contains(u"新しい文書"_s));
+        const QStringList aside = QDir(folder).entryList({u"unreadable-*-journal-damaged.qvj"_s});
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(readAll(folder + u'/' + aside.first()), "QVJ1 not a journal");
+        QVERIFY(question->informativeText().contains(folder + u'/' + aside.first()));
+        QVERIFY(question->informativeText().contains(path(u"b.html"_s)));
+        QTest::mouseClick(question->buttons().first(), Qt::LeftButton);
+        QCOMPARE(text1().text(), u"<p>x</p>"_s);
+        QCOMPARE(form1->documentPath(), QString());
+        QCOMPARE(form1->documentEncoding(), u"UTF-8"_s);
+        QCOMPARE(readAll(path(u"b.html"_s)), "<p>b.html</p>\r\n");
+    }
+
+    // The role the next test starts this program in: it types into a new document or a page,
+    // says so, says so again once its journal has it, and waits to be ended.
+    void typeAndWaitToBeEnded()
+    {
+        const QString folder = qEnvironmentVariable("QUORVANE_ENDED_IN");
         if (folder.isEmpty())
-            QSKIP("started by killedThenOffered only");
+            QSKIP("started by endedThenRestored only");
         start(Pane::Recording, {path(u"program"_s), path(u"private"_s), folder + u"/journal"_s});
-        app::openFromCommandLine(*form1, {folder + u"/page.html"_s});
-        QInputMethodEvent typed;  // as a Japanese input method types it
-        typed.setCommitString(u"日本"_s);
-        QApplication::sendEvent(&text1(), &typed);
-        QTRY_VERIFY(form1->journal().journal()->isCurrent());
-        std::fputs("journal written\n", stdout);
-        std::fflush(stdout);
-        QTest::qWait(60000);
+        app::endWhenTheSystemAsks(*form1);
+        const QString page = qEnvironmentVariable("QUORVANE_PAGE");
+        if (!page.isEmpty())
+            app::openFromCommandLine(*form1, {folder + u'/' + page});
+        const auto typeInIme = [&](const QString &text) {  // as a Japanese input method does
+            QInputMethodEvent typed;
+            typed.setCommitString(text);
+            QApplication::sendEvent(&text1(), &typed);
+        };
+        if (page.isEmpty()) {
+            type(u"<p>"_s);
+            typeInIme(u"復元してほしい"_s);
+            type(u" 12345</p>"_s);
+        } else {
+            typeInIme(u"日本"_s);
+            type(u"x"_s);
+        }
+        const auto say = [](const char *what) {
+            std::fputs(what, stdout);
+            std::fflush(stdout);
+        };
+        connect(&form1->journal(), &forms::JournalKeeper::written, this, [&] {
+            if (form1->journal().journal()->isCurrent())
+                say("journal written\n");
+        });
+        say("typed\n");
+        // In the program's own loop, which the signal ends.
+        QTimer::singleShot(60000, this, [] { QCoreApplication::exit(1); });
+        QCOMPARE(QCoreApplication::exec(), 0);
+        say("ended\n");
     }
 
-    // A program killed after typing: the next start offers its text back, byte for byte, with
-    // its file and encoding.
-    void killedThenOffered()
+    // However the program was ended, the next start offers the text back, every key of it; taken
+    // back, it is the document it was, previewed and saved in its encoding, byte for byte. A
+    // signal ends it at once, before the journal would have been written.
+    void endedThenRestored_data()
     {
-        const QByteArray page = "<p>\x93\xfa\x96\x7b\x81\x60</p>\n<b>\r\n";
-        QVERIFY(writeAll(path(u"page.html"_s), page));
-        QProcess killed;
+        QTest::addColumn<QByteArray>("page");  // none: a new document
+        QTest::addColumn<bool>("renamed");     // on disk, before the end
+        QTest::addColumn<int>("ending");
+        QTest::addColumn<QString>("encoding");  // as the journal names it
+        QTest::addColumn<QByteArray>("saved");
+        const QByteArray typedNew =
+            "<p>\xe5\xbe\xa9\xe5\x85\x83\xe3\x81\x97\xe3\x81\xa6\xe3\x81"
+            "\xbb\xe3\x81\x97\xe3\x81\x84 12345</p>\r\n";
+        const QByteArray cp932 = "<p>\x93\xfa\x96\x7b\x81\x60</p>\n<b>\r\n";
+        const QByteArray utf8 = "<p>\xe2\x80\x94</p>\r\n";
+        const QString sjis = u"Shift_JIS"_s, utf8Name = u"UTF-8"_s;
+        QTest::addRow("new document, killed")
+            << QByteArray() << false << SIGKILL << utf8Name << typedNew;
+        QTest::addRow("new document, SIGTERM")
+            << QByteArray() << false << SIGTERM << utf8Name << typedNew;
+        QTest::addRow("UTF-8 page, SIGHUP")
+            << utf8 << false << SIGHUP << utf8Name << "\xe6\x97\xa5\xe6\x9c\xacx" + utf8 + "\r\n";
+        QTest::addRow("CP932 page, killed")
+            << cp932 << false << SIGKILL << sjis << "\x93\xfa\x96\x7bx" + cp932 + "\r\n";
+        QTest::addRow("CP932 page renamed on disk, SIGINT")
+            << cp932 << true << SIGINT << sjis << "\x93\xfa\x96\x7bx" + cp932 + "\r\n";
+    }
+    void endedThenRestored()
+    {
+        QFETCH(QByteArray, page);
+        QFETCH(bool, renamed);
+        QFETCH(int, ending);
+        QFETCH(QByteArray, saved);
+        if (!page.isNull())
+            QVERIFY(writeAll(path(u"page.html"_s), page));
+        QProcess child;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"QUORVANE_KILLED_IN"_s, path());
+        environment.insert(u"QUORVANE_ENDED_IN"_s, path());
+        environment.insert(u"QUORVANE_PAGE"_s, page.isNull() ? QString() : u"page.html"_s);
         environment.insert(u"TMPDIR"_s, path());  // its own folders are inside this test's
-        killed.setProcessEnvironment(environment);
-        killed.setProcessChannelMode(QProcess::MergedChannels);
-        killed.start(QCoreApplication::applicationFilePath(), {u"typeAndWaitToBeKilled"_s});
-        QVERIFY(killed.waitForStarted());
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(), {u"typeAndWaitToBeEnded"_s});
+        QVERIFY(child.waitForStarted());
         QByteArray said;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            (said += killed.readAllStandardOutput()).contains("journal written"), 30000);
-        killed.kill();
-        QVERIFY(killed.waitForFinished());
+        const QByteArray awaited = ending == SIGKILL ? "journal written" : "typed";
+        QTRY_VERIFY_WITH_TIMEOUT((said += child.readAllStandardOutput()).contains(awaited), 30000);
+        if (renamed)
+            QVERIFY(QFile::rename(path(u"page.html"_s), path(u"moved.html"_s)));
+        ::kill(pid_t(child.processId()), ending);
+        QVERIFY(child.waitForFinished());
+        said += child.readAllStandardOutput();
+        // Heard and ended as the program ends itself, not by the signal.
+        QCOMPARE(child.exitStatus() == QProcess::NormalExit, ending != SIGKILL);
+        QCOMPARE(said.contains("ended"), ending != SIGKILL);
+        // A new document's journal names the encoding it saves in.
+        const QStringList left = QDir(path(u"journal"_s)).entryList({u"*.qvj"_s});
+        QCOMPARE(left.size(), 1);
+        QTEST(engine::Journal::parse(readAll(path(u"journal/"_s) + left.first()))->encoding,
+              "encoding");
 
         forms::offerJournal(*form1, path(u"journal"_s));
         auto *question = form1->findChild<QMessageBox *>(u"journalQuestion"_s);
-        QVERIFY(question && question->text().contains(u"「page.html」"_s));
-        question->buttons().first()->click();
-        QCOMPARE(text1().text(), u"日本<p>日本～</p>\n<b>\r\n"_s);
+        QVERIFY(question);
+        QVERIFY(question->text().contains(page.isNull() ? u"新しい文書"_s : u"「page.html」"_s));
+        QTest::mouseClick(question->buttons().first(), Qt::LeftButton);
         QVERIFY(form1->document().isModified());
-        QCOMPARE(form1->documentEncoding(), u"Shift_JIS"_s);
+        QCOMPARE(form1->documentPath(), page.isNull() ? QString() : path(u"page.html"_s));
+        // Previewed as it will be saved.
+        QCOMPARE(recording.failures, QStringList());
+        QCOMPARE(preview(), saved);
         QTRY_VERIFY(form1->journal().journal()->isCurrent());
-        QVERIFY(form1->save());
-        QCOMPARE(readAll(path(u"page.html"_s)), "\x93\xfa\x96\x7b" + page + "\r\n");
+        // As a desktop gives the window back its focus once the question has gone.
+        form1->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form1.get()));
+        QTest::keyClick(&text1(), Qt::Key_S, Qt::ControlModifier);
+        QString file = path(u"page.html"_s);
+        if (page.isNull()) {  // named in the file dialog
+            file = path(u"saved.html"_s);
+            QTRY_VERIFY(form1->form2() && form2().isVisible());
+            QVERIFY(form2().setDirPath(path()));
+            nameBox()->clear();
+            QTest::keyClicks(nameBox(), u"saved.html"_s);
+            click(form2(), u"Command2"_s);
+        }
+        QCOMPARE(readAll(file), saved);
+        QVERIFY(!form1->document().isModified());
+        if (renamed)
+            QCOMPARE(readAll(path(u"moved.html"_s)), page);
         // Taken back, it is no longer offered; saved, this program's own goes too.
         QTRY_VERIFY(QDir(path(u"journal"_s)).entryList({u"*.qvj"_s}).isEmpty());
     }

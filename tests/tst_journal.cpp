@@ -1,5 +1,6 @@
 #include <QFile>
 #include <QLockFile>
+#include <QRandomGenerator>
 #include <QSysInfo>
 #include <QTest>
 
@@ -8,6 +9,7 @@
 
 using engine::ChunkedText;
 using engine::Journal;
+using testsupport::readAll;
 
 namespace {
 
@@ -80,6 +82,123 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadWrite) && file.resize(file.size() - 1));
         file.close();
         QCOMPARE(Journal::read(journal.file())->text, before);
+    }
+
+    // A real journal damaged as a power cut or a bad disk leaves it: the whole records before the
+    // damage come back, and what follows is dropped and counted, never read into the text.
+    void damagedJournal_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<int>("record");    // of those written: the whole copy, then three edits
+        QTest::addColumn<int>("restored");  // the text after that many records; -1: none
+        QTest::addRow("whole") << QString() << 3 << 3;
+        QTest::addRow("a zero-filled tail") << u"zeros"_s << 3 << 3;
+        QTest::addRow("a random tail") << u"random"_s << 3 << 3;
+        QTest::addRow("the last edit cut short") << u"cut"_s << 3 << 2;
+        QTest::addRow("a byte flipped in the last edit") << u"flip"_s << 3 << 2;
+        QTest::addRow("a byte flipped in the first edit") << u"flip"_s << 1 << 0;
+        QTest::addRow("a byte flipped in the whole copy") << u"flip"_s << 0 << -1;
+        QTest::addRow("an edit outside the text") << u"outside"_s << 3 << 3;
+    }
+    void damagedJournal()
+    {
+        QFETCH(QString, damage);
+        QFETCH(int, record);
+        QFETCH(int, restored);
+        Journal journal(path(u"journals"_s));
+        QString text = u"<p>控え</p>\r\n"_s;
+        QStringList texts{text};
+        QList<qint64> sizes;
+        const auto writeNow = [&] {
+            QCOMPARE(journal.writeNow([&] {
+                return Journal::Whole{kept(text), {}, {}, {}};
+            }),
+                     std::nullopt);
+            sizes.append(QFileInfo(journal.file()).size());
+        };
+        writeNow();
+        for (const auto &[position, removed, inserted] :
+             {std::tuple{3, 0, u"あ"_s}, {0, 3, QString()}, {1, 1, u"x\u2029"_s}}) {
+            journal.edited(position, removed, inserted);
+            text.replace(position, removed, QString(inserted).replace(u"\u2029"_s, u"\r\n"_s));
+            texts.append(text);
+            writeNow();
+        }
+        QFile file(journal.file());
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QByteArray bytes = file.readAll();
+        const qint64 start = record == 0 ? 0 : sizes[record - 1];
+        if (damage == u"zeros"_s)
+            bytes += QByteArray(4096, '\0');
+        else if (damage == u"random"_s)
+            for (QRandomGenerator random(7); bytes.size() < sizes.last() + 999;)
+                bytes += char(random.bounded(256));
+        else if (damage == u"cut"_s)
+            bytes.chop(1);
+        else if (damage == u"flip"_s)
+            bytes[(start + sizes[record]) / 2] ^= 0x10;
+        QVERIFY(file.resize(0) && file.write(bytes) == bytes.size());
+        file.close();
+        if (damage == u"outside"_s) {
+            journal.edited(text.size() + 1, 0, u"y"_s);
+            writeNow();
+            bytes = readAll(journal.file());
+        }
+        const std::optional<engine::JournalEntry> entry = Journal::read(journal.file());
+        QCOMPARE(entry.has_value(), restored >= 0);
+        if (!entry)
+            return;
+        QCOMPARE(entry->text, texts[restored]);
+        QCOMPARE(entry->dropped, bytes.size() - sizes[restored]);
+    }
+
+    // The encoding a journal names is one it can be saved in again, or it comes back as a new
+    // document and names the file it came from: no file is written in another encoding.
+    void encodingNamed_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("encoding");
+        QTest::addColumn<QString>("restoredPath");
+        QTest::addColumn<QString>("restoredEncoding");
+        QTest::addColumn<QString>("cameFrom");
+        const QString page = u"/home/a/page.html"_s;
+        QTest::addRow("a CP932 page")
+            << page << u"Shift_JIS"_s << page << u"Shift_JIS"_s << QString();
+        QTest::addRow("a new document named in no encoding")
+            << QString() << QString() << QString() << u"UTF-8"_s << QString();
+        QTest::addRow("a page in an encoding no converter knows")
+            << page << u"x-nonesuch"_s << QString() << u"UTF-8"_s << page;
+    }
+    void encodingNamed()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, encoding);
+        Journal journal(this->path(u"journals"_s));
+        QCOMPARE(journal.writeNow([&] {
+            return Journal::Whole{kept(u"x"_s), {}, path, encoding};
+        }),
+                 std::nullopt);
+        const std::optional<engine::JournalEntry> entry = Journal::read(journal.file());
+        QVERIFY(entry);
+        QTEST(entry->path, "restoredPath");
+        QTEST(entry->encoding, "restoredEncoding");
+        QTEST(entry->cameFrom, "cameFrom");
+    }
+
+    // Journals the first version left, with no frame around their records, are still read, and
+    // an edit outside the text ends them there too.
+    void firstVersionStillRead()
+    {
+        QByteArray bytes;
+        QDataStream out(&bytes, QIODevice::WriteOnly);
+        out << quint32(0x51564a31) << qint32(1) << quint8('D') << u"/a.html"_s << u"EUC-JP"_s
+            << quint8('K') << u"abc"_s << quint8('E') << qint64(1) << qint64(1) << u"X"_s
+            << quint8('E') << qint64(9) << qint64(0) << u"y"_s << quint8('E') << qint64(0)
+            << qint64(0) << u"z"_s;
+        const std::optional<engine::JournalEntry> entry = Journal::parse(bytes);
+        QVERIFY(entry);
+        QCOMPARE(entry->text, u"aXc"_s);
+        QCOMPARE(entry->encoding, u"EUC-JP"_s);
     }
 
     // A folder that cannot hold it: said once, however often it is tried.
