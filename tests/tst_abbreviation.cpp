@@ -57,6 +57,7 @@ private slots:
             u"  <title>[3:Document]</title>\n</head>\n<body>\n  [4:]\n</body>\n</html>"_s,
             u"Shift_JIS"_s);
         row("a custom element", u"my-card>p"_s, u"0|<my-card>\n  <p>[1:]</p>\n</my-card>"_s);
+        row("a bracket in the text", u"p{a)b}"_s, u"0|<p>a)b</p>"_s);
         row("a plain word", u"<p>hello"_s, u""_s);
         row("an element's name alone", u"section"_s, u""_s);
         row("a word with digits", u"h1"_s, u""_s);

@@ -526,6 +526,8 @@ private slots:
         QCOMPARE(text1().text(), u"<p>[語]</p>\r\n<p>にほん</p>\r\n<p>[😀]</p>\r\n<p>[<]/p>"_s);
         QCOMPARE(changes.size(), 1);
         QCOMPARE(findStatus(), u"3 件を置換しました"_s);
+        QTest::keyClick(bar<QLineEdit>(u"findText"_s), Qt::Key_F3);  // nothing left to find
+        QCOMPARE(findStatus(), u"見つかりません"_s);
         QTest::keyClick(bar<QLineEdit>(u"findText"_s), Qt::Key_Escape);
         QVERIFY(!findBar().isVisible() && text1().hasFocus());
         QCOMPARE(text1().viewport()->geometry(), designed);

@@ -70,6 +70,8 @@ private slots:
         QTest::addRow("missing file") << "<missing>"_ba << QString() << u"見つかりません"_s;
         QTest::addRow("a folder") << "<folder>"_ba << QString() << u"フォルダーです"_s;
         QTest::addRow("larger than the editor takes") << "<huge>"_ba << QString() << u"64 MB"_s;
+        // Its first page is mapped to nothing: reading it fails as a failing drive does.
+        QTest::addRow("a read that fails") << "<unreadable>"_ba << QString() << u"読み込めません"_s;
         QTest::addRow("no encoding reads it") << "ok\x81\x20\xff"_ba << QString() << unknown;
         QTest::addRow("invalid after a UTF-8 mark")
             << "\xef\xbb\xbf\x93\xfa"_ba << QString() << unknown;
@@ -86,12 +88,14 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, encoding);
         QFETCH(QString, text);
-        const QString file = path(QString::fromLatin1(QTest::currentDataTag()));
+        const QString file = bytes == "<unreadable>"
+                                 ? u"/proc/self/mem"_s
+                                 : path(QString::fromLatin1(QTest::currentDataTag()));
         if (bytes == "<folder>")
             QVERIFY(QDir().mkpath(file));
         else if (bytes == "<huge>")
             QVERIFY(writeAll(file, {}) && QFile(file).resize(65 * 1024 * 1024));  // sparse
-        else if (bytes != "<missing>")
+        else if (bytes != "<missing>" && bytes != "<unreadable>")
             QVERIFY(writeAll(file, bytes));
         const engine::ReadText read = engine::ReadTextFile(file);
         if (encoding.isEmpty()) {

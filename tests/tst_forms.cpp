@@ -338,6 +338,12 @@ private slots:
             QCOMPARE(form3().windowTitle(), u"6"_s);
             QCOMPARE(check1()->isChecked(), how != 1);  // a change of the box stands
         }
+        // Either button enables the main window, whatever disabled it (and the dialog with it).
+        for (const char *button : {"Command2_Click", "Command1_Click"}) {
+            form1->setEnabled(false);
+            QVERIFY(QMetaObject::invokeMethod(&form3(), button));
+            QVERIFY(form1->isEnabled());
+        }
     }
 
     // Both halves are as wide and as high, below the buttons at 720 twips; the window applies
