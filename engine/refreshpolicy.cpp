@@ -4,21 +4,10 @@
 
 namespace engine {
 
-int RefreshPolicy::CountForMode(const QString &modeText)
-{
-    if (modeText == u"5")
-        return 10;
-    if (modeText == u"6")
-        return 5;
-    if (modeText == u"7")
-        return 1;
-    return 0;
-}
-
 std::optional<FileError> RefreshPolicy::OnEdit(const TextSnapshot &editorText,
-                                               const QString &modeText)
+                                               std::optional<RefreshMode> mode)
 {
-    const int count = CountForMode(modeText);
+    const int count = mode ? infoOf(*mode).edits : 0;
     if (count == 0)
         return std::nullopt;
     ++m_changeCount;
@@ -49,23 +38,8 @@ std::optional<FileError> RefreshPolicy::ReflectNow(const TextSnapshot &editorTex
 
 std::optional<int> RefreshPolicy::IntervalForMode(int index)
 {
-    switch (index) {
-    case 0:
-    case 5:
-    case 6:
-    case 7:
-        return 0;
-    case 1:
-        return 10000;
-    case 2:
-        return 4000;
-    case 3:
-        return 2000;
-    case 4:
-        return 1000;
-    default:
-        return std::nullopt;
-    }
+    const std::optional<RefreshMode> mode = refreshModeAt(index);
+    return mode ? std::optional(infoOf(*mode).interval) : std::nullopt;
 }
 
 }  // namespace engine

@@ -5,21 +5,24 @@
 #include <optional>
 
 #include "engine/fileerror.h"
+#include "engine/refreshmode.h"
 #include "engine/textsnapshot.h"
 
 namespace engine {
 
 class PreviewFile;
 
-// When the preview is rebuilt: every Nth edit (count modes "5", "6", "7"), on timer ticks when
+// When the preview is rebuilt: every Nth edit (the modes that count edits), on timer ticks when
 // the text changed since the last tick refresh, or when the user asks.
 class RefreshPolicy {
 public:
     explicit RefreshPolicy(PreviewFile &preview) : m_preview(preview) {}
     Q_DISABLE_COPY_MOVE(RefreshPolicy)
 
-    // Once per change notification of the editor. Returns the error of a refresh that failed.
-    std::optional<FileError> OnEdit(const TextSnapshot &editorText, const QString &modeText);
+    // Once per change notification of the editor, in the mode in force; nothing while counting
+    // is suspended (the settings dialog is open). Returns the error of a refresh that failed.
+    std::optional<FileError> OnEdit(const TextSnapshot &editorText,
+                                    std::optional<RefreshMode> mode);
     std::optional<FileError> OnTick(const TextSnapshot &editorText);
     std::optional<FileError> ReflectNow(const TextSnapshot &editorText);
 
@@ -29,9 +32,6 @@ public:
 
     // Milliseconds for the timer, 0 to stop it; nothing for an index that is no mode.
     static std::optional<int> IntervalForMode(int index);
-
-    // Edits per refresh in a count mode, 0 for any other mode text.
-    static int CountForMode(const QString &modeText);
 
     int changeCount() const { return m_changeCount; }
     const TextSnapshot &lastPreviewText() const { return m_lastPreviewText; }

@@ -3,6 +3,7 @@
 #include <QString>
 #include <span>
 
+#include "engine/refreshmode.h"
 #include "forms/twips.h"
 
 // The three windows as designed: every control's place in twips within its container, its
@@ -46,21 +47,22 @@ inline constexpr Control kForm2Controls[] = {
 };
 inline constexpr Window kForm2{u"Form2", 9135, 5295, kForm2Controls};
 
-// The option buttons stand from the fastest mode at the top to none at the bottom; their
-// digits are full-width but for "1秒毎".
+// The option buttons stand from the fastest mode at the top to none at the bottom, each with
+// its mode's caption.
+inline constexpr const auto &kMode = engine::kRefreshModes;
 inline constexpr Control kForm3Controls[] = {
     {u"Frame1", {120, 0, 6255, 4935}, 0, u"設定"},
     {u"Frame3", {120, 360, 3015, 4455}, 10, u"各種設定"},
     {u"Check1", {120, 3600, 2775, 180}, 11, u"タブを入れたら自動改行する", true},
     {u"Frame2", {3240, 360, 2895, 4455}, 1, u"反映速度"},
-    {u"Option(7)", {120, 480, 1095, 255}, 6, u"１文字毎", true},
-    {u"Option(6)", {120, 870, 1575, 255}, 7, u"５文字毎", true},
-    {u"Option(5)", {120, 1275, 1455, 255}, 8, u"１０文字毎", true},
-    {u"Option(4)", {120, 1665, 1695, 255}, 2, u"1秒毎", true},
-    {u"Option(3)", {120, 2055, 1455, 375}, 3, u"２秒毎", true},
-    {u"Option(2)", {120, 2565, 1335, 375}, 4, u"４秒毎", true},
-    {u"Option(1)", {120, 3090, 1575, 255}, 5, u"１０秒毎", true},
-    {u"Option(0)", {120, 3480, 1695, 375}, 9, u"自動反映しない", true},
+    {u"Option(7)", {120, 480, 1095, 255}, 6, kMode[7].caption, true},
+    {u"Option(6)", {120, 870, 1575, 255}, 7, kMode[6].caption, true},
+    {u"Option(5)", {120, 1275, 1455, 255}, 8, kMode[5].caption, true},
+    {u"Option(4)", {120, 1665, 1695, 255}, 2, kMode[4].caption, true},
+    {u"Option(3)", {120, 2055, 1455, 375}, 3, kMode[3].caption, true},
+    {u"Option(2)", {120, 2565, 1335, 375}, 4, kMode[2].caption, true},
+    {u"Option(1)", {120, 3090, 1575, 255}, 5, kMode[1].caption, true},
+    {u"Option(0)", {120, 3480, 1695, 375}, 9, kMode[0].caption, true},
     {u"Command1", {240, 5280, 2895, 495}, 12, u"OK"},
     {u"Command2", {3360, 5280, 2895, 495}, 13, u"キャンセル"},
 };

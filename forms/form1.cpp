@@ -251,7 +251,7 @@ void Form1::Form_Load()
     m_preview.RefreshPreview(QString());
     if (!m_form3)
         m_form3 = new Form3(*this);
-    m_form3->setWindowTitle(u"7"_s);
+    m_form3->setMode(engine::RefreshMode::EveryEdit);
 }
 
 void Form1::Form_Resize()
@@ -267,7 +267,7 @@ void Form1::Form_Resize()
 
 void Form1::Text1_Change()
 {
-    m_policy.OnEdit(m_document->snapshot(), m_form3 ? m_form3->windowTitle() : QString());
+    m_policy.OnEdit(m_document->snapshot(), m_form3 ? m_form3->countingMode() : std::nullopt);
     if (m_form3 && m_form3->lineBreakOn())
         AutoLineBreak();
 }

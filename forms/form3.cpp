@@ -59,20 +59,32 @@ bool Form3::lineBreakOn() const
 
 void Form3::openForSettings()
 {
-    // Pressed again while open: the mode in force was remembered already.
-    if (windowTitle() != kSettingsTitle) {
-        m_modeInForce = windowTitle();
-        bool isIndex = false;
-        const int index = m_modeInForce.toInt(&isIndex);
-        if (isIndex && m_option->button(index)) {
-            m_option->button(index)->setChecked(true);
-            iii = index;
-        }
+    // Pressed again while open: the choice under way stays.
+    if (!m_open) {
+        m_open = true;
+        iii = int(m_mode);
+        m_option->button(iii)->setChecked(true);
     }
     setVisible(true);
     raise();
     activateWindow();
-    setWindowTitle(kSettingsTitle);
+    showMode();
+}
+
+void Form3::setMode(engine::RefreshMode mode)
+{
+    m_mode = mode;
+    showMode();
+}
+
+std::optional<engine::RefreshMode> Form3::countingMode() const
+{
+    return m_open ? std::nullopt : std::optional(m_mode);
+}
+
+void Form3::showMode()
+{
+    setWindowTitle(m_open ? kSettingsTitle : QString::number(int(m_mode)));
 }
 
 void Form3::Option_Click(int index)
@@ -85,15 +97,16 @@ void Form3::Command1_Click()
     setVisible(false);
     m_form1.setEnabled(true);
     m_form1.applyMode(engine::RefreshPolicy::IntervalForMode(iii));
-    setWindowTitle(QString::number(iii));
+    m_open = false;
+    setMode(engine::refreshModeAt(iii).value_or(m_mode));
 }
 
 void Form3::Command2_Click()
 {
     setVisible(false);
     m_form1.setEnabled(true);
-    if (windowTitle() == kSettingsTitle && !m_modeInForce.isEmpty())
-        setWindowTitle(m_modeInForce);
+    m_open = false;
+    showMode();
 }
 
 void Form3::keyPressEvent(QKeyEvent *event)

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QWidget>
+#include <optional>
+
+#include "engine/refreshmode.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -10,8 +13,8 @@ namespace forms {
 
 class Form1;
 
-// The settings dialog. Its title is the refresh mode the main window reads on every edit, and
-// its check box the switch for the line break after ">".
+// The settings dialog. It holds the refresh mode in force, which its title shows ("設定" while
+// it is open), and its check box is the switch for the line break after ">".
 class Form3 : public QWidget {
     Q_OBJECT
 
@@ -28,6 +31,11 @@ public:
 
     // Shows the dialog with the mode in force selected; the title reads "設定" while it is open.
     void openForSettings();
+    // The mode in force, shown in the title.
+    void setMode(engine::RefreshMode mode);
+    engine::RefreshMode mode() const { return m_mode; }
+    // The mode edits count in: none while the dialog is open for settings.
+    std::optional<engine::RefreshMode> countingMode() const;
 
 public slots:
     void Option_Click(int index);
@@ -39,11 +47,13 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    void showMode();
+
     Form1 &m_form1;
     QCheckBox *m_check1 = nullptr;
     QButtonGroup *m_option = nullptr;
-    // What the title said before the dialog was opened, given back on cancel.
-    QString m_modeInForce;
+    engine::RefreshMode m_mode = engine::RefreshMode::EveryEdit;
+    bool m_open = false;  // for settings: counting is suspended
 };
 
 }  // namespace forms
