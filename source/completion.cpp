@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <algorithm>
 
+#include "source/htmlvocabulary.h"
 #include "source/pagepatch.h"
 
 using namespace Qt::StringLiterals;
@@ -17,15 +18,8 @@ namespace {
 using Kind = CaretContext::Kind;
 using Place = CaretContext::Place;
 
-bool isAsciiLetter(QChar c)
-{
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
-}
-
-bool isSpace(QChar c)
-{
-    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
-}
+using html::isAsciiLetter;
+using html::isSpace;
 
 // Where the word that ends at end begins, of the characters word allows.
 template <typename Word>
@@ -173,7 +167,7 @@ CaretContext caretContext(QStringView text)
         return context;
     const qsizetype from = tokens.isEmpty() ? 0 : tokens.last().end;
     if (!tokens.isEmpty() && tokens.last().kind == PageToken::Kind::Start &&
-        tokens.last().foreign == 0 && isRawText(tokens.last().name)) {
+        tokens.last().foreign == 0 && html::isRawText(tokens.last().name)) {
         if (tokens.last().name == u"style"_s)
             return styleContext(text.sliced(from), from, false);
         context.place = Place::Script;

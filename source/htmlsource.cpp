@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "source/highlightquery.h"
+#include "source/htmlvocabulary.h"
 #include "source/languages.h"
 
 using namespace Qt::StringLiterals;
@@ -436,10 +437,7 @@ namespace {
 
 bool isVoid(const QString &name)
 {
-    static const QStringList kVoid{u"area"_s,  u"base"_s,   u"br"_s,    u"col"_s,  u"embed"_s,
-                                   u"hr"_s,    u"img"_s,    u"input"_s, u"link"_s, u"meta"_s,
-                                   u"param"_s, u"source"_s, u"track"_s, u"wbr"_s,  u"keygen"_s};
-    return kVoid.contains(name, Qt::CaseInsensitive);
+    return html::isVoid(html::lowered(name));
 }
 
 }  // namespace

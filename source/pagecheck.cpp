@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <memory>
 
+#include "source/htmlvocabulary.h"
+
 using namespace Qt::StringLiterals;
 
 namespace source {
@@ -228,7 +230,6 @@ QString readable(QStringView text)
             if (out[i] != u'\n')
                 out[i] = u' ';
     };
-    static const QSet<QString> kRaw{u"script"_s, u"style"_s, u"textarea"_s, u"title"_s, u"xmp"_s};
     static const QSet<QString> kRuby{u"rt"_s, u"rp"_s, u"rb"_s, u"rtc"_s};
     static const QSet<QString> kTableParts{u"colgroup"_s, u"col"_s, u"thead"_s, u"tbody"_s,
                                            u"tfoot"_s,    u"tr"_s,  u"table"_s};
@@ -248,7 +249,8 @@ QString readable(QStringView text)
         if (name.isEmpty())
             continue;
         const qsizetype end = tagEnd(view, at);
-        if (!closing && kRaw.contains(name)) {
+        // Read as a validator reads the page, with scripting off.
+        if (!closing && html::isRawText(name, html::Scripting::Off)) {
             const qsizetype close = view.indexOf(u"</"_s + name, end, Qt::CaseInsensitive);
             at = (close < 0 ? view.size() : close) - 1;
             continue;

@@ -3,6 +3,7 @@
 #include <QSet>
 #include <algorithm>
 
+#include "source/htmlvocabulary.h"
 #include "source/pagemap.h"
 
 using namespace Qt::StringLiterals;
@@ -12,35 +13,10 @@ namespace source {
 namespace {
 
 using Kind = PageToken::Kind;
-
-bool isSpace(QChar c)
-{
-    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\f' || c == u'\r';
-}
-
-bool isLetter(QChar c)
-{
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
-}
-
-// Tag names are lowered as the tokenizer lowers them: ASCII letters only.
-QString lowered(QStringView name)
-{
-    QString lower = name.toString();
-    for (QChar &c : lower)
-        if (c >= u'A' && c <= u'Z')
-            c = QChar(c.unicode() + 32);
-    return lower;
-}
-
-bool isVoid(const QString &name)
-{
-    static const QSet<QString> kVoid{
-        u"area"_s,  u"base"_s,  u"basefont"_s, u"bgsound"_s, u"br"_s,    u"col"_s,
-        u"embed"_s, u"frame"_s, u"hr"_s,       u"img"_s,     u"input"_s, u"keygen"_s,
-        u"link"_s,  u"meta"_s,  u"param"_s,    u"source"_s,  u"track"_s, u"wbr"_s};
-    return kVoid.contains(name);
-}
+using html::isRawText;
+using html::isSpace;
+using html::isVoid;
+using html::lowered;
 
 // Elements whose place the tree builder decides from what is open around them, or that change
 // more than their own place: never parsed apart from the whole page.
@@ -48,16 +24,13 @@ std::optional<Reload> refused(const QString &name)
 {
     static const QSet<QString> kHead{u"html"_s, u"head"_s,     u"body"_s, u"base"_s,
                                      u"meta"_s, u"frameset"_s, u"frame"_s};
-    static const QSet<QString> kPlaced{u"table"_s,    u"caption"_s, u"colgroup"_s, u"col"_s,
-                                       u"tbody"_s,    u"thead"_s,   u"tfoot"_s,    u"tr"_s,
-                                       u"td"_s,       u"th"_s,      u"select"_s,   u"option"_s,
-                                       u"optgroup"_s, u"form"_s,    u"template"_s, u"plaintext"_s,
-                                       u"image"_s,    u"isindex"_s, u"nobr"_s};
+    static const QSet<QString> kPlaced{u"form"_s,  u"template"_s, u"plaintext"_s,
+                                       u"image"_s, u"isindex"_s,  u"nobr"_s};
     if (name == u"script")
         return Reload::Script;
     if (kHead.contains(name))
         return Reload::Head;
-    if (kPlaced.contains(name))
+    if (html::isTablePart(name) || html::isSelectPart(name) || kPlaced.contains(name))
         return Reload::Element;
     return std::nullopt;
 }
@@ -145,12 +118,12 @@ private:
         if (at + 1 >= n)
             return 0;
         const QChar c = t[at + 1];
-        if (isLetter(c))
+        if (html::isAsciiLetter(c))
             return tag(at + 1, Kind::Start, token);
         if (c == u'/') {
             if (at + 2 >= n)
                 return -1;
-            if (isLetter(t[at + 2]))
+            if (html::isAsciiLetter(t[at + 2]))
                 return tag(at + 2, Kind::End, token);
             token.kind = Kind::Other;
             if (t[at + 2] == u'>')
@@ -257,11 +230,8 @@ private:
     // them anew after a block closed them.
     void format(PageToken &token)
     {
-        static const QSet<QString> kFormatting{
-            u"a"_s,    u"b"_s, u"big"_s,   u"code"_s,   u"em"_s,     u"font"_s, u"i"_s,
-            u"nobr"_s, u"s"_s, u"small"_s, u"strike"_s, u"strong"_s, u"tt"_s,   u"u"_s};
         token.foreign = m_foreign;
-        if (m_foreign == 0 && kFormatting.contains(token.name)) {
+        if (m_foreign == 0 && html::isFormatting(token.name)) {
             if (token.kind == Kind::Start) {
                 m_formatting.append(token.name);
             } else if (token.kind == Kind::End) {
@@ -310,14 +280,6 @@ bool closesItself(const PageToken &token, quint8 foreignBefore)
 }
 
 }  // namespace
-
-bool isRawText(const QString &name)
-{
-    static const QSet<QString> kRaw{u"script"_s,  u"style"_s,    u"xmp"_s,      u"iframe"_s,
-                                    u"noembed"_s, u"noframes"_s, u"noscript"_s, u"textarea"_s,
-                                    u"title"_s,   u"plaintext"_s};
-    return kRaw.contains(name);
-}
 
 const char *reloadName(Reload reason)
 {

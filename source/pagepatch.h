@@ -93,7 +93,5 @@ private:
 // Reads the tags of text from position from, in the data state at the given depth in svg and
 // math, up to stop or the end; false when a token is still open at the end of the text.
 bool readTokens(QStringView text, qsizetype from, quint8 foreign, QList<PageToken> &out);
-// Whether the tokenizer reads an element's text up to its end tag, markup and all.
-bool isRawText(const QString &name);
 
 }  // namespace source

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+// What the HTML standard's tokenizer and tree builder know of characters and element names,
+// written once for every feature that reads tags. Names are as the tokenizer lowers them.
+namespace source::html {
+
+// HTML's white space between attributes: space, tab, LF, FF and CR.
+bool isSpace(QChar c);
+bool isAsciiLetter(QChar c);
+// Lowered as the tokenizer lowers tag names: ASCII letters only.
+QString lowered(QStringView name);
+
+// Never takes content: the elements authors may write so, and those the parser still knows.
+bool isVoid(const QString &name);
+// The tokenizer reads its text up to its end tag, markup and all: raw text, and escapable raw
+// text, whose references are read. With scripting on, as in the preview, noscript too.
+enum class Scripting { On, Off };
+bool isRawText(const QString &name, Scripting scripting = Scripting::On);
+bool isEscapableRawText(const QString &name);
+// Made anew by the tree builder after a block closed it.
+bool isFormatting(const QString &name);
+// Placed by the tree builder from what is open around it.
+bool isTablePart(const QString &name);
+bool isSelectPart(const QString &name);
+
+}  // namespace source::html
