@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "bench/benchpage.h"
 #include "source/pagecheck.h"
 #include "source/pageformat.h"
+#include "tests/pages.h"
 
 namespace {
 

@@ -13,13 +13,13 @@
 #include <cstdio>
 #include <vector>
 
-#include "bench/benchpage.h"
 #include "bench/benchtime.h"
 #include "editor/findbar.h"
 #include "editor/sourcecolours.h"
 #include "editor/sourceedit.h"
 #include "editor/writingaids.h"
 #include "tests/fixture.h"
+#include "tests/pages.h"
 
 using namespace Qt::StringLiterals;
 

@@ -16,13 +16,13 @@
 #include <vector>
 
 #include "app/program.h"
-#include "bench/benchpage.h"
 #include "bench/benchtime.h"
 #include "editor/sourcecolours.h"
 #include "editor/sourcedocument.h"
 #include "editor/sourceedit.h"
 #include "forms/journalkeeper.h"
 #include "tests/fixture.h"
+#include "tests/pages.h"
 
 using namespace Qt::StringLiterals;
 

@@ -19,11 +19,11 @@
 #include <tuple>
 #include <vector>
 
-#include "bench/benchpage.h"
 #include "bench/benchtime.h"
 #include "editor/sourcecolours.h"
 #include "editor/sourceedit.h"
 #include "tests/fixture.h"
+#include "tests/pages.h"
 
 using namespace Qt::StringLiterals;
 

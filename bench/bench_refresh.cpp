@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "bench/benchpage.h"
 #include "engine/previewfile.h"
+#include "tests/pages.h"
 #include "tests/testsupport.h"
 
 using namespace Qt::StringLiterals;

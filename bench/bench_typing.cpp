@@ -27,13 +27,13 @@
 #include <memory>
 #include <vector>
 
-#include "bench/benchpage.h"
 #include "bench/benchtime.h"
 #include "editor/sourceedit.h"
 #include "forms/pagelink.h"
 #include "platform/systemencoding.h"
 #include "source/htmlsource.h"
 #include "tests/fixture.h"
+#include "tests/pages.h"
 
 using namespace Qt::StringLiterals;
 

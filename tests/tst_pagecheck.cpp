@@ -1,8 +1,8 @@
 #include <QFile>
 #include <QTest>
 
-#include "../bench/benchpage.h"
 #include "source/pagecheck.h"
+#include "tests/pages.h"
 
 using namespace Qt::StringLiterals;
 

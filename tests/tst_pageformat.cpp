@@ -1,8 +1,8 @@
 #include <QRegularExpression>
 #include <QTest>
 
-#include "../bench/benchpage.h"
 #include "source/pageformat.h"
+#include "tests/pages.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,8 +1,8 @@
 #include <QRandomGenerator>
 #include <QTest>
 
-#include "../bench/benchpage.h"
 #include "source/pagepatch.h"
+#include "tests/pages.h"
 
 using namespace Qt::StringLiterals;
 using source::PageIndex;

@@ -14,13 +14,13 @@
 #include <QToolButton>
 #include <QWebEnginePage>
 
-#include "../bench/benchpage.h"
 #include "app/japanese.h"
 #include "editor/sourcedocument.h"
 #include "editor/sourceedit.h"
 #include "engine/textfile.h"
 #include "platform/process.h"
 #include "tests/fixture.h"
+#include "tests/pages.h"
 #include "webview/consolestrip.h"
 #include "webview/elementoutline.h"
 
