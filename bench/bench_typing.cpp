@@ -34,6 +34,7 @@
 #include "source/htmlsource.h"
 #include "tests/fixture.h"
 #include "tests/pages.h"
+#include "webview/previewview.h"
 
 using namespace Qt::StringLiterals;
 
@@ -82,8 +83,8 @@ Shown timesToShown(webview::WebPreviewPane &view, const std::function<void()> &s
         window.quorvaneChanged = 0;)"_s;
     const auto ask = [&](const QString &script) {
         const auto answer = std::make_shared<std::optional<QVariant>>();
-        view.page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
-                                   [answer](const QVariant &value) { *answer = value; });
+        view.web().page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                                         [answer](const QVariant &value) { *answer = value; });
         (void)QTest::qWaitFor([&] { return answer->has_value(); }, 10000);
         return answer->value_or(QVariant());
     };
@@ -191,11 +192,11 @@ TypingRound typeContinuously(forms::Form1 &form1, webview::WebPreviewPane &view)
     while (!text->endsWith(u'Z') && sinceLast.elapsed() < 30000) {
         if (!asked) {
             asked = true;
-            view.page()->runJavaScript(u"document.getElementById('typed').textContent"_s,
-                                       [text, &asked](const QVariant &now) {
-                                           *text = now.toString();
-                                           asked = false;
-                                       });
+            view.web().page()->runJavaScript(u"document.getElementById('typed').textContent"_s,
+                                             [text, &asked](const QVariant &now) {
+                                                 *text = now.toString();
+                                                 asked = false;
+                                             });
         }
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         QThread::usleep(100);
@@ -266,8 +267,9 @@ bool caretToOutline(forms::Form1 &form1, webview::WebPreviewPane &view, int runs
 {
     const QString book = bookOfSize(1900 * 1024);
     // The book is written aside: the load that ends first may be of the page before.
-    timeToLoad(view, [&] { form1.Text1().setText(book); });
-    if (!QTest::qWaitFor([&] { return view.page()->contentsSize().height() > 100000; }, 30000))
+    timeToLoad(view.web(), [&] { form1.Text1().setText(book); });
+    if (!QTest::qWaitFor([&] { return view.web().page()->contentsSize().height() > 100000; },
+                         30000))
         return false;
     const auto moveTo = [&](qsizetype position) {
         const int before = view.outlinedElement();
@@ -419,7 +421,7 @@ int main(int argc, char *argv[])
                     frame);
     }
     return continuousTyping(form1, view, bare, form1.preview(), fixture.path(u"doc"_s)) &&
-                   caretToOutline(form1, view, runs) && heldPage(form1, view)
+                   caretToOutline(form1, view, runs) && heldPage(form1, view.web())
                ? 0
                : 1;
 }

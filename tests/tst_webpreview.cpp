@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QDirIterator>
 #include <QImage>
 #include <QJsonArray>
@@ -23,6 +24,7 @@
 #include "tests/pages.h"
 #include "webview/consolestrip.h"
 #include "webview/elementoutline.h"
+#include "webview/previewview.h"
 
 using testsupport::readAll;
 using testsupport::writeAll;
@@ -90,9 +92,10 @@ private slots:
     void init()
     {
         start(Pane::Web, {}, kLoadTimeout);
-        QSignalSpy loaded(view, &QWebEngineView::loadFinished);
+        QSignalSpy loaded(&view->web(), &QWebEngineView::loadFinished);
         QVERIFY(loaded.wait(10000));
-        QVERIFY2(view->url().path().endsWith(previewFile()), qPrintable(view->url().toString()));
+        QVERIFY2(view->web().url().path().endsWith(previewFile()),
+                 qPrintable(view->web().url().toString()));
     }
 
     void cleanup() { stop(); }
@@ -101,8 +104,8 @@ private slots:
     void contextMenuIsJapanese()
     {
         form1->Text1().setText(u"<a href=\"#x\" style=\"font-size: 80px\">リンク</a>"_s);
-        QTRY_COMPARE_WITH_TIMEOUT(pageText(*view), u"リンク"_s, 10000);
-        QCOMPARE(evaluate(*view, u"navigator.language"_s).toString(), u"ja"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(pageText(view->web()), u"リンク"_s, 10000);
+        QCOMPARE(evaluate(view->web(), u"navigator.language"_s).toString(), u"ja"_s);
         QMenu *menu = nullptr;
         for (const QPoint at : {QPoint(30, 40), QPoint(200, 300)}) {
             QTest::mouseClick(form1->windowHandle(), Qt::RightButton, {},
@@ -120,7 +123,7 @@ private slots:
                     menu->actions().last()->isSeparator() == false);
             menu->close();
             QTRY_VERIFY(!view->findChild<QMenu *>());
-            QTest::mouseRelease(view->focusProxy(), Qt::RightButton, {}, at);
+            QTest::mouseRelease(view->web().focusProxy(), Qt::RightButton, {}, at);
         }
     }
 
@@ -128,17 +131,17 @@ private slots:
     {
         // The page declares no charset; its Japanese must still come out right.
         form1->Text1().setText(u"<h1>日本語の見出し</h1>"_s);
-        QTRY_COMPARE_WITH_TIMEOUT(pageText(*view), u"日本語の見出し"_s, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(pageText(view->web()), u"日本語の見出し"_s, 10000);
 
         // Every refresh reloads the page; the reader keeps their place in it.
         form1->Text1().setText(u"<div style=\"height: 5000px\">tall</div>"_s);
-        QTRY_COMPARE_WITH_TIMEOUT(pageText(*view), u"tall"_s, 10000);
-        evaluate(*view, u"window.scrollTo(0, 1200);"_s);
-        QTRY_COMPARE_WITH_TIMEOUT(view->page()->scrollPosition().y(), 1200.0, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(pageText(view->web()), u"tall"_s, 10000);
+        evaluate(view->web(), u"window.scrollTo(0, 1200);"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(view->web().page()->scrollPosition().y(), 1200.0, 10000);
         form1->Text1().moveCaretToEnd();
         QTest::keyClicks(&form1->Text1(), u"<p>end</p>"_s);
-        QTRY_VERIFY_WITH_TIMEOUT(pageText(*view).contains(u"end"_s), 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(view->page()->scrollPosition().y(), 1200.0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view->web()).contains(u"end"_s), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(view->web().page()->scrollPosition().y(), 1200.0, 10000);
     }
 
     // Edit after edit, the page shown is node for node what the browser's parser makes of the
@@ -163,7 +166,7 @@ private slots:
         QFETCH(int, inPlace);
         form1->Text1().setText(page);
         const auto shown = [&] {
-            return differenceFrom(*view, QString::fromUtf8(readAll(previewFile())));
+            return differenceFrom(view->web(), QString::fromUtf8(readAll(previewFile())));
         };
         QTRY_VERIFY_WITH_TIMEOUT(!view->isUpdating(), 20000);
         QCOMPARE(shown(), QString());
@@ -258,15 +261,15 @@ private slots:
             u" getComputedStyle(document.body).color,"
             u" document.getElementById('i').naturalWidth, document.getElementById('p').innerText,"
             u" seen.own, seen.fetch, seen.xhr].join()"_s;
-        QTRY_COMPARE_WITH_TIMEOUT(evaluate(*view, shown).toString(),
+        QTRY_COMPARE_WITH_TIMEOUT(evaluate(view->web(), shown).toString(),
                                   u"rgb(1, 2, 3),rgb(7, 8, 9),7,日本語～,own,refused,refused"_s,
                                   10000);
         const QString frame =
             u"(() => { try { return document.getElementById('f')"
             u".contentDocument.body.innerText; } catch (e) { return 'refused'; } })()"_s;
-        QVERIFY(!evaluate(*view, frame).toString().contains(u"SECRET"_s));
+        QVERIFY(!evaluate(view->web(), frame).toString().contains(u"SECRET"_s));
         // The preview file holds the document's bytes as the format writes them, nothing added.
-        QVERIFY(view->url().path().endsWith(path(u"doc/一時.html"_s)));
+        QVERIFY(view->web().url().path().endsWith(path(u"doc/一時.html"_s)));
         QCOMPARE(readAll(previewFile()), readAll(path(u"doc/page.html"_s)) + "\r\n");
     }
 
@@ -328,16 +331,17 @@ window.onload = () => {
         // A new document reads no local file, not even beside the preview file.
         QVERIFY(writeAll(path(u"program/in.json"_s), "beside"));
         form1->Text1().setText(page);
-        QTRY_VERIFY_WITH_TIMEOUT(evaluate(*view, u"r.fetchIn && r.xhrIn"_s).toBool(), 10000);
-        QCOMPARE(evaluate(*view, u"r.fetchIn + ' ' + r.xhrIn"_s).toString(), u"refused refused"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(evaluate(view->web(), u"r.fetchIn && r.xhrIn"_s).toBool(), 10000);
+        QCOMPARE(evaluate(view->web(), u"r.fetchIn + ' ' + r.xhrIn"_s).toString(),
+                 u"refused refused"_s);
         form1->setDocument(path(u"site/doc/page.html"_s), u"UTF-8"_s);
         form1->Text1().setText(page);
         QTRY_VERIFY_WITH_TIMEOUT(
-            evaluate(*view,
+            evaluate(view->web(),
                      u"r.done && r.workerout && r.xhrOut && r.fetchOut && r.fontOut && r.fontout"_s)
                 .toBool(),
             10000);
-        const QString results = evaluate(*view, u"JSON.stringify(r)"_s).toString();
+        const QString results = evaluate(view->web(), u"JSON.stringify(r)"_s).toString();
         const QString expected =
             uR"j({"errors":["Uncaught Error: in","Script error."],"fetchIn":"in","xhrIn":"in",)j"
             uR"j("workerin":"in","fetchOut":"refused","xhrOut":"refused","workerout":"refused",)j"
@@ -348,12 +352,12 @@ window.onload = () => {
         QCOMPARE(QJsonDocument::fromJson(results.toUtf8()).object(),
                  QJsonDocument::fromJson(expected.toUtf8()).object());
         // An anchor, a link and back again.
-        evaluate(*view, u"location.hash = 'here'"_s);
-        QTRY_COMPARE(evaluate(*view, u"location.hash"_s).toString(), u"#here"_s);
-        evaluate(*view, u"document.getElementById('link').click()"_s);
-        QTRY_COMPARE_WITH_TIMEOUT(pageText(*view), u"in"_s, 10000);
-        view->back();
-        QTRY_VERIFY_WITH_TIMEOUT(pageText(*view).contains(u"here"_s), 10000);
+        evaluate(view->web(), u"location.hash = 'here'"_s);
+        QTRY_COMPARE(evaluate(view->web(), u"location.hash"_s).toString(), u"#here"_s);
+        evaluate(view->web(), u"document.getElementById('link').click()"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(pageText(view->web()), u"in"_s, 10000);
+        view->web().back();
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view->web()).contains(u"here"_s), 10000);
     }
 
     // A load that does not end, waiting for a server that never answers, neither hides what is
@@ -371,9 +375,10 @@ window.onload = () => {
         // A person's keystrokes come apart: the page answers a script between them.
         for (const char key : {'a', 'b', 'c'}) {
             QTest::keyClick(&form1->Text1(), key);
-            evaluate(*view, u"0"_s);
+            evaluate(view->web(), u"0"_s);
         }
-        QTRY_COMPARE_WITH_TIMEOUT(pageText(*view), u"typed:abc"_s, kLoadTimeout.count() + 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(pageText(view->web()), u"typed:abc"_s,
+                                  kLoadTimeout.count() + 10000);
     }
 
     // A refresh that fails says why in the pane.
@@ -383,17 +388,17 @@ window.onload = () => {
         const QString blocked = QDir::toNativeSeparators(path(u"plain.txt/x"_s));
         testsupport::Fixture failing;
         failing.start(Pane::Web, {blocked, blocked, QString()});
-        QTRY_VERIFY_WITH_TIMEOUT(pageText(*failing.view).contains(u"プレビューを更新できません"_s),
-                                 10000);
-        QVERIFY(pageText(*failing.view).contains(u"plain.txt"_s));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            pageText(failing.view->web()).contains(u"プレビューを更新できません"_s), 10000);
+        QVERIFY(pageText(failing.view->web()).contains(u"plain.txt"_s));
         // Typing goes on, and what is typed stays, whatever the preview cannot do.
         QTest::keyClicks(&failing.form1->Text1(), u"<p>keep</p>"_s);
         QCOMPARE(failing.form1->Text1().text(), u"<p>keep</p>"_s);
 
         // What the page's encoding cannot hold is shown still, in text and attributes, and told.
         form1->Text1().setText(u"<meta charset=\"Shift_JIS\">\r\n<p title=\"😀\">😀</p>"_s);
-        QTRY_COMPARE_WITH_TIMEOUT(pageText(*view), u"😀"_s, 10000);
-        QCOMPARE(evaluate(*view, u"document.querySelector('p').title"_s).toString(), u"😀"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(pageText(view->web()), u"😀"_s, 10000);
+        QCOMPARE(evaluate(view->web(), u"document.querySelector('p').title"_s).toString(), u"😀"_s);
         const auto *list = view->console().findChild<QListWidget *>(u"consoleList"_s);
         QVERIFY(view->console().isVisible() &&
                 list->item(0)->text().startsWith(u"「😀」(U+1F600) は Shift_JIS では保存"_s) &&
@@ -428,7 +433,7 @@ window.onload = () => {
     {
         QFETCH(QString, page);
         const qsizetype at = page.indexOf(u'|');
-        QSignalSpy loaded(view, &QWebEngineView::loadFinished);
+        QSignalSpy loaded(&view->web(), &QWebEngineView::loadFinished);
         form1->Text1().setText(page.remove(at, 1));
         QVERIFY(loaded.wait(10000));
         QTextCursor caret = form1->Text1().textCursor();
@@ -436,7 +441,7 @@ window.onload = () => {
         form1->Text1().setTextCursor(caret);
         const auto wanted = [&] {
             const QVariantList box =
-                evaluate(*view,
+                evaluate(view->web(),
                          u"(e => e && (r => [r.x, r.y, r.width, r.height])("
                          u"e.getBoundingClientRect()))(document.getElementById('want'))"_s)
                     .toList();
@@ -450,7 +455,7 @@ window.onload = () => {
         // Brought into view.
         QVERIFY(!view->outline().isVisible() || view->rect().intersects(wanted()));
         // The page stays the page: nothing of the outline is in it.
-        QCOMPARE(evaluate(*view, u"typeof window.quorvane"_s).toString(), u"undefined"_s);
+        QCOMPARE(evaluate(view->web(), u"typeof window.quorvane"_s).toString(), u"undefined"_s);
         QTest::keyClicks(&form1->Text1(), u"<i>typed</i>"_s);
         QTRY_VERIFY_WITH_TIMEOUT(form1->Text1().text().contains(u"typed"_s), 10000);
     }
@@ -464,8 +469,8 @@ window.onload = () => {
             u"</table><script>onclick = () => document.title += 'c'</script>"_s;
         form1->Text1().setText(page);
         form1->Text1().moveCaretToEnd();
-        QTRY_VERIFY_WITH_TIMEOUT(pageText(*view).contains(u"bold"_s), 10000);
-        const QVariantList box = evaluate(*view,
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view->web()).contains(u"bold"_s), 10000);
+        const QVariantList box = evaluate(view->web(),
                                           u"(r => [r.x + r.width / 2, r.y + r.height / 2])("
                                           u"document.querySelector('b')"
                                           u".getBoundingClientRect())"_s)
@@ -476,7 +481,8 @@ window.onload = () => {
                                   10000);
         QVERIFY(form1->Text1().hasFocus());
         QTest::mouseClick(form1->windowHandle(), Qt::LeftButton, {}, at);
-        QTRY_COMPARE_WITH_TIMEOUT(evaluate(*view, u"document.title"_s).toString(), u"c"_s, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(evaluate(view->web(), u"document.title"_s).toString(), u"c"_s,
+                                  10000);
         QCOMPARE(form1->Text1().textCursor().position(), page.indexOf(u"<b"_s));
     }
 
@@ -487,7 +493,7 @@ window.onload = () => {
         form1->Text1().setText(
             u"<script>alert('hello'); document.title = confirm('sure?') + ':' + "
             u"prompt('name?');</script><p>x</p>"_s);
-        QTRY_COMPARE_WITH_TIMEOUT(view->title(), u"false:null"_s, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(view->web().title(), u"false:null"_s, 10000);
         auto *list = view->console().findChild<QListWidget *>(u"consoleList"_s);
         QTRY_COMPARE(list->count(), 3);
         QVERIFY2(list->item(0)->text().contains(u"alert「hello」"_s) &&
@@ -505,15 +511,15 @@ window.onload = () => {
     void misbehavingPagesRecover()
     {
         form1->Text1().setText(u"<p>before</p><script>while (true) {}</script>"_s);
-        QTRY_VERIFY_WITH_TIMEOUT(pageText(*view).contains(u"止めました"_s), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view->web()).contains(u"止めました"_s), 20000);
         form1->Command1_Click();  // asked for again, it is tried again
-        QTRY_VERIFY_WITH_TIMEOUT(pageText(*view).contains(u"止めました"_s), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view->web()).contains(u"止めました"_s), 20000);
         form1->Text1().setText(u"<p>mended</p>"_s);
-        QTRY_VERIFY_WITH_TIMEOUT(pageText(*view).contains(u"mended"_s), 20000);
-        platform::endProcess(view->page()->renderProcessPid());
-        QTRY_VERIFY_WITH_TIMEOUT(pageText(*view).contains(u"強制終了"_s), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view->web()).contains(u"mended"_s), 20000);
+        platform::endProcess(view->web().page()->renderProcessPid());
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view->web()).contains(u"強制終了"_s), 10000);
         form1->Text1().setText(u"<p>back</p>"_s);
-        QTRY_VERIFY_WITH_TIMEOUT(pageText(*view).contains(u"back"_s), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view->web()).contains(u"back"_s), 20000);
     }
 
     // The page's messages at the pane's foot, repeats counted; an entry leads to its line; the
@@ -535,15 +541,28 @@ window.onload = () => {
         QTRY_VERIFY(summary->text().startsWith(u"エラー 1 件、警告 2 件 — Uncaught"_s));
         QTest::mouseClick(summary, Qt::LeftButton);
         QTRY_VERIFY(list->isVisible());
+        // In the window's accessibility tree with their names, beside the page and not inside
+        // the view, whose own node holds only the page.
+        QStringList names;
+        const auto walk = [&](const auto &self, QAccessibleInterface *node) -> void {
+            names.append(node->text(QAccessible::Name));
+            for (int i = 0; i < node->childCount(); ++i)
+                self(self, node->child(i));
+        };
+        walk(walk, QAccessible::queryAccessibleInterface(form1.get()));
+        for (const QString &name :
+             {u"ページのメッセージ"_s, u"ページのメッセージの数"_s, u"ページのメッセージの一覧"_s,
+              list->item(1)->data(Qt::AccessibleTextRole).toString()})
+            QVERIFY2(names.contains(name), qPrintable(name));
         QCOMPARE(view->geometry(), pane);
-        QTRY_COMPARE(view->focusProxy()->height(), view->height() - view->console().height());
+        QTRY_COMPARE(view->web().focusProxy()->height(), view->height() - view->console().height());
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                           list->visualItemRect(list->item(1)).center());
         QCOMPARE(form1->Text1().textCursor().block().blockNumber(), 3);
         QVERIFY(form1->Text1().hasFocus());
         form1->Text1().setText(u"<p>quiet</p>"_s);
         QTRY_VERIFY_WITH_TIMEOUT(!view->console().isVisible(), 10000);
-        QCOMPARE(view->focusProxy()->height(), view->height());
+        QCOMPARE(view->web().focusProxy()->height(), view->height());
 
         // A problem of the page's as HTML is listed too, after a pause, and leads to its place.
         form1->Text1().setText(u"<p>q</p>\r\n<p>x<img src=a.png></p>"_s);

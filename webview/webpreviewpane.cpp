@@ -1,7 +1,5 @@
 #include "webview/webpreviewpane.h"
 
-#include <QChildEvent>
-#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -11,10 +9,8 @@
 #include <QJsonObject>
 #include <QList>
 #include <QLoggingCategory>
-#include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
-#include <QStackedLayout>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -28,6 +24,7 @@
 #include "webview/consolestrip.h"
 #include "webview/elementoutline.h"
 #include "webview/previewserver.h"
+#include "webview/previewview.h"
 #include "webview/rendererwatch.h"
 
 using namespace Qt::StringLiterals;
@@ -46,39 +43,6 @@ QString resource(const QString &name)
 {
     QFile file(name);
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
-// The engine ships no Japanese for its menu. What is not named here (new windows, downloads,
-// saving the page, its source, the inspector) has nothing to go to in a preview.
-const QList<std::pair<QWebEnginePage::WebAction, QString>> &japaneseActions()
-{
-    using Page = QWebEnginePage;
-    static const QList<std::pair<Page::WebAction, QString>> kActions{
-        {Page::Back, u"戻る"_s},
-        {Page::Forward, u"進む"_s},
-        {Page::Stop, u"中止"_s},
-        {Page::Reload, u"再読み込み"_s},
-        {Page::ReloadAndBypassCache, u"キャッシュを使わずに再読み込み"_s},
-        {Page::Undo, u"元に戻す"_s},
-        {Page::Redo, u"やり直し"_s},
-        {Page::Cut, u"切り取り"_s},
-        {Page::Copy, u"コピー"_s},
-        {Page::Paste, u"貼り付け"_s},
-        {Page::PasteAndMatchStyle, u"書式なしで貼り付け"_s},
-        {Page::SelectAll, u"すべて選択"_s},
-        {Page::Unselect, u"選択を解除"_s},
-        {Page::OpenLinkInThisWindow, u"リンクを開く"_s},
-        {Page::CopyLinkToClipboard, u"リンクのアドレスをコピー"_s},
-        {Page::CopyImageToClipboard, u"画像をコピー"_s},
-        {Page::CopyImageUrlToClipboard, u"画像のアドレスをコピー"_s},
-        {Page::CopyMediaUrlToClipboard, u"メディアのアドレスをコピー"_s},
-        {Page::ToggleMediaPlayPause, u"再生 / 一時停止"_s},
-        {Page::ToggleMediaMute, u"ミュート"_s},
-        {Page::ToggleMediaLoop, u"ループ再生"_s},
-        {Page::ToggleMediaControls, u"コントロールを表示"_s},
-        {Page::ExitFullScreen, u"全画面表示を終了"_s},
-    };
-    return kActions;
 }
 
 // Tells of the page's console messages, its uncaught errors among them. The page's dialogs
@@ -156,8 +120,13 @@ QString question(const QString &call)
 }  // namespace
 
 WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTimeout)
-    : QWebEngineView(parent)
+    : QWidget(parent)
 {
+    m_view = new PreviewView(this);
+    m_view->setObjectName(u"page"_s);
+    m_view->setAccessibleName(u"プレビュー"_s);
+    setFocusProxy(m_view);
+    connect(m_view, &PreviewView::drawnWidgetChanged, this, &WebPreviewPane::watchDrawnWidget);
     // A profile of its own, kept in memory only: the preview stores nothing in the user's home.
     auto *profile = new QWebEngineProfile(this);
     // What brings the page up to date in place, in every page of the profile, in the program's
@@ -172,15 +141,15 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
     profile->scripts()->insert(patcher);
 
     m_server = new PreviewServer(this);
-    setPage(new PreviewPage(
+    m_view->setPage(new PreviewPage(
         profile, this, [this](int level, const QString &message, int line, const QString &source) {
             consoleMessage(level, message, line, source);
         }));
     // A page's stylesheets and fonts from the web load, as in a browser.
-    settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    m_view->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
     // A file: page, such as one typed into a link, reads no other file.
-    settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
-    settings()->setDefaultTextEncoding(platform::systemEncoding());
+    m_view->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    m_view->settings()->setDefaultTextEncoding(platform::systemEncoding());
     m_timeout.setSingleShot(true);
     m_timeout.setInterval(loadTimeout);
     connect(&m_timeout, &QTimer::timeout, this, [this] {
@@ -196,7 +165,7 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
     });
     // Only a load of the preview ends the one in flight: not a message shown in its place, whose
     // load a refresh may cut short.
-    connect(page(), &QWebEnginePage::loadingChanged, this,
+    connect(m_view->page(), &QWebEnginePage::loadingChanged, this,
             [this](const QWebEngineLoadingInfo &info) {
                 if (info.url().adjusted(QUrl::RemoveFragment) != m_url)
                     return;
@@ -210,12 +179,12 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
                     loadEnded();
             });
     // A page whose script holds its process is ended, and says so; so does one that ended.
-    m_watch = new RendererWatch(*page(), this);
+    m_watch = new RendererWatch(*m_view->page(), this);
     connect(m_watch, &RendererWatch::held, this, [this](qint64 pid) {
         m_stopping = true;
         platform::endProcess(pid);
     });
-    connect(page(), &QWebEnginePage::renderProcessTerminated, this,
+    connect(m_view->page(), &QWebEnginePage::renderProcessTerminated, this,
             [this](QWebEnginePage::RenderProcessTerminationStatus status, int code) {
                 m_index.clear();
                 m_gate.reset();
@@ -246,7 +215,7 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
         if (m_events.lineChosen)
             m_events.lineChosen(line, column);
     });
-    connect(this, &QWebEngineView::loadStarted, this, [this] {
+    connect(m_view, &QWebEngineView::loadStarted, this, [this] {
         ++m_pageNumber;
         m_index.clear();
         m_watch->restart();
@@ -258,15 +227,17 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
     m_settle.setSingleShot(true);
     m_settle.setInterval(kSettle);
     connect(&m_settle, &QTimer::timeout, this, [this] { pageLoaded(m_loadedOk); });
-    connect(this, &QWebEngineView::loadFinished, this, [this](bool ok) {
+    connect(m_view, &QWebEngineView::loadFinished, this, [this](bool ok) {
         m_watch->allowWhileLoading({});
         m_loadedOk = ok;
         m_settle.start();
     });
     // The box moves with the page.
     connect(m_outline, &ElementOutline::ask, this, &WebPreviewPane::askForBox);
-    connect(page(), &QWebEnginePage::scrollPositionChanged, m_outline, &ElementOutline::follow);
-    connect(page(), &QWebEnginePage::contentsSizeChanged, m_outline, &ElementOutline::follow);
+    connect(m_view->page(), &QWebEnginePage::scrollPositionChanged, m_outline,
+            &ElementOutline::follow);
+    connect(m_view->page(), &QWebEnginePage::contentsSizeChanged, m_outline,
+            &ElementOutline::follow);
     placeParts();
 }
 
@@ -275,7 +246,7 @@ WebPreviewPane::~WebPreviewPane()
     // The page's answers still due are of no page now: one would load the view anew.
     ++m_pageNumber;
     // The page must go before the profile it was made on.
-    delete page();
+    delete m_view->page();
 }
 
 void WebPreviewPane::written(const std::optional<engine::TextSnapshot> &text,
@@ -295,7 +266,7 @@ void WebPreviewPane::navigate(const QString &localPath, const QString &encoding)
     }
     m_server->setPreview(localPath, encoding);
     m_url = m_server->previewUrl();
-    settings()->setDefaultTextEncoding(encoding);
+    m_view->settings()->setDefaultTextEncoding(encoding);
     // Every refresh loads, a page stopped for holding its process too.
     ++m_refreshed;
     m_stopped = false;
@@ -319,7 +290,7 @@ void WebPreviewPane::startLoad()
     ++m_updates.loads[size_t(*why)];
     qCDebug(lcUpdates) << "loaded:" << source::reloadName(*why);
     // The browser takes a load of the page it shows as a reload, which keeps the reader's place.
-    load(m_url);
+    m_view->load(m_url);
 }
 
 std::optional<source::Reload> WebPreviewPane::startPatch()
@@ -373,7 +344,7 @@ std::optional<source::Reload> WebPreviewPane::startPatch()
                        << patch.old.size() << "->" << patch.now.size();
     QPointer<WebPreviewPane> self(this);
     const quint64 number = m_pageNumber;
-    page()->runJavaScript(
+    m_view->page()->runJavaScript(
         u"quorvanePatch(%1)"_s.arg(
             QString::fromUtf8(QJsonDocument(asked).toJson(QJsonDocument::Compact))),
         kOwnWorld,
@@ -400,7 +371,7 @@ void WebPreviewPane::patched(const source::PagePatch &patch, const QString &text
                                                             : source::Reload::Page;
         ++m_updates.loads[size_t(reason)];
         qCDebug(lcUpdates) << "loaded:" << source::reloadName(reason) << why;
-        load(m_url);
+        m_view->load(m_url);
         return;
     }
     QStringList added;
@@ -425,7 +396,7 @@ void WebPreviewPane::readPage()
     }
     QPointer<WebPreviewPane> self(this);
     const quint64 number = m_pageNumber;
-    page()->runJavaScript(
+    m_view->page()->runJavaScript(
         question(u"quorvaneFindElements()"_s), kOwnWorld,
         [self, number, shown](const QVariant &names) {
             if (!self || number != self->m_pageNumber)
@@ -443,46 +414,6 @@ void WebPreviewPane::loadEnded()
     m_timeout.stop();
     if (m_gate.finished())
         startLoad();
-}
-
-void WebPreviewPane::contextMenuEvent(QContextMenuEvent *event)
-{
-    QMenu *menu = createStandardContextMenu();
-    if (!menu)
-        return;
-    for (QAction *action : menu->actions()) {
-        if (action->isSeparator())
-            continue;
-        const auto &known = japaneseActions();
-        const auto it = std::find_if(known.cbegin(), known.cend(), [&](const auto &entry) {
-            return page()->action(entry.first) == action;
-        });
-        if (it == known.cend())
-            menu->removeAction(action);
-        else
-            action->setText(it->second);
-    }
-    // No separator left at either end or twice in a row.
-    bool afterEntry = false;
-    QAction *pending = nullptr;
-    for (QAction *action : menu->actions()) {
-        if (!action->isSeparator()) {
-            afterEntry = true;
-            pending = nullptr;
-        } else if (!afterEntry || pending) {
-            menu->removeAction(action);
-        } else {
-            pending = action;
-        }
-    }
-    if (pending)
-        menu->removeAction(pending);
-    if (menu->isEmpty()) {
-        delete menu;
-        return;
-    }
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->popup(event->globalPos());
 }
 
 void WebPreviewPane::setDocumentFolder(const QString &folder)
@@ -519,7 +450,7 @@ void WebPreviewPane::pageLoaded(bool ok)
             m_events.elementsFound(names);
     };
     // A page a link led to is not the document's.
-    m_isPreview = ok && url().adjusted(QUrl::RemoveFragment) == m_url;
+    m_isPreview = ok && m_view->url().adjusted(QUrl::RemoveFragment) == m_url;
     if (!m_isPreview) {
         m_outline->clear();
         found({});
@@ -527,12 +458,12 @@ void WebPreviewPane::pageLoaded(bool ok)
     }
     QPointer<WebPreviewPane> self(this);
     const quint64 number = m_pageNumber;
-    page()->runJavaScript(question(u"quorvaneFindElements()"_s), kOwnWorld,
-                          [self, number, found](const QVariant &names) {
-                              if (!self || number != self->m_pageNumber)
-                                  return;
-                              found(names.toString().split(u' ', Qt::SkipEmptyParts));
-                          });
+    m_view->page()->runJavaScript(question(u"quorvaneFindElements()"_s), kOwnWorld,
+                                  [self, number, found](const QVariant &names) {
+                                      if (!self || number != self->m_pageNumber)
+                                          return;
+                                      found(names.toString().split(u' ', Qt::SkipEmptyParts));
+                                  });
 }
 
 void WebPreviewPane::showElement(int element)
@@ -549,14 +480,14 @@ void WebPreviewPane::askForBox(int element, bool bring)
 {
     QPointer<WebPreviewPane> self(this);
     const quint64 number = m_pageNumber;
-    page()->runJavaScript(
+    m_view->page()->runJavaScript(
         question(u"quorvaneBoxOf(%1, %2)"_s.arg(element).arg(bring ? u"true"_s : u"false"_s)),
         kOwnWorld, [self, number, element](const QVariant &answer) {
             // A page that hangs never answers; the next load starts afresh.
             if (!self || number != self->m_pageNumber)
                 return;
             const QVariantList box = answer.toList();
-            const qreal zoom = self->zoomFactor();
+            const qreal zoom = self->m_view->zoomFactor();
             self->m_outline->answered(
                 element,
                 box.size() == 5 ? QRectF(box[0].toDouble() * zoom, box[1].toDouble() * zoom,
@@ -570,10 +501,10 @@ void WebPreviewPane::pick(QPointF at)
 {
     if (!m_isPreview)
         return;
-    const qreal zoom = zoomFactor();
+    const qreal zoom = m_view->zoomFactor();
     QPointer<WebPreviewPane> self(this);
     const quint64 number = m_pageNumber;
-    page()->runJavaScript(
+    m_view->page()->runJavaScript(
         question(u"quorvaneElementsAt(%1, %2)"_s.arg(at.x() / zoom).arg(at.y() / zoom)), kOwnWorld,
         [self, number](const QVariant &answer) {
             if (!self || number != self->m_pageNumber || !self->m_events.elementPicked)
@@ -604,39 +535,31 @@ void WebPreviewPane::consoleMessage(int level, const QString &message, int line,
 
 void WebPreviewPane::resizeEvent(QResizeEvent *event)
 {
-    QWebEngineView::resizeEvent(event);
+    QWidget::resizeEvent(event);
     placeParts();
     m_outline->follow();
 }
 
 void WebPreviewPane::placeParts()
 {
-    // The strip takes the foot of the pane and the page the rest, as a browser's console does.
+    // The strip takes the foot of the pane and the page the rest, as a browser's console does;
+    // the outline lies over the page.
     const int strip = m_console->wantedHeight();
-    if (layout())
-        layout()->setContentsMargins(0, 0, 0, strip);
+    m_view->setGeometry(0, 0, width(), height() - strip);
     m_console->setGeometry(0, height() - strip, width(), strip);
-    m_outline->setGeometry(0, 0, width(), height() - strip);
+    m_outline->setGeometry(m_view->geometry());
     m_outline->raise();
-    m_console->raise();
 }
 
-void WebPreviewPane::childEvent(QChildEvent *event)
+void WebPreviewPane::watchDrawnWidget()
 {
-    QWebEngineView::childEvent(event);
-    // The widget the page is drawn in comes and goes with the page's process.
-    if (event->added() && m_console)
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                placeParts();
-                QWidget *drawn = focusProxy();
-                if (drawn && drawn != m_watched) {
-                    m_watched = drawn;
-                    drawn->installEventFilter(this);
-                }
-            },
-            Qt::QueuedConnection);
+    placeParts();
+    // Ctrl+click is heard where the page is drawn, before the page hears it.
+    QWidget *drawn = m_view->focusProxy();
+    if (drawn && drawn != m_watched) {
+        m_watched = drawn;
+        drawn->installEventFilter(this);
+    }
 }
 
 bool WebPreviewPane::eventFilter(QObject *watched, QEvent *event)
@@ -658,7 +581,7 @@ bool WebPreviewPane::eventFilter(QObject *watched, QEvent *event)
             std::exchange(m_picking, false))
             return true;
     }
-    return QWebEngineView::eventFilter(watched, event);
+    return QWidget::eventFilter(watched, event);
 }
 
 void WebPreviewPane::showFailure(const engine::FileError &error)
@@ -671,7 +594,7 @@ void WebPreviewPane::showFailure(const engine::FileError &error)
 void WebPreviewPane::showMessage(const QString &title, const QString &text)
 {
     const QString body = text.toHtmlEscaped().replace(u'\n', u"<br>"_s);
-    setHtml(
+    m_view->setHtml(
         u"<!DOCTYPE html><html lang=\"ja\"><head><meta charset=\"utf-8\">"
         u"<title>%1</title></head>"
         u"<body style=\"font-family: sans-serif; margin: 1.5em; color: #333\">"

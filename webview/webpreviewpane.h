@@ -1,7 +1,8 @@
 #pragma once
 
 #include <QTimer>
-#include <QWebEngineView>
+#include <QUrl>
+#include <QWidget>
 #include <array>
 #include <chrono>
 
@@ -14,11 +15,13 @@ namespace webview {
 class ConsoleStrip;
 class ElementOutline;
 class PreviewServer;
+class PreviewView;
 class RendererWatch;
 
-// The preview pane as a web view: loads the preview file by its local path, and shows it as a
-// browser would show the document from the document's own folder.
-class WebPreviewPane : public QWebEngineView, public engine::PreviewPane {
+// The preview pane: a web view that loads the preview file by its local path and shows it as a
+// browser would show the document from the document's own folder, with the strip of the page's
+// messages below it and the outline of an element over it.
+class WebPreviewPane : public QWidget, public engine::PreviewPane {
     Q_OBJECT
 
 public:
@@ -43,6 +46,7 @@ public:
     void setPageEvents(PageEvents events) override;
     void showElement(int element) override;
 
+    PreviewView &web() const { return *m_view; }
     ConsoleStrip &console() const { return *m_console; }
     ElementOutline &outline() const { return *m_outline; }
     // The element outlined, as the page numbers it; -1 for none.
@@ -62,10 +66,7 @@ signals:
     void updated(bool inPlace);
 
 protected:
-    // The engine's own menu, in Japanese, without what does nothing in a preview.
-    void contextMenuEvent(QContextMenuEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
-    void childEvent(QChildEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -79,8 +80,10 @@ private:
     void consoleMessage(int level, const QString &message, int line, const QString &source);
     void askForBox(int element, bool bring);
     void placeParts();
+    void watchDrawnWidget();
     void pick(QPointF at);
 
+    PreviewView *m_view = nullptr;
     ConsoleStrip *m_console = nullptr;
     ElementOutline *m_outline = nullptr;
     QWidget *m_watched = nullptr;  // the widget the page is drawn in, for Ctrl+click
