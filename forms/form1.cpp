@@ -44,8 +44,10 @@ Form1::Form1(const PaneMaker &makePane, const Folders &folders, QWidget *parent)
     m_document = new editor::SourceDocument(this);
     m_text1 = new editor::SourceEdit(*m_document, this);
     m_text1->setObjectName(u"Text1"_s);
+    m_text1->setAccessibleName(u"HTML ソース"_s);
     m_text1->setPageEncoding(m_preview.documentEncoding());
     m_webBrowser1.widget->setObjectName(u"WebBrowser1"_s);
+    m_webBrowser1.widget->setAccessibleName(u"プレビュー"_s);
     m_cmdsave = makeButton(this, u"cmdsave"_s);
     m_cmd = makeButton(this, u"cmd"_s);
     m_command1 = makeButton(this, u"Command1"_s);

@@ -551,7 +551,8 @@ window.onload = () => {
         };
         walk(walk, QAccessible::queryAccessibleInterface(form1.get()));
         for (const QString &name :
-             {u"ページのメッセージ"_s, u"ページのメッセージの数"_s, u"ページのメッセージの一覧"_s,
+             {u"HTML ソース"_s, u"プレビュー"_s, u"ページ"_s, u"ページのメッセージ"_s,
+              u"ページのメッセージの数"_s, u"ページのメッセージの一覧"_s,
               list->item(1)->data(Qt::AccessibleTextRole).toString()})
             QVERIFY2(names.contains(name), qPrintable(name));
         QCOMPARE(view->geometry(), pane);

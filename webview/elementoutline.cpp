@@ -15,6 +15,7 @@ const QColor kLine(26, 115, 232);
 ElementOutline::ElementOutline(QWidget *parent) : QWidget(parent)
 {
     setObjectName(u"elementOutline"_s);
+    setAccessibleName(u"選んだ要素の枠"_s);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_NoSystemBackground);
     setFocusPolicy(Qt::NoFocus);

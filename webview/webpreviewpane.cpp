@@ -124,7 +124,7 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
 {
     m_view = new PreviewView(this);
     m_view->setObjectName(u"page"_s);
-    m_view->setAccessibleName(u"プレビュー"_s);
+    m_view->setAccessibleName(u"ページ"_s);
     setFocusProxy(m_view);
     connect(m_view, &PreviewView::drawnWidgetChanged, this, &WebPreviewPane::watchDrawnWidget);
     // A profile of its own, kept in memory only: the preview stores nothing in the user's home.
