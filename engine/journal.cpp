@@ -143,8 +143,9 @@ qsizetype readUnframed(QByteArrayView bytes, qsizetype at, Reading &reading)
 
 }  // namespace
 
-Journal::Journal(QString folder)
-    : m_folder(std::move(folder)),
+Journal::Journal(QString folder, QObject *parent)
+    : QObject(parent),
+      m_folder(std::move(folder)),
       m_file(QDir(m_folder).filePath(
           u"journal-%1.qvj"_s.arg(QUuid::createUuid().toString(QUuid::WithoutBraces)))),
       m_lock(std::make_unique<QLockFile>(m_file + u".lock"_s))
@@ -256,14 +257,13 @@ std::optional<QString> Journal::writeNow(const std::function<Whole()> &whole)
 void Journal::written(const QString &error)
 {
     if (error.isEmpty()) {
-        if (wrote)
-            wrote();
+        emit wrote();
         return;
     }
     // What failed is written whole next time.
     renew();
-    if (!std::exchange(m_told, true) && failed)
-        failed(error);
+    if (!std::exchange(m_told, true))
+        emit failed(error);
 }
 
 void Journal::discard()

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -34,7 +35,9 @@ struct JournalEntry {
 // edits since appended to it, until they would cost more than a whole copy again. Each program
 // keeps one of its own, in an owner-only folder, and holds a lock beside it while it lives: the
 // next start offers only the journals whose program is gone.
-class Journal {
+class Journal : public QObject {
+    Q_OBJECT
+
 public:
     // The text as the editor keeps it (each line end one character, CR LF as U+2029), or as the
     // file has it when that form cannot tell its line ends apart; what the document is.
@@ -45,9 +48,9 @@ public:
         QString encoding;
     };
 
-    explicit Journal(QString folder);
+    explicit Journal(QString folder, QObject *parent = nullptr);
     // Waits for a write under way, and leaves the journal: an end that is not a normal one.
-    ~Journal();
+    ~Journal() override;
     Q_DISABLE_COPY_MOVE(Journal)
 
     // An edit of the kept text: removed characters at position replaced by inserted.
@@ -67,10 +70,6 @@ public:
     void discard();
     const QString &file() const { return m_file; }
 
-    // Heard once a write fails, with why, in Japanese; and after each write that did not.
-    std::function<void(const QString &message)> failed;
-    std::function<void()> wrote;
-
     // The journals in folder whose programs are gone, the newest first; taken, so that no other
     // start offers them meanwhile.
     static QStringList orphans(const QString &folder);
@@ -83,6 +82,12 @@ public:
     // A journal that cannot be read is renamed, out of the way of the next starts' offers, and
     // kept for a person to look at; where it is now.
     static QString setAside(const QString &file);
+
+signals:
+    // Once a write fails, with why, in Japanese.
+    void failed(const QString &message);
+    // After each write that did not.
+    void wrote();
 
 private:
     struct Edit {

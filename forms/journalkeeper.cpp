@@ -88,8 +88,8 @@ JournalKeeper::JournalKeeper(editor::SourceDocument &document, const QString &fo
     if (folder.isEmpty())
         return;
     m_journal = std::make_unique<engine::Journal>(folder);
-    m_journal->failed = [this](const QString &message) { emit failed(message); };
-    m_journal->wrote = [this] { emit written(); };
+    connect(m_journal.get(), &engine::Journal::failed, this, &JournalKeeper::failed);
+    connect(m_journal.get(), &engine::Journal::wrote, this, &JournalKeeper::written);
     m_due.setSingleShot(true);
     connect(&m_due, &QTimer::timeout, this, &JournalKeeper::write);
     // On every edit: a text saved is not yet told apart from one about to be changed.

@@ -207,7 +207,8 @@ private slots:
         QVERIFY(testsupport::writeAll(path(u"journals"_s), "not a folder"));
         Journal journal(path(u"journals"_s));
         QStringList said;
-        journal.failed = [&](const QString &message) { said.append(message); };
+        connect(&journal, &Journal::failed, this,
+                [&](const QString &message) { said.append(message); });
         for (int i = 0; i < 2; ++i) {
             journal.edited(0, 0, u"x"_s);
             QVERIFY(journal.write([] { return Journal::Whole{kept(u"x"_s), {}, {}, {}}; }));
