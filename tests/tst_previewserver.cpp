@@ -47,6 +47,47 @@ class PreviewServerTest : public QObject, public testsupport::TestFolder {
     }
 
 private slots:
+    // The head of a request as the server reads it: the first request only, its host and path.
+    void requestHead_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("read");  // method, font, host, path; or "refused"
+        const QByteArray host = "Host: fab.localhost:4242\r\n";
+        QTest::addRow("a GET") << "GET /s/a.html HTTP/1.1\r\n" + host + "\r\n"
+                               << u"GET fab.localhost /s/a.html"_s;
+        QTest::addRow("HEAD") << "HEAD /s/a.html HTTP/1.1\r\n" + host + "\r\n"
+                              << u"HEAD fab.localhost /s/a.html"_s;
+        QTest::addRow("a font") << "GET /s/f.woff HTTP/1.1\r\nSEC-FETCH-DEST: font\r\n" + host +
+                                       "\r\n"
+                                << u"GET font fab.localhost /s/f.woff"_s;
+        QTest::addRow("query and fragment dropped")
+            << "GET /s/a.html?x=%2F#y HTTP/1.1\r\n" + host + "\r\n"
+            << u"GET fab.localhost /s/a.html"_s;
+        QTest::addRow("percent-encoded slashes and dots, decoded")
+            << "GET /s/a%2Fb/%2e%2e/%E6%97%A5.html HTTP/1.1\r\n" + host + "\r\n"
+            << u"GET fab.localhost /s/a/b/../日.html"_s;
+        QTest::addRow("pipelined: the second's host is not read")
+            << "GET /s/a HTTP/1.1\r\n" + host + "\r\nGET /s/b HTTP/1.1\r\nHost: other\r\n\r\n"
+            << u"GET fab.localhost /s/a"_s;
+        QTest::addRow("no host") << "GET /s/a HTTP/1.1\r\n\r\n"_ba << u"refused"_s;
+        QTest::addRow("cut short before its host") << "GET /s/a HTTP/1.1\r\nHo"_ba << u"refused"_s;
+        QTest::addRow("another method") << "POST /s/a HTTP/1.1\r\n" + host + "\r\n" << u"refused"_s;
+        QTest::addRow("no path") << "GET\r\n" + host + "\r\n" << u"refused"_s;
+        QTest::addRow("binary") << QByteArray("\0\xff\r\n\r\n", 6) << u"refused"_s;
+        QTest::addRow("64 KB of head and no host")
+            << "GET /s/a HTTP/1.1\r\nX: " + QByteArray(64 * 1024, 'a') << u"refused"_s;
+    }
+    void requestHead()
+    {
+        QFETCH(QByteArray, bytes);
+        const webview::RequestHead head = webview::readRequestHead(bytes);
+        const QString read = !head.valid ? u"refused"_s
+                                         : u"%1%2 %3 %4"_s.arg(head.head ? u"HEAD"_s : u"GET"_s,
+                                                               head.font ? u" font"_s : QString(),
+                                                               head.host, head.path);
+        QTEST(read, "read");
+    }
+
     void init()
     {
         renew();

@@ -112,4 +112,26 @@ PreviewRoutes::Answer PreviewRoutes::answer(const QString &host, const QString &
     return answer;
 }
 
+RequestHead readRequestHead(QByteArrayView bytes)
+{
+    RequestHead request;
+    const qsizetype end = bytes.indexOf("\r\n\r\n");
+    const QList<QByteArray> lines =
+        bytes.first(end < 0 ? bytes.size() : end).toByteArray().split('\n');
+    const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
+    if (first.size() < 2 || (first[0] != "GET" && first[0] != "HEAD"))
+        return request;
+    request.head = first[0] == "HEAD";
+    request.path = QUrl::fromPercentEncoding(first[1].split('?').first().split('#').first());
+    for (const QByteArray &line : lines) {
+        const QByteArray lower = line.toLower();
+        if (lower.startsWith("host:"))
+            request.host = QString::fromLatin1(lower.mid(5).trimmed().split(':').first());
+        else if (lower.startsWith("sec-fetch-dest:"))
+            request.font = lower.mid(15).trimmed() == "font";
+    }
+    request.valid = !request.host.isEmpty();
+    return request;
+}
+
 }  // namespace webview

@@ -7,6 +7,18 @@
 
 namespace webview {
 
+// A request's head as the server reads it: its method, the path asked for (percent-decoded,
+// without query or fragment) and the host it was asked of, without the port.
+struct RequestHead {
+    bool valid = false;  // a GET or HEAD that names its host
+    bool head = false;
+    bool font = false;  // asked for as a font, which a browser loads only with CORS
+    QString path;
+    QString host;
+};
+// Reads the first request of bytes; what follows it, a request sent after it, is not read.
+RequestHead readRequestHead(QByteArrayView bytes);
+
 // What the preview's server answers to an address: which file it serves, and where it sends a
 // request for a file that belongs to another origin. This is where a page is kept from reading
 // what lies outside its folder, so it needs nothing of the browser, and is tested without one:

@@ -13,35 +13,6 @@ namespace webview {
 
 namespace {
 
-// A request's head: its path and the host it was asked of, without the port.
-struct Request {
-    bool valid = false;
-    bool head = false;
-    bool font = false;  // asked for as a font, which a browser loads only with CORS
-    QString path;
-    QString host;
-};
-
-Request parse(const QByteArray &head)
-{
-    Request request;
-    const QList<QByteArray> lines = head.split('\n');
-    const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
-    if (first.size() < 2 || (first[0] != "GET" && first[0] != "HEAD"))
-        return request;
-    request.head = first[0] == "HEAD";
-    request.path = QUrl::fromPercentEncoding(first[1].split('?').first().split('#').first());
-    for (const QByteArray &line : lines) {
-        const QByteArray lower = line.toLower();
-        if (lower.startsWith("host:"))
-            request.host = QString::fromLatin1(lower.mid(5).trimmed().split(':').first());
-        else if (lower.startsWith("sec-fetch-dest:"))
-            request.font = lower.mid(15).trimmed() == "font";
-    }
-    request.valid = !request.host.isEmpty();
-    return request;
-}
-
 // Streams a file to the socket as the socket takes it, then closes.
 void send(QTcpSocket *socket, int status, const QByteArray &headers, QFile *body)
 {
@@ -107,7 +78,7 @@ void PreviewServer::incomingConnection(qintptr socketDescriptor)
         if (!head.contains("\r\n\r\n") && head.size() < 64 * 1024)
             return;
         socket->setProperty("answered", true);
-        const Request request = parse(head);
+        const RequestHead request = readRequestHead(head);
         if (!request.valid) {
             send(socket, 400, {}, nullptr);
             return;
