@@ -344,10 +344,7 @@ QString Journal::setAside(const QString &file)
     const QFileInfo info(file);
     const QString aside = info.dir().filePath(u"unreadable-%1-%2"_s.arg(
         QDateTime::currentDateTime().toString(u"yyyyMMdd-HHmmss"_s), info.fileName()));
-    if (!QFile::rename(file, aside))
-        return file;
-    QFile::remove(file + u".lock"_s);
-    return aside;
+    return QFile::rename(file, aside) ? aside : file;
 }
 
 }  // namespace engine

@@ -51,17 +51,21 @@ void RendererWatch::look()
     }
     if (const std::optional<double> seconds = platform::processorSeconds(pid))
         m_samples.append({now, *seconds});
-    const qint64 limit = (kHeld + m_allowance).count();
-    while (m_samples.size() > 1 && now - m_samples[1].first >= limit)
-        m_samples.removeFirst();
-    if (m_asked < 0 || now - m_asked < limit || m_samples.size() < 2)
-        return;
-    const auto &[since, before] = m_samples.first();
-    const double busy = (m_samples.last().second - before) * 1000.0 / double(now - since);
-    if (now - since >= limit && busy >= kBusy) {
+    if (isHeld(m_samples, m_asked, now, (kHeld + m_allowance).count())) {
         restart();
         emit held(pid);
     }
+}
+
+bool RendererWatch::isHeld(Samples &samples, qint64 asked, qint64 now, qint64 limit)
+{
+    while (samples.size() > 1 && now - samples[1].first >= limit)
+        samples.removeFirst();
+    if (asked < 0 || now - asked < limit || samples.size() < 2)
+        return false;
+    const auto &[since, before] = samples.first();
+    const double busy = (samples.last().second - before) * 1000.0 / double(now - since);
+    return now - since >= limit && busy >= kBusy;
 }
 
 }  // namespace webview

@@ -22,6 +22,12 @@ public:
 
     explicit RendererWatch(QWebEnginePage &page, QObject *parent = nullptr);
 
+    // The process's processor time in seconds, as looked at, by when (ms on a clock).
+    using Samples = QList<std::pair<qint64, double>>;
+    // Whether a process whose question out was asked at asked (-1 for none) is held at now,
+    // beyond limit ms; samples older than the limit needs are dropped.
+    static bool isHeld(Samples &samples, qint64 asked, qint64 now, qint64 limit);
+
     // While a page loads, it may hold the process longer: a large page takes the engine about a
     // second a megabyte to read. 0 once it is loaded.
     void allowWhileLoading(std::chrono::milliseconds more) { m_allowance = more; }
@@ -39,8 +45,7 @@ private:
     QElapsedTimer m_clock;
     qint64 m_asked = -1;  // when the question out was asked, on m_clock; -1 for none
     quint64 m_question = 0;
-    // The process's processor time, as looked at: when, and how much.
-    QList<std::pair<qint64, double>> m_samples;
+    Samples m_samples;
     std::chrono::milliseconds m_allowance{0};
 };
 
