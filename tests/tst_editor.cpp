@@ -20,6 +20,7 @@
 #include "editor/completionpopup.h"
 #include "editor/findbar.h"
 #include "editor/gotoline.h"
+#include "editor/lineends.h"
 #include "editor/linenumbers.h"
 #include "editor/palette.h"
 #include "editor/sourcecolours.h"
@@ -109,6 +110,43 @@ class EditorTest : public QObject {
     QStringList tagMarks() { return marks(editor::Mark::Tag); }
 
 private slots:
+    // Each line end of a text is one kept character, its kind counted; the clipboard and the
+    // parse see every one as LF. "P" below stands for U+2029, "L" for U+2028.
+    void lineEnds_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("kept");
+        QTest::addColumn<int>("usual");
+        QTest::addColumn<bool>("ambiguous");
+        QTest::addColumn<QString>("withLineFeeds");
+        const auto crLf = int(editor::LineEnd::CrLf), lf = int(editor::LineEnd::Lf),
+                   cr = int(editor::LineEnd::Cr);
+        QTest::addRow("CR LF") << u"a\r\nb\r\n"_s << u"aPbP"_s << crLf << false << u"a\nb\n"_s;
+        QTest::addRow("LF alone") << u"a\nb\n"_s << u"a\nb\n"_s << lf << false << u"a\nb\n"_s;
+        QTest::addRow("CR alone") << u"a\rb"_s << u"a\rb"_s << cr << false << u"a\nb"_s;
+        QTest::addRow("mixed, LF the most")
+            << u"a\nb\nc\r\nd\re"_s << u"a\nb\ncPd\re"_s << lf << false << u"a\nb\nc\nd\ne"_s;
+        QTest::addRow("a U+2029 of the text's own")
+            << u"aPb\r\n"_s << u"aPbP"_s << crLf << true << u"a\nb\n"_s;
+        QTest::addRow("a line separator stays in its line")
+            << u"aLb"_s << u"aLb"_s << crLf << false << u"a\nb"_s;
+    }
+    void lineEnds()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, kept);
+        QFETCH(QString, withLineFeeds);
+        const auto marked = [](QString t) {
+            return t.replace(u'P', QChar::ParagraphSeparator).replace(u'L', QChar::LineSeparator);
+        };
+        QString keeping = marked(text);
+        const editor::LineEnds ends = editor::keep(keeping);
+        QCOMPARE(keeping, marked(kept));
+        QTEST(int(ends.usual), "usual");
+        QTEST(ends.ambiguous(), "ambiguous");
+        QCOMPARE(editor::withLineFeeds(keeping), marked(withLineFeeds));
+    }
+
     void initTestCase() { QVERIFY(app::useJapanese(*qApp)); }
 
     void init()

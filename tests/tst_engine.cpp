@@ -8,6 +8,7 @@
 #include "engine/loadgate.h"
 #include "engine/previewfile.h"
 #include "engine/refreshpolicy.h"
+#include "engine/textcodec.h"
 #include "engine/textfile.h"
 #include "platform/folders.h"
 #include "platform/systemerror.h"
@@ -345,6 +346,53 @@ private slots:
         QVERIFY(pane.failures.isEmpty() && !QFileInfo::exists(path(u"unused"_s)));
         QVERIFY(!preview.RefreshPreview(u"日本"_s));
         QCOMPARE(pane.warnings.last(), QString());
+    }
+
+    // Each encoding both ways: a text's bytes and back. What it cannot hold is refused on save;
+    // bytes not valid in it are refused on reading, never read as U+FFFD.
+    void codecs_data()
+    {
+        QTest::addColumn<QString>("encoding");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("bytes");  // empty: the text is refused
+        QTest::addRow("UTF-8") << u"UTF-8"_s << u"日本\r\n"_s << "\xe6\x97\xa5\xe6\x9c\xac\r\n"_ba;
+        QTest::addRow("CP932, a wave dash and a circled digit")
+            << u"Shift_JIS"_s << u"日本～①\r\n"_s << "\x93\xfa\x96\x7b\x81\x60\x87\x40\r\n"_ba;
+        QTest::addRow("EUC-JP") << u"EUC-JP"_s << u"日本\r\n"_s << "\xc6\xfc\xcb\xdc\r\n"_ba;
+        // Back to ASCII before the line end, as a file is written.
+        QTest::addRow("ISO-2022-JP")
+            << u"ISO-2022-JP"_s << u"日本\r\n"_s << "\x1b$BF|K\\\x1b(B\r\n"_ba;
+        QTest::addRow("UTF-16LE") << u"UTF-16LE"_s << u"日\r\n"_s
+                                  << QByteArray("\xe5\x65\r\0\n\0", 6);
+        QTest::addRow("windows-1252, curly quotes")
+            << u"windows-1252"_s << u"“é”\r\n"_s << "\x93\xe9\x94\r\n"_ba;
+        QTest::addRow("an emoji in CP932") << u"Shift_JIS"_s << u"😀"_s << QByteArray();
+        QTest::addRow("an unpaired surrogate in UTF-8")
+            << u"UTF-8"_s << QString(QChar(0xd800)) << QByteArray();
+    }
+    void codecs()
+    {
+        QFETCH(QString, encoding);
+        QFETCH(QString, text);
+        QFETCH(QByteArray, bytes);
+        QVERIFY(engine::isKnownEncoding(encoding));
+        const engine::EncodedText encoded = engine::encodeText({text}, encoding);
+        QCOMPARE(encoded.bytes, bytes);
+        QCOMPARE(encoded.result, bytes.isEmpty() ? engine::EncodedText::Result::Unencodable
+                                                 : engine::EncodedText::Result::Ok);
+        if (!bytes.isEmpty())
+            QCOMPARE(engine::decodeText(bytes, encoding), text);
+        // A byte sequence that no text makes.
+        QCOMPARE(engine::decodeText("\xff\xfe\xfd",
+                                    encoding == u"windows-1252"_s ? u"UTF-8"_s : encoding),
+                 std::nullopt);
+    }
+    void unknownEncodings()
+    {
+        for (const QString &name : {QString(), u"x-nonesuch"_s})
+            QVERIFY(!engine::isKnownEncoding(name));
+        QCOMPARE(engine::encodeText({u"a"_s}, u"x-nonesuch"_s).result,
+                 engine::EncodedText::Result::UnknownEncoding);
     }
 
     void policy_data()
