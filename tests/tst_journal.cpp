@@ -152,39 +152,6 @@ private slots:
         QCOMPARE(entry->dropped, bytes.size() - sizes[restored]);
     }
 
-    // The encoding a journal names is one it can be saved in again, or it comes back as a new
-    // document and names the file it came from: no file is written in another encoding.
-    void encodingNamed_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("encoding");
-        QTest::addColumn<QString>("restoredPath");
-        QTest::addColumn<QString>("restoredEncoding");
-        QTest::addColumn<QString>("cameFrom");
-        const QString page = u"/home/a/page.html"_s;
-        QTest::addRow("a CP932 page")
-            << page << u"Shift_JIS"_s << page << u"Shift_JIS"_s << QString();
-        QTest::addRow("a new document named in no encoding")
-            << QString() << QString() << QString() << u"UTF-8"_s << QString();
-        QTest::addRow("a page in an encoding no converter knows")
-            << page << u"x-nonesuch"_s << QString() << u"UTF-8"_s << page;
-    }
-    void encodingNamed()
-    {
-        QFETCH(QString, path);
-        QFETCH(QString, encoding);
-        Journal journal(this->path(u"journals"_s));
-        QCOMPARE(journal.writeNow([&] {
-            return Journal::Whole{kept(u"x"_s), {}, path, encoding};
-        }),
-                 std::nullopt);
-        const std::optional<engine::JournalEntry> entry = Journal::read(journal.file());
-        QVERIFY(entry);
-        QTEST(entry->path, "restoredPath");
-        QTEST(entry->encoding, "restoredEncoding");
-        QTEST(entry->cameFrom, "cameFrom");
-    }
-
     // Journals the first version left, with no frame around their records, are still read, and
     // an edit outside the text ends them there too.
     void firstVersionStillRead()
