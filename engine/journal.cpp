@@ -75,12 +75,13 @@ struct Reading {
     bool keptForm = true;
 };
 
-// Reads one record into reading; false, changing nothing, where the bytes make none.
-bool readRecord(QDataStream &in, Reading &reading)
+// Reads one record into reading; false, changing nothing, where the bytes make none. Framed,
+// the record is all that in holds.
+bool readRecord(QDataStream &in, Reading &reading, bool framed)
 {
     quint8 type = 0;
     in >> type;
-    const auto ok = [&] { return in.status() == QDataStream::Ok; };
+    const auto ok = [&] { return in.status() == QDataStream::Ok && (!framed || in.atEnd()); };
     if (type == kDocument) {
         QString path, encoding;
         in >> path >> encoding;
@@ -123,7 +124,7 @@ qsizetype readFramed(QByteArrayView bytes, qsizetype at, Reading &reading)
         if (checksum(bytes.sliced(at, 4), record) != qFromBigEndian<quint32>(bytes.data() + at + 4))
             break;
         QDataStream in(QByteArray::fromRawData(record.data(), record.size()));
-        if (!readRecord(in, reading) || !in.atEnd())
+        if (!readRecord(in, reading, true))
             break;
         at += kFrame + length;
     }
@@ -136,7 +137,7 @@ qsizetype readUnframed(QByteArrayView bytes, qsizetype at, Reading &reading)
     const QByteArray raw = QByteArray::fromRawData(bytes.data(), bytes.size());
     QDataStream in(raw);
     in.skipRawData(int(at));
-    while (!in.atEnd() && readRecord(in, reading))
+    while (!in.atEnd() && readRecord(in, reading, false))
         at = in.device()->pos();
     return at;
 }
