@@ -2,16 +2,19 @@
 #include <unistd.h>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTest>
+#include <csignal>
 
 #include "platform/process.h"
+#include "platform/stopsignals.h"
 #include "webview/rendererwatch.h"
 
 using namespace Qt::StringLiterals;
 using webview::RendererWatch;
 
-// How the program tells a page's process that holds it: the processor time the system reports
-// for a process, ending one, and the watch's decision from what it saw.
+// The program and the processes about it: the signals that ask it to end, the processor time
+// the system reports for a process, ending one, and the renderer watch's decision.
 class ProcessTest : public QObject {
     Q_OBJECT
 
@@ -33,6 +36,20 @@ private slots:
         QVERIFY2(*after - *before > 0.1 && *after - *before < 2,
                  qPrintable(QString::number(*after - *before)));
         QCOMPARE(platform::processorSeconds(-7), std::nullopt);
+    }
+
+    // A signal that asks the program to end is heard in the event loop, by one listener at a
+    // time; once that one has gone, the next hears it.
+    void stopSignals()
+    {
+        for (const int signal : {SIGHUP, SIGTERM}) {
+            platform::StopSignals stops;
+            QVERIFY(stops.isListening() && !platform::StopSignals().isListening());
+            QSignalSpy heard(&stops, &platform::StopSignals::received);
+            ::raise(signal);
+            QVERIFY(heard.wait());
+            QCOMPARE(heard.first().first().toInt(), signal);
+        }
     }
 
     void endProcess()
