@@ -342,19 +342,15 @@ std::optional<source::Reload> WebPreviewPane::startPatch()
     };
     qCDebug(lcUpdates) << "in place:" << patch.parentName << patch.beforeName << patch.afterName
                        << patch.old.size() << "->" << patch.now.size();
-    QPointer<WebPreviewPane> self(this);
-    const quint64 number = m_pageNumber;
-    m_view->page()->runJavaScript(
-        u"quorvanePatch(%1)"_s.arg(
+    ask(u"quorvanePatch(%1)"_s.arg(
             QString::fromUtf8(QJsonDocument(asked).toJson(QJsonDocument::Compact))),
-        kOwnWorld,
-        [self, number, patch = std::get<source::PagePatch>(std::move(plan)),
-         text = std::move(text)](const QVariant &answer) mutable {
+        [this, patch = std::get<source::PagePatch>(std::move(plan)),
+         text = std::move(text)](const QVariant &answer) {
             // A page that hangs never answers; its timeout loads it again.
-            if (self && number == self->m_pageNumber && self->m_timeout.isActive())
-                self->patched(patch, text, answer);
-            else if (self && number == self->m_pageNumber)
-                self->m_index.clear();
+            if (m_timeout.isActive())
+                patched(patch, text, answer);
+            else
+                m_index.clear();
         });
     return std::nullopt;
 }
@@ -394,18 +390,26 @@ void WebPreviewPane::readPage()
         loadEnded();
         return;
     }
+    ask(question(u"quorvaneFindElements()"_s), [this, shown](const QVariant &names) {
+        m_index.setText(shown.text->toString());
+        m_index.setElements(names.toString().split(u' ', Qt::SkipEmptyParts));
+        m_shownEncoding = shown.encoding;
+        emit updated(false);
+        loadEnded();
+    });
+}
+
+void WebPreviewPane::ask(const QString &script,
+                         std::function<void(const QVariant &answer)> answered)
+{
+    // The one place a late answer is dropped: one for a page no longer shown, or for a pane
+    // gone, would act on what is there now.
     QPointer<WebPreviewPane> self(this);
-    const quint64 number = m_pageNumber;
     m_view->page()->runJavaScript(
-        question(u"quorvaneFindElements()"_s), kOwnWorld,
-        [self, number, shown](const QVariant &names) {
-            if (!self || number != self->m_pageNumber)
-                return;
-            self->m_index.setText(shown.text->toString());
-            self->m_index.setElements(names.toString().split(u' ', Qt::SkipEmptyParts));
-            self->m_shownEncoding = shown.encoding;
-            emit self->updated(false);
-            self->loadEnded();
+        script, kOwnWorld,
+        [self, number = m_pageNumber, answered = std::move(answered)](const QVariant &answer) {
+            if (self && number == self->m_pageNumber)
+                answered(answer);
         });
 }
 
@@ -456,14 +460,9 @@ void WebPreviewPane::pageLoaded(bool ok)
         found({});
         return;
     }
-    QPointer<WebPreviewPane> self(this);
-    const quint64 number = m_pageNumber;
-    m_view->page()->runJavaScript(question(u"quorvaneFindElements()"_s), kOwnWorld,
-                                  [self, number, found](const QVariant &names) {
-                                      if (!self || number != self->m_pageNumber)
-                                          return;
-                                      found(names.toString().split(u' ', Qt::SkipEmptyParts));
-                                  });
+    ask(question(u"quorvaneFindElements()"_s), [found](const QVariant &names) {
+        found(names.toString().split(u' ', Qt::SkipEmptyParts));
+    });
 }
 
 void WebPreviewPane::showElement(int element)
@@ -478,22 +477,17 @@ int WebPreviewPane::outlinedElement() const
 
 void WebPreviewPane::askForBox(int element, bool bring)
 {
-    QPointer<WebPreviewPane> self(this);
-    const quint64 number = m_pageNumber;
-    m_view->page()->runJavaScript(
-        question(u"quorvaneBoxOf(%1, %2)"_s.arg(element).arg(bring ? u"true"_s : u"false"_s)),
-        kOwnWorld, [self, number, element](const QVariant &answer) {
-            // A page that hangs never answers; the next load starts afresh.
-            if (!self || number != self->m_pageNumber)
-                return;
+    // A page that hangs never answers; the next load starts afresh.
+    ask(question(u"quorvaneBoxOf(%1, %2)"_s.arg(element).arg(bring ? u"true"_s : u"false"_s)),
+        [this, element](const QVariant &answer) {
             const QVariantList box = answer.toList();
-            const qreal zoom = self->m_view->zoomFactor();
-            self->m_outline->answered(
-                element,
-                box.size() == 5 ? QRectF(box[0].toDouble() * zoom, box[1].toDouble() * zoom,
-                                         box[2].toDouble() * zoom, box[3].toDouble() * zoom)
-                                : QRectF(),
-                box.size() == 5 ? box[4].toString() : QString());
+            const qreal zoom = m_view->zoomFactor();
+            m_outline->answered(element,
+                                box.size() == 5
+                                    ? QRectF(box[0].toDouble() * zoom, box[1].toDouble() * zoom,
+                                             box[2].toDouble() * zoom, box[3].toDouble() * zoom)
+                                    : QRectF(),
+                                box.size() == 5 ? box[4].toString() : QString());
         });
 }
 
@@ -502,18 +496,13 @@ void WebPreviewPane::pick(QPointF at)
     if (!m_isPreview)
         return;
     const qreal zoom = m_view->zoomFactor();
-    QPointer<WebPreviewPane> self(this);
-    const quint64 number = m_pageNumber;
-    m_view->page()->runJavaScript(
-        question(u"quorvaneElementsAt(%1, %2)"_s.arg(at.x() / zoom).arg(at.y() / zoom)), kOwnWorld,
-        [self, number](const QVariant &answer) {
-            if (!self || number != self->m_pageNumber || !self->m_events.elementPicked)
-                return;
+    ask(question(u"quorvaneElementsAt(%1, %2)"_s.arg(at.x() / zoom).arg(at.y() / zoom)),
+        [this](const QVariant &answer) {
             QList<int> chain;
             for (const QVariant &index : answer.toList())
                 chain.append(index.toInt());
-            if (!chain.isEmpty())
-                self->m_events.elementPicked(chain);
+            if (!chain.isEmpty() && m_events.elementPicked)
+                m_events.elementPicked(chain);
         });
 }
 

@@ -74,6 +74,9 @@ private:
     std::optional<source::Reload> startPatch();
     void patched(const source::PagePatch &patch, const QString &text, const QVariant &answer);
     void readPage();
+    // Asks the page in the program's own script world; answered hears the answer while the
+    // page asked is still the one shown.
+    void ask(const QString &script, std::function<void(const QVariant &answer)> answered);
     void showMessage(const QString &title, const QString &text);
     void loadEnded();
     void pageLoaded(bool ok);
