@@ -338,49 +338,66 @@ void PageIndex::setElements(const QStringList &names)
     m_ready = true;
 }
 
-std::variant<PagePatch, Reload> PageIndex::plan(const QString &text) const
-{
-    if (!m_ready)
-        return Reload::NotShown;
-    if (text.size() > kLargest || m_text.size() > kLargest)
-        return Reload::Large;
-    const QString &was = m_text;
-    const qsizetype n0 = was.size(), n1 = text.size(), shorter = std::min(n0, n1);
-    const QList<PageToken> &tokens = m_tokens;
-    const qsizetype from =
-        std::mismatch(was.cbegin(), was.cbegin() + shorter, text.cbegin()).first - was.cbegin();
-    if (from == n0 && n0 == n1) {
-        // Asked for again, a page is shown as loaded: only its scripts may have changed it.
-        const bool scripted = std::any_of(tokens.cbegin(), tokens.cend(), [](const PageToken &t) {
-            return t.handler || (t.kind == Kind::Start && t.name == u"script");
-        });
-        if (scripted)
-            return Reload::Same;
-        PagePatch patch;
-        patch.unchanged = true;
-        patch.firstToken = patch.endToken = tokens.size();
-        return patch;
-    }
-    // The text the two end in alike, and the part of it after the prefix: a token may be
-    // both, as in "<p></p>" after "<p><i></i></p>".
-    const qsizetype endsAlike =
-        std::mismatch(was.crbegin(), was.crbegin() + shorter, text.crbegin()).first - was.crbegin();
-    const qsizetype same = std::min(endsAlike, shorter - from);
-    const qsizetype oldEnd = n0 - same, delta = n1 - n0;
-    if (m_openAtEnd && (tokens.isEmpty() || from >= tokens.last().end))
-        return Reload::Unfinished;
+namespace {
 
-    // Back from the edit to the element before it, or to the start tag of the one it is in.
-    const qsizetype touched = firstEndingAfter(tokens, from);
-    if (touched > 0 && touched < tokens.size()) {
-        const PageToken &open = tokens[touched - 1], &close = tokens[touched];
-        if (open.kind == Kind::Start && open.foreign == 0 && isRawText(open.name) &&
-            close.kind == Kind::End && close.start >= oldEnd)
-            return planStyle(text, touched - 1, delta);
+// How two texts differ: they are alike up to from, and alike over their last endsAlike
+// characters (which may reach back into the prefix).
+struct Change {
+    qsizetype from = 0;
+    qsizetype endsAlike = 0;
+    qsizetype oldEnd = 0;  // where the part of the old text that changed ends
+    qsizetype delta = 0;   // the new text's length less the old one's
+    qsizetype newLength = 0;
+};
+
+Change changeBetween(QStringView was, QStringView text)
+{
+    const qsizetype n0 = was.size(), n1 = text.size(), shorter = std::min(n0, n1);
+    Change change;
+    change.from =
+        std::mismatch(was.cbegin(), was.cbegin() + shorter, text.cbegin()).first - was.cbegin();
+    // A token may be both in the prefix and in the end alike, as in "<p></p>" after
+    // "<p><i></i></p>".
+    change.endsAlike =
+        std::mismatch(was.crbegin(), was.crbegin() + shorter, text.crbegin()).first - was.crbegin();
+    change.oldEnd = n0 - std::min(change.endsAlike, shorter - change.from);
+    change.delta = n1 - n0;
+    change.newLength = n1;
+    return change;
+}
+
+// The elements a run of tokens opens and closes, as the tree builder nests them.
+class Nesting {
+public:
+    explicit Nesting(quint8 foreign) : m_foreignBefore(foreign) {}
+
+    // False for an end tag of an element the run did not open.
+    bool take(const PageToken &t)
+    {
+        const quint8 before = std::exchange(m_foreignBefore, t.foreign);
+        if (t.kind == Kind::Start && !closesItself(t, before))
+            m_open.append(t.name);
+        if (t.kind != Kind::End)
+            return true;
+        if (m_open.isEmpty() || m_open.last() != t.name)
+            return false;
+        m_open.removeLast();
+        return true;
     }
-    PagePatch patch;
-    qsizetype j = touched - 1;
-    for (; j >= 0; --j) {
+    bool isClosed() const { return m_open.isEmpty(); }
+    quint8 foreignBefore() const { return m_foreignBefore; }
+
+private:
+    QStringList m_open;
+    quint8 m_foreignBefore;
+};
+
+// Back from the token the edit touches to the element before it, or to the start tag of the
+// one it is in: the token the slice starts after.
+std::variant<qsizetype, Reload> anchorBefore(const QList<PageToken> &tokens, qsizetype touched,
+                                             PagePatch &patch)
+{
+    for (qsizetype j = touched - 1; j >= 0; --j) {
         const PageToken &t = tokens[j];
         if (t.kind == Kind::Comment || t.kind == Kind::Other)
             continue;
@@ -410,33 +427,18 @@ std::variant<PagePatch, Reload> PageIndex::plan(const QString &text) const
         }
         if (patch.before < 0 && patch.parent < 0)
             return Reload::Structure;
-        break;
+        return j;
     }
-    if (j < 0)
-        return Reload::Head;
-    const qsizetype sliceStart = tokens[j].end;
-    patch.from = sliceStart;
-    patch.firstToken = j + 1;
+    return Reload::Head;
+}
 
-    // On through the new text until its tokens are the old ones again, then to the element
-    // after the edit, or the end of the one it is in.
-    Reader reader(text, sliceStart, tokens[j].foreign, tokens[j].formatting);
-    patch.formatting = tokens[j].formatting;
-    QStringList open;
-    quint8 foreignBefore = tokens[j].foreign;
-    // False for an end tag of an element the slice did not open.
-    const auto nest = [&](const PageToken &t) {
-        const quint8 before = std::exchange(foreignBefore, t.foreign);
-        if (t.kind == Kind::Start && !closesItself(t, before))
-            open.append(t.name);
-        if (t.kind != Kind::End)
-            return true;
-        if (open.isEmpty() || open.last() != t.name)
-            return false;
-        open.removeLast();
-        return true;
-    };
-    qsizetype resumed = -1;
+// On through the new text from the anchor until its tokens are the old ones again: the first
+// old token from there on.
+std::variant<qsizetype, Reload> readUntilResumed(QStringView text, const QList<PageToken> &tokens,
+                                                 const PageToken &anchor, const Change &change,
+                                                 PagePatch &patch, Nesting &nesting)
+{
+    Reader reader(text, anchor.end, anchor.foreign, anchor.formatting);
     for (;;) {
         PageToken t;
         const Reader::Step step = reader.next(t);
@@ -445,33 +447,39 @@ std::variant<PagePatch, Reload> PageIndex::plan(const QString &text) const
         // Where the two texts are alike to their ends and the old one has a token starting at
         // the same place, with nothing of an old token over it, the old tokens from there on
         // are the new ones.
-        const qsizetype at = step == Reader::Step::Done ? n1 : t.start;
-        if (n1 - at <= endsAlike && at - delta >= sliceStart) {
-            const qsizetype k = firstStartingFrom(tokens, at - delta);
-            if ((k == tokens.size() || tokens[k].start == at - delta) &&
-                (k == 0 || tokens[k - 1].end <= at - delta) &&
-                (k > 0 ? tokens[k - 1].foreign : 0) == foreignBefore) {
-                resumed = k;
-                break;
-            }
+        const qsizetype at = step == Reader::Step::Done ? change.newLength : t.start;
+        const qsizetype old = at - change.delta;
+        if (change.newLength - at <= change.endsAlike && old >= anchor.end) {
+            const qsizetype k = firstStartingFrom(tokens, old);
+            if ((k == tokens.size() || tokens[k].start == old) &&
+                (k == 0 || tokens[k - 1].end <= old) &&
+                (k > 0 ? tokens[k - 1].foreign : 0) == nesting.foreignBefore())
+                return k;
         }
-        if (step == Reader::Step::Done || !nest(t))
+        if (step == Reader::Step::Done || !nesting.take(t))
             return Reload::Structure;
         patch.tokens.append(std::move(t));
     }
+}
+
+// On through the old tokens, moved by the edit, to the element after the slice or the end of
+// the one it is in: the first token after the slice.
+std::variant<qsizetype, Reload> readToTheEnd(const QList<PageToken> &tokens, qsizetype resumed,
+                                             qsizetype delta, PagePatch &patch, Nesting &nesting)
+{
     qsizetype k = resumed;
     for (; k < tokens.size(); ++k) {
         const PageToken &t = tokens[k];
         if (t.kind == Kind::Comment || t.kind == Kind::Other) {
-        } else if (open.isEmpty() && t.kind == Kind::Start) {
+        } else if (nesting.isClosed() && t.kind == Kind::Start) {
             patch.after = t.page;
             patch.afterName = t.name;
             if (patch.after < 0)
                 return Reload::Structure;
             break;
-        } else if (open.isEmpty()) {
+        } else if (nesting.isClosed()) {
             break;  // the end tag of the element the slice is in, or of one that closes it
-        } else if (!nest(t)) {
+        } else if (!nesting.take(t)) {
             return Reload::Structure;
         }
         PageToken moved = t;
@@ -479,43 +487,49 @@ std::variant<PagePatch, Reload> PageIndex::plan(const QString &text) const
         moved.end += delta;
         patch.tokens.append(std::move(moved));
     }
-    if (!open.isEmpty())
+    if (!nesting.isClosed())
         return Reload::Structure;
-    patch.endToken = k;
-    const qsizetype sliceEnd = k < tokens.size() ? tokens[k].start : n0;
-    patch.oldEnd = sliceEnd;
-    patch.newEnd = sliceEnd + delta;
+    return k;
+}
 
-    // The body's end: what follows it in the file that is white space goes into the body too.
-    if (k < tokens.size() && tokens[k].kind == Kind::End &&
-        (tokens[k].name == u"body" || tokens[k].name == u"html")) {
-        qsizetype at = sliceEnd;
-        for (qsizetype m = k; m < tokens.size(); ++m) {
-            const PageToken &t = tokens[m];
-            const bool closing = t.kind == Kind::End && (t.name == u"body" || t.name == u"html");
-            const QStringView between = QStringView(was).sliced(at, t.start - at);
-            if (!closing || !std::all_of(between.cbegin(), between.cend(), isSpace))
-                return Reload::Head;
-            patch.tail += between.toString();
-            at = t.end;
-        }
-        const QStringView rest = QStringView(was).sliced(at);
-        if (!std::all_of(rest.cbegin(), rest.cend(), isSpace))
+// At the body's end, what follows it in the file that is white space goes into the body too.
+std::optional<Reload> takeBodyEnd(QStringView was, const QList<PageToken> &tokens, qsizetype k,
+                                  PagePatch &patch)
+{
+    if (k >= tokens.size() || tokens[k].kind != Kind::End ||
+        (tokens[k].name != u"body" && tokens[k].name != u"html"))
+        return std::nullopt;
+    qsizetype at = patch.oldEnd;
+    for (qsizetype m = k; m < tokens.size(); ++m) {
+        const PageToken &t = tokens[m];
+        const bool closing = t.kind == Kind::End && (t.name == u"body" || t.name == u"html");
+        const QStringView between = was.sliced(at, t.start - at);
+        if (!closing || !std::all_of(between.cbegin(), between.cend(), isSpace))
             return Reload::Head;
-        patch.tail = asRead(patch.tail + rest.toString());
-        patch.toBodyEnd = true;
+        patch.tail += between.toString();
+        at = t.end;
     }
+    const QStringView rest = was.sliced(at);
+    if (!std::all_of(rest.cbegin(), rest.cend(), isSpace))
+        return Reload::Head;
+    patch.tail = asRead(patch.tail + rest.toString());
+    patch.toBodyEnd = true;
+    return std::nullopt;
+}
 
-    // What the old slice had and the new one has. The old one closed what it opened, and no
-    // more: an end tag taken out may close an element elsewhere now.
-    foreignBefore = tokens[j].foreign;
-    for (qsizetype m = patch.firstToken; m < k; ++m) {
+// What the old slice had and the new one has, and the names the new one makes. The old one
+// closed what it opened, and no more: an end tag taken out may close an element elsewhere now.
+std::optional<Reload> checkSlices(const QList<PageToken> &tokens, const PageToken &anchor,
+                                  PagePatch &patch)
+{
+    Nesting old(anchor.foreign);
+    for (qsizetype m = patch.firstToken; m < patch.endToken; ++m) {
         if (tokens[m].handler || tokens[m].name == u"script")
             return Reload::Script;
-        if (!nest(tokens[m]))
+        if (!old.take(tokens[m]))
             return Reload::Structure;
     }
-    if (!open.isEmpty())
+    if (!old.isClosed())
         return Reload::Structure;
     QSet<QString> names;
     for (const PageToken &t : std::as_const(patch.tokens)) {
@@ -529,8 +543,67 @@ std::variant<PagePatch, Reload> PageIndex::plan(const QString &text) const
     }
     patch.names = QStringList(names.cbegin(), names.cend());
     patch.names.sort();
-    patch.old = asRead(QStringView(was).sliced(sliceStart, sliceEnd - sliceStart));
-    patch.now = asRead(QStringView(text).sliced(sliceStart, patch.newEnd - sliceStart));
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::variant<PagePatch, Reload> PageIndex::plan(const QString &text) const
+{
+    if (!m_ready)
+        return Reload::NotShown;
+    if (text.size() > kLargest || m_text.size() > kLargest)
+        return Reload::Large;
+    const QList<PageToken> &tokens = m_tokens;
+    const Change change = changeBetween(m_text, text);
+    if (change.from == m_text.size() && change.delta == 0) {
+        // Asked for again, a page is shown as loaded: only its scripts may have changed it.
+        const bool scripted = std::any_of(tokens.cbegin(), tokens.cend(), [](const PageToken &t) {
+            return t.handler || (t.kind == Kind::Start && t.name == u"script");
+        });
+        if (scripted)
+            return Reload::Same;
+        PagePatch patch;
+        patch.unchanged = true;
+        patch.firstToken = patch.endToken = tokens.size();
+        return patch;
+    }
+    if (m_openAtEnd && (tokens.isEmpty() || change.from >= tokens.last().end))
+        return Reload::Unfinished;
+    // An edit inside a style sheet or another text element, and no further.
+    const qsizetype touched = firstEndingAfter(tokens, change.from);
+    if (touched > 0 && touched < tokens.size()) {
+        const PageToken &open = tokens[touched - 1], &close = tokens[touched];
+        if (open.kind == Kind::Start && open.foreign == 0 && isRawText(open.name) &&
+            close.kind == Kind::End && close.start >= change.oldEnd)
+            return planStyle(text, touched - 1, change.delta);
+    }
+
+    PagePatch patch;
+    const auto anchored = anchorBefore(tokens, touched, patch);
+    if (const auto *why = std::get_if<Reload>(&anchored))
+        return *why;
+    const PageToken &anchor = tokens[std::get<qsizetype>(anchored)];
+    patch.from = anchor.end;
+    patch.firstToken = std::get<qsizetype>(anchored) + 1;
+    patch.formatting = anchor.formatting;
+    Nesting nesting(anchor.foreign);
+    const auto resumed = readUntilResumed(text, tokens, anchor, change, patch, nesting);
+    if (const auto *why = std::get_if<Reload>(&resumed))
+        return *why;
+    const auto ended =
+        readToTheEnd(tokens, std::get<qsizetype>(resumed), change.delta, patch, nesting);
+    if (const auto *why = std::get_if<Reload>(&ended))
+        return *why;
+    patch.endToken = std::get<qsizetype>(ended);
+    patch.oldEnd = patch.endToken < tokens.size() ? tokens[patch.endToken].start : m_text.size();
+    patch.newEnd = patch.oldEnd + change.delta;
+    if (const std::optional<Reload> why = takeBodyEnd(m_text, tokens, patch.endToken, patch))
+        return *why;
+    if (const std::optional<Reload> why = checkSlices(tokens, anchor, patch))
+        return *why;
+    patch.old = asRead(QStringView(m_text).sliced(patch.from, patch.oldEnd - patch.from));
+    patch.now = asRead(QStringView(text).sliced(patch.from, patch.newEnd - patch.from));
     return patch;
 }
 
