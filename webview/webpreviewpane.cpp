@@ -4,11 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QList>
-#include <QLoggingCategory>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QWebEngineLoadingInfo>
@@ -32,12 +28,6 @@ using namespace Qt::StringLiterals;
 namespace webview {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcUpdates, "quorvane.preview.updates", QtWarningMsg)
-
-// How many written files are remembered: the one served is nearly always the last, unless a
-// large page's write ends while it is asked for.
-constexpr qsizetype kFilesKept = 4;
 
 QString resource(const QString &name)
 {
@@ -94,6 +84,8 @@ private:
 // variables, and no change the page makes to its globals reaches them.
 constexpr quint32 kOwnWorld = QWebEngineScript::ApplicationWorld;
 
+static_assert(RendererWatch::kHeld == std::chrono::seconds(source::PreviewSession::kHeldSeconds));
+
 // How the process that renders the page ended, in Japanese.
 QString endedHow(QWebEnginePage::RenderProcessTerminationStatus status, int code)
 {
@@ -127,86 +119,11 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
     m_view->setAccessibleName(u"ページ"_s);
     setFocusProxy(m_view);
     connect(m_view, &PreviewView::drawnWidgetChanged, this, &WebPreviewPane::watchDrawnWidget);
-    // A profile of its own, kept in memory only: the preview stores nothing in the user's home.
-    auto *profile = new QWebEngineProfile(this);
-    // What brings the page up to date in place, in every page of the profile, in the program's
-    // world; set on the profile, so that no page is made before the view is in place.
-    QWebEngineScript patcher;
-    patcher.setName(u"quorvane-patch"_s);
-    patcher.setSourceCode(resource(u":/webview/morphdom-umd.min.js"_s) + u"\n"_s +
-                          resource(u":/webview/pagepatch.js"_s));
-    patcher.setWorldId(kOwnWorld);
-    patcher.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    patcher.setRunsOnSubFrames(false);
-    profile->scripts()->insert(patcher);
-
     m_server = new PreviewServer(this);
-    m_view->setPage(new PreviewPage(
-        profile, this, [this](int level, const QString &message, int line, const QString &source) {
-            consoleMessage(level, message, line, source);
-        }));
-    // A page's stylesheets and fonts from the web load, as in a browser.
-    m_view->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
-    // A file: page, such as one typed into a link, reads no other file.
-    m_view->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
-    m_view->settings()->setDefaultTextEncoding(platform::systemEncoding());
-    m_timeout.setSingleShot(true);
-    m_timeout.setInterval(loadTimeout);
-    connect(&m_timeout, &QTimer::timeout, this, [this] {
-        // An update in place may still come through: what the page shows is not known.
-        m_index.clear();
-        loadEnded();
-    });
-    // Which text a load shows: the file served is one of those written.
-    connect(m_server, &PreviewServer::previewServed, this, [this](std::optional<quint64> file) {
-        const auto it = std::find_if(m_files.crbegin(), m_files.crend(),
-                                     [&](const auto &kept) { return file == kept.first; });
-        m_served = it != m_files.crend() ? it->second : Written();
-    });
-    // Only a load of the preview ends the one in flight: not a message shown in its place, whose
-    // load a refresh may cut short.
-    connect(m_view->page(), &QWebEnginePage::loadingChanged, this,
-            [this](const QWebEngineLoadingInfo &info) {
-                if (info.url().adjusted(QUrl::RemoveFragment) != m_url)
-                    return;
-                // A process that holds its page starts no other load: what it runs is the text
-                // asked for last before.
-                if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus)
-                    m_loaded = m_requested;
-                else if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus)
-                    readPage();
-                else
-                    loadEnded();
-            });
-    // A page whose script holds its process is ended, and says so; so does one that ended.
-    m_watch = new RendererWatch(*m_view->page(), this);
-    connect(m_watch, &RendererWatch::held, this, [this](qint64 pid) {
-        m_stopping = true;
-        platform::endProcess(pid);
-    });
-    connect(m_view->page(), &QWebEnginePage::renderProcessTerminated, this,
-            [this](QWebEnginePage::RenderProcessTerminationStatus status, int code) {
-                m_index.clear();
-                m_gate.reset();
-                m_timeout.stop();
-                const bool held = std::exchange(m_stopping, false);
-                // A text refreshed since the one that held its process loads at once; the one
-                // that held it is not loaded again until the next refresh.
-                if (held && m_loaded < m_refreshed) {
-                    startLoad();
-                    return;
-                }
-                m_stopped = held;
-                if (held)
-                    showMessage(u"ページのスクリプトを止めました"_s,
-                                u"スクリプトが %1 秒を超えて応答しなかったため、このページの表示を"
-                                u"止めました。ソースを直すか「今すぐ反映」を押すと、読み込み直し"
-                                u"ます。"_s.arg(RendererWatch::kHeld.count() / 1000));
-                else
-                    showMessage(u"ページを表示できなくなりました"_s,
-                                u"ページを表示するプロセスが%1。次の反映で読み込み直します。"_s.arg(
-                                    endedHow(status, code)));
-            });
+    makePage();
+    m_session = new source::PreviewSession(loadTimeout, this);
+    followSession();
+    tellSession();
 
     m_console = new ConsoleStrip(this);
     m_outline = new ElementOutline(this);
@@ -216,8 +133,7 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
             m_events.lineChosen(line, column);
     });
     connect(m_view, &QWebEngineView::loadStarted, this, [this] {
-        ++m_pageNumber;
-        m_index.clear();
+        m_session->pageChanged();
         m_watch->restart();
         m_outline->pageChanging();
         m_settle.stop();
@@ -241,10 +157,87 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
     placeParts();
 }
 
+void WebPreviewPane::makePage()
+{
+    // A profile of its own, kept in memory only: the preview stores nothing in the user's home.
+    auto *profile = new QWebEngineProfile(this);
+    // What brings the page up to date in place, in every page of the profile, in the program's
+    // world; set on the profile, so that no page is made before the view is in place.
+    QWebEngineScript patcher;
+    patcher.setName(u"quorvane-patch"_s);
+    patcher.setSourceCode(resource(u":/webview/morphdom-umd.min.js"_s) + u"\n"_s +
+                          resource(u":/webview/pagepatch.js"_s));
+    patcher.setWorldId(kOwnWorld);
+    patcher.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    patcher.setRunsOnSubFrames(false);
+    profile->scripts()->insert(patcher);
+
+    m_view->setPage(new PreviewPage(
+        profile, this, [this](int level, const QString &message, int line, const QString &source) {
+            consoleMessage(level, message, line, source);
+        }));
+    // A page's stylesheets and fonts from the web load, as in a browser.
+    m_view->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    // A file: page, such as one typed into a link, reads no other file.
+    m_view->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    m_view->settings()->setDefaultTextEncoding(platform::systemEncoding());
+}
+
+void WebPreviewPane::followSession()
+{
+    connect(m_session, &source::PreviewSession::loadWanted, this, [this] { m_view->load(m_url); });
+    connect(m_session, &source::PreviewSession::scriptWanted, this,
+            [this](quint64 number, const QString &script) {
+                ask(script, [this, number](const QVariant &answer) {
+                    m_session->answered(number, answer);
+                });
+            });
+    connect(m_session, &source::PreviewSession::elementsWanted, this, [this](quint64 number) {
+        ask(question(u"quorvaneFindElements()"_s),
+            [this, number](const QVariant &names) { m_session->answered(number, names); });
+    });
+    connect(m_session, &source::PreviewSession::messageWanted, this, &WebPreviewPane::showMessage);
+    connect(m_session, &source::PreviewSession::updated, this, &WebPreviewPane::updated);
+    // Elements came and went: the link to the source reads them again once typing pauses.
+    connect(m_session, &source::PreviewSession::elementsChanged, this, [this] {
+        m_outline->pageChanging();
+        m_settle.start();
+    });
+    connect(m_server, &PreviewServer::previewServed, m_session, &source::PreviewSession::served);
+}
+
+// What the page did, as the session hears it.
+void WebPreviewPane::tellSession()
+{
+    // Only a load of the preview ends the one in flight: not a message shown in its place, whose
+    // load a refresh may cut short.
+    connect(m_view->page(), &QWebEnginePage::loadingChanged, this,
+            [this](const QWebEngineLoadingInfo &info) {
+                if (info.url().adjusted(QUrl::RemoveFragment) != m_url)
+                    return;
+                if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus)
+                    m_session->loadStarted();
+                else if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus)
+                    m_session->loadSucceeded();
+                else
+                    m_session->loadFailed();
+            });
+    // A page whose script holds its process is ended, and says so; so does one that ended.
+    m_watch = new RendererWatch(*m_view->page(), this);
+    connect(m_watch, &RendererWatch::held, this, [this](qint64 pid) {
+        m_session->holding();
+        platform::endProcess(pid);
+    });
+    connect(m_view->page(), &QWebEnginePage::renderProcessTerminated, this,
+            [this](QWebEnginePage::RenderProcessTerminationStatus status, int code) {
+                m_session->processEnded(endedHow(status, code));
+            });
+}
+
 WebPreviewPane::~WebPreviewPane()
 {
     // The page's answers still due are of no page now: one would load the view anew.
-    ++m_pageNumber;
+    m_session->pageChanged();
     // The page must go before the profile it was made on.
     delete m_view->page();
 }
@@ -258,145 +251,12 @@ void WebPreviewPane::written(const std::optional<engine::TextSnapshot> &text,
 
 void WebPreviewPane::navigate(const QString &localPath, const QString &encoding)
 {
-    m_latest = {std::exchange(m_writtenText, std::nullopt), encoding};
-    if (const std::optional<quint64> file = std::exchange(m_writtenFile, std::nullopt)) {
-        if (m_files.size() >= kFilesKept)
-            m_files.removeFirst();
-        m_files.append({*file, m_latest});
-    }
     m_server->setPreview(localPath, encoding);
     m_url = m_server->previewUrl();
     m_view->settings()->setDefaultTextEncoding(encoding);
-    // Every refresh loads, a page stopped for holding its process too.
-    ++m_refreshed;
-    m_stopped = false;
     m_watch->allowWhileLoading(std::chrono::milliseconds(QFileInfo(localPath).size() / 512));
-    if (m_gate.refresh())
-        startLoad();
-}
-
-void WebPreviewPane::startLoad()
-{
-    // A page stopped is not loaded again by what was due: nothing is in flight.
-    if (m_stopped) {
-        m_gate.reset();
-        return;
-    }
-    m_requested = m_refreshed;
-    m_timeout.start();
-    const std::optional<source::Reload> why = startPatch();
-    if (!why)
-        return;
-    ++m_updates.loads[size_t(*why)];
-    qCDebug(lcUpdates) << "loaded:" << source::reloadName(*why);
-    // The browser takes a load of the page it shows as a reload, which keeps the reader's place.
-    m_view->load(m_url);
-}
-
-std::optional<source::Reload> WebPreviewPane::startPatch()
-{
-    using source::Reload;
-    if (!m_latest.text)
-        return Reload::Encoding;
-    if (!m_index.isReady())
-        return Reload::NotShown;
-    if (m_latest.encoding != m_shownEncoding)
-        return Reload::Encoding;
-    QString text = m_latest.text->toString();
-    auto plan = m_index.plan(text);
-    if (const auto *why = std::get_if<Reload>(&plan))
-        return *why;
-    const source::PagePatch &patch = std::get<source::PagePatch>(plan);
-    if (patch.unchanged) {
-        ++m_updates.inPlace;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                emit updated(true);
-                loadEnded();
-            },
-            Qt::QueuedConnection);
-        return std::nullopt;
-    }
-    // Another encoding may turn a character into another: only ASCII is sure to stay.
-    const auto ascii = [](const QString &s) {
-        return std::all_of(s.cbegin(), s.cend(), [](QChar c) { return c.unicode() < 0x80; });
-    };
-    if (m_latest.encoding.compare(u"UTF-8"_s, Qt::CaseInsensitive) != 0 &&
-        !(ascii(patch.old) && ascii(patch.now) && ascii(patch.tail)))
-        return Reload::Encoding;
-    const QJsonObject asked{
-        {u"style"_s, patch.style},
-        {u"parent"_s, patch.parent},
-        {u"before"_s, patch.before},
-        {u"after"_s, patch.after},
-        {u"parentName"_s, patch.parentName},
-        {u"beforeName"_s, patch.beforeName},
-        {u"afterName"_s, patch.afterName},
-        {u"toBodyEnd"_s, patch.toBodyEnd},
-        {u"old"_s, patch.old},
-        {u"now"_s, patch.now},
-        {u"tail"_s, patch.tail},
-        {u"names"_s, QJsonArray::fromStringList(patch.names)},
-        {u"formatting"_s, patch.formatting},
-    };
-    qCDebug(lcUpdates) << "in place:" << patch.parentName << patch.beforeName << patch.afterName
-                       << patch.old.size() << "->" << patch.now.size();
-    ask(u"quorvanePatch(%1)"_s.arg(
-            QString::fromUtf8(QJsonDocument(asked).toJson(QJsonDocument::Compact))),
-        [this, patch = std::get<source::PagePatch>(std::move(plan)),
-         text = std::move(text)](const QVariant &answer) {
-            // A page that hangs never answers; its timeout loads it again.
-            if (m_timeout.isActive())
-                patched(patch, text, answer);
-            else
-                m_index.clear();
-        });
-    return std::nullopt;
-}
-
-void WebPreviewPane::patched(const source::PagePatch &patch, const QString &text,
-                             const QVariant &answer)
-{
-    const QVariantList done =
-        answer.typeId() == QMetaType::QVariantList ? answer.toList() : QVariantList();
-    if (done.size() < 2) {
-        const QString why = answer.toString();
-        const source::Reload reason = why == u"head"_s      ? source::Reload::Head
-                                      : why == u"context"_s ? source::Reload::Element
-                                                            : source::Reload::Page;
-        ++m_updates.loads[size_t(reason)];
-        qCDebug(lcUpdates) << "loaded:" << source::reloadName(reason) << why;
-        m_view->load(m_url);
-        return;
-    }
-    QStringList added;
-    for (qsizetype i = 2; i < done.size(); ++i)
-        added.append(done[i].toString());
-    m_index.applied(patch, text, done[0].toInt(), done[1].toInt(), added);
-    ++m_updates.inPlace;
-    // Elements came and went: the link to the source reads them again once typing pauses.
-    m_outline->pageChanging();
-    m_settle.start();
-    emit updated(true);
-    loadEnded();
-}
-
-void WebPreviewPane::readPage()
-{
-    const Written shown = m_served;
-    if (!shown.text) {
-        emit updated(false);
-        loadEnded();
-        return;
-    }
-    ask(question(u"quorvaneFindElements()"_s), [this, shown](const QVariant &names) {
-        m_index.setText(shown.text->toString());
-        m_index.setElements(names.toString().split(u' ', Qt::SkipEmptyParts));
-        m_shownEncoding = shown.encoding;
-        emit updated(false);
-        loadEnded();
-    });
+    m_session->refreshed(std::exchange(m_writtenText, std::nullopt),
+                         std::exchange(m_writtenFile, std::nullopt), encoding);
 }
 
 void WebPreviewPane::ask(const QString &script,
@@ -407,23 +267,15 @@ void WebPreviewPane::ask(const QString &script,
     QPointer<WebPreviewPane> self(this);
     m_view->page()->runJavaScript(
         script, kOwnWorld,
-        [self, number = m_pageNumber, answered = std::move(answered)](const QVariant &answer) {
-            if (self && number == self->m_pageNumber)
+        [self, page = m_session->page(), answered = std::move(answered)](const QVariant &answer) {
+            if (self && page == self->m_session->page())
                 answered(answer);
         });
 }
 
-void WebPreviewPane::loadEnded()
-{
-    m_timeout.stop();
-    if (m_gate.finished())
-        startLoad();
-}
-
 void WebPreviewPane::setDocumentFolder(const QString &folder)
 {
-    // The page's addresses resolve elsewhere now: it is loaded again.
-    m_index.clear();
+    m_session->folderChanged();
     m_server->setDocumentFolder(folder);
 }
 
@@ -575,8 +427,7 @@ bool WebPreviewPane::eventFilter(QObject *watched, QEvent *event)
 
 void WebPreviewPane::showFailure(const engine::FileError &error)
 {
-    m_gate.reset();
-    m_timeout.stop();
+    m_session->failureShown();
     showMessage(u"プレビューを更新できません"_s, error.message());
 }
 

@@ -6,9 +6,8 @@
 #include <array>
 #include <chrono>
 
-#include "engine/loadgate.h"
 #include "engine/previewpane.h"
-#include "source/pagepatch.h"
+#include "source/previewsession.h"
 
 namespace webview {
 
@@ -53,13 +52,10 @@ public:
     int outlinedElement() const;
 
     // How refreshes have brought the page up to date: in place, or by a load and why.
-    struct Updates {
-        int inPlace = 0;
-        std::array<int, source::kReloadReasons> loads{};
-    };
-    const Updates &updates() const { return m_updates; }
+    using Updates = source::PreviewSession::Updates;
+    const Updates &updates() const { return m_session->updates(); }
     // A load or an update in place is under way or due.
-    bool isUpdating() const { return m_gate.isBusy(); }
+    bool isUpdating() const { return m_session->isUpdating(); }
 
 signals:
     // A refresh's text is shown: in place, or a load of it finished.
@@ -70,15 +66,15 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void startLoad();
-    std::optional<source::Reload> startPatch();
-    void patched(const source::PagePatch &patch, const QString &text, const QVariant &answer);
-    void readPage();
+    // The page, on a profile of its own.
+    void makePage();
+    // What the session decides, done.
+    void followSession();
+    void tellSession();
     // Asks the page in the program's own script world; answered hears the answer while the
     // page asked is still the one shown.
     void ask(const QString &script, std::function<void(const QVariant &answer)> answered);
     void showMessage(const QString &title, const QString &text);
-    void loadEnded();
     void pageLoaded(bool ok);
     void consoleMessage(int level, const QString &message, int line, const QString &source);
     void askForBox(int element, bool bring);
@@ -91,36 +87,18 @@ private:
     ElementOutline *m_outline = nullptr;
     QWidget *m_watched = nullptr;  // the widget the page is drawn in, for Ctrl+click
     PageEvents m_events;
-    quint64 m_pageNumber = 0;  // of the page loaded last, to tell a late answer
     bool m_isPreview = false;  // the page shown is the preview, not one a link led to
     bool m_picking = false;    // the press was Ctrl+click's, and so is its release
 
+    source::PreviewSession *m_session = nullptr;
     PreviewServer *m_server = nullptr;
     RendererWatch *m_watch = nullptr;
-    // Refreshes told, the one whose load was asked for last, and the last the engine started.
-    quint64 m_refreshed = 0, m_requested = 0, m_loaded = 0;
-    bool m_stopping = false;  // the process of a page that held it is being ended
-    bool m_stopped = false;   // and not loaded again until the next refresh
-    engine::LoadGate m_gate;
-    QTimer m_timeout;
     QTimer m_settle;
     bool m_loadedOk = false;
     QUrl m_url;
-
-    // What the page shown was made of, to bring it up to date in place.
-    struct Written {
-        std::optional<engine::TextSnapshot> text;  // none when the file holds other than it
-        QString encoding;
-    };
-    std::optional<quint64> m_writtenFile;  // told by written, for navigate
+    // Told by written, for navigate.
+    std::optional<quint64> m_writtenFile;
     std::optional<engine::TextSnapshot> m_writtenText;
-    // The last few written, by their identity on disk: one of them is served.
-    QList<std::pair<quint64, Written>> m_files;
-    Written m_latest;           // the text of the last refresh
-    Written m_served;           // the text of the file served last
-    source::PageIndex m_index;  // of the page shown
-    QString m_shownEncoding;
-    Updates m_updates;
 };
 
 }  // namespace webview

@@ -1,0 +1,119 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <QVariant>
+#include <array>
+#include <chrono>
+#include <map>
+#include <optional>
+
+#include "engine/loadgate.h"
+#include "engine/textsnapshot.h"
+#include "source/pagepatch.h"
+
+namespace source {
+
+// How the preview follows the refreshes, decided without a browser: by a load of the preview
+// file, or in place by a script, one at a time, the latest text winning. It keeps what the page
+// shown was made of and drops the answers that come for a page no longer shown. The pane loads,
+// runs what it is handed and tells what the page did.
+class PreviewSession : public QObject {
+    Q_OBJECT
+
+public:
+    // How long the script of a page may hold its process before it is ended: said when it is.
+    static constexpr int kHeldSeconds = 2;
+
+    explicit PreviewSession(std::chrono::milliseconds loadTimeout, QObject *parent = nullptr);
+    ~PreviewSession() override = default;
+    Q_DISABLE_COPY_MOVE(PreviewSession)
+
+    // A refresh wrote the preview file, read in encoding: its text (none when the file holds
+    // other than it, such as a character written as its reference) and which file it is.
+    void refreshed(const std::optional<engine::TextSnapshot> &text, std::optional<quint64> file,
+                   const QString &encoding);
+
+    // What the pane saw. The preview file is served: which file it is on disk.
+    void served(std::optional<quint64> file);
+    // A load of the preview started, ended with the page shown, or ended otherwise.
+    void loadStarted();
+    void loadSucceeded();
+    void loadFailed();
+    // A new document is in the view, the preview or any other.
+    void pageChanged();
+    // The page's process is being ended for holding it; the process ended, how in Japanese.
+    void holding();
+    void processEnded(const QString &how);
+    // Something else shows in the page's place; the page's addresses resolve elsewhere.
+    void failureShown();
+    void folderChanged();
+    // The answer to what was asked with number.
+    void answered(quint64 number, const QVariant &answer);
+
+    // How refreshes have brought the page up to date: in place, or by a load and why.
+    struct Updates {
+        int inPlace = 0;
+        std::array<int, kReloadReasons> loads{};
+    };
+    const Updates &updates() const { return m_updates; }
+    // A load or an update in place is under way or due.
+    bool isUpdating() const { return m_gate.isBusy(); }
+    // Of the document in the view: answers asked of an earlier one are of no use.
+    quint64 page() const { return m_page; }
+
+signals:
+    // Load the preview's address.
+    void loadWanted();
+    // Run script in the program's own world of the page, and answer it with number.
+    void scriptWanted(quint64 number, const QString &script);
+    // Read the names of the page's elements, in document order, and answer with number.
+    void elementsWanted(quint64 number);
+    // Show this in the page's place.
+    void messageWanted(const QString &title, const QString &text);
+    // A refresh's text is shown: in place, or a load of it finished.
+    void updated(bool inPlace);
+    // Elements came and went in place.
+    void elementsChanged();
+
+private:
+    // What a page was made of, to bring it up to date in place.
+    struct Written {
+        std::optional<engine::TextSnapshot> text;  // none when the file holds other than it
+        QString encoding;
+    };
+    struct Question {
+        quint64 page = 0;
+        std::optional<PagePatch> patch;  // none: the elements of a page loaded
+        QString text;                    // the patch's
+        Written shown;                   // the page loaded
+    };
+    void startLoad();
+    std::optional<Reload> startPatch();
+    void patched(const Question &asked, const QVariant &answer);
+    void read(const Question &asked, const QVariant &answer);
+    void ended();
+    void load(Reload why);
+    quint64 ask(Question question);
+
+    engine::LoadGate m_gate;
+    QTimer m_timeout;
+    // Refreshes told, the one whose load was asked for last, and the last the engine started.
+    quint64 m_refreshed = 0, m_requested = 0, m_loaded = 0;
+    bool m_stopping = false;  // the process of a page that held it is being ended
+    bool m_stopped = false;   // and not loaded again until the next refresh
+    quint64 m_page = 0;
+    quint64 m_lastQuestion = 0;
+    std::map<quint64, Question> m_questions;
+    // The last few written, by their identity on disk: one of them is served.
+    QList<std::pair<quint64, Written>> m_files;
+    Written m_latest;   // the text of the last refresh
+    Written m_served;   // the text of the file served last
+    PageIndex m_index;  // of the page shown
+    QString m_shownEncoding;
+    Updates m_updates;
+};
+
+}  // namespace source
