@@ -69,10 +69,10 @@ void PreviewFile::finished(const Done &done)
         m_pane.showFailure(*done.error);
     } else {
         m_previewPath = done.path;
-        m_pane.written(
-            done.referenced.character.isEmpty() ? std::optional(done.text) : std::nullopt,
-            done.file);
-        m_pane.navigate(m_previewPath, done.encoding);
+        m_pane.navigate(
+            {m_previewPath, done.encoding,
+             done.referenced.character.isEmpty() ? std::optional(done.text) : std::nullopt,
+             done.file});
     }
 }
 

@@ -16,17 +16,17 @@ class PreviewPane {
 public:
     virtual ~PreviewPane() = default;
 
-    // The text just written to the preview file, and which file that is on disk (it is replaced
-    // whole at every refresh): told before the pane is told to load it. No text when the file
-    // holds other than the text, such as a character written as its reference.
-    virtual void written(const std::optional<TextSnapshot> &text, std::optional<quint64> file)
-    {
-        (void)text, (void)file;
-    }
-
-    // Starts loading the file at localPath (native separators) and returns at once; a page that
-    // declares no charset is read in encoding.
-    virtual void navigate(const QString &localPath, const QString &encoding) = 0;
+    // A refresh wrote the preview file whole.
+    struct Refresh {
+        QString localPath;  // native separators
+        QString encoding;   // a page that declares no charset is read in it
+        // The text written, none when the file holds other than it (such as a character
+        // written as its reference), and which file that is on disk: it is replaced whole.
+        std::optional<TextSnapshot> text;
+        std::optional<quint64> file;
+    };
+    // Starts loading the file, or bringing the page shown up to it, and returns at once.
+    virtual void navigate(const Refresh &refresh) = 0;
 
     // Shows, in place of the page, that the preview could not be brought up to date.
     virtual void showFailure(const FileError &error) = 0;

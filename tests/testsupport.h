@@ -35,10 +35,11 @@ private:
 // Records what it was told, for tests and benchmarks that need no web view.
 class RecordingPane final : public engine::PreviewPane {
 public:
-    void navigate(const QString &localPath, const QString &encoding) override
+    void navigate(const Refresh &refresh) override
     {
+        const QString &localPath = refresh.localPath;
         navigations.append(localPath);
-        encodings.append(encoding);
+        encodings.append(refresh.encoding);
         // As the view would find it, when asked: the pane is told only of a whole file.
         if (QFile file(localPath); readsFiles)
             contents.append(file.open(QIODevice::ReadOnly) ? file.readAll() : "<missing>");

@@ -242,21 +242,14 @@ WebPreviewPane::~WebPreviewPane()
     delete m_view->page();
 }
 
-void WebPreviewPane::written(const std::optional<engine::TextSnapshot> &text,
-                             std::optional<quint64> file)
+void WebPreviewPane::navigate(const Refresh &refresh)
 {
-    m_writtenText = text;
-    m_writtenFile = file;
-}
-
-void WebPreviewPane::navigate(const QString &localPath, const QString &encoding)
-{
-    m_server->setPreview(localPath, encoding);
+    m_server->setPreview(refresh.localPath, refresh.encoding);
     m_url = m_server->previewUrl();
-    m_view->settings()->setDefaultTextEncoding(encoding);
-    m_watch->allowWhileLoading(std::chrono::milliseconds(QFileInfo(localPath).size() / 512));
-    m_session->refreshed(std::exchange(m_writtenText, std::nullopt),
-                         std::exchange(m_writtenFile, std::nullopt), encoding);
+    m_view->settings()->setDefaultTextEncoding(refresh.encoding);
+    m_watch->allowWhileLoading(
+        std::chrono::milliseconds(QFileInfo(refresh.localPath).size() / 512));
+    m_session->refreshed(refresh.text, refresh.file, refresh.encoding);
 }
 
 void WebPreviewPane::ask(const QString &script,

@@ -34,9 +34,7 @@ public:
     ~WebPreviewPane() override;
     Q_DISABLE_COPY_MOVE(WebPreviewPane)
 
-    void written(const std::optional<engine::TextSnapshot> &text,
-                 std::optional<quint64> file) override;
-    void navigate(const QString &localPath, const QString &encoding) override;
+    void navigate(const Refresh &refresh) override;
     void showFailure(const engine::FileError &error) override;
     void setDocumentFolder(const QString &folder) override;
     void setWarning(const QString &warning, int line) override;
@@ -96,9 +94,6 @@ private:
     QTimer m_settle;
     bool m_loadedOk = false;
     QUrl m_url;
-    // Told by written, for navigate.
-    std::optional<quint64> m_writtenFile;
-    std::optional<engine::TextSnapshot> m_writtenText;
 };
 
 }  // namespace webview
