@@ -1,15 +1,30 @@
 #pragma once
 
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <QStringList>
-#include <functional>
 #include <optional>
 
 #include "engine/fileerror.h"
 #include "engine/textsnapshot.h"
 
 namespace engine {
+
+// What a pane that shows a real page tells of it, for linking it to the source. Elements go by
+// their index in the page's document order.
+class PageEvents : public QObject {
+    Q_OBJECT
+
+signals:
+    // The page's elements by name, after each load; none for a page that is not the preview.
+    void elementsFound(const QStringList &names);
+    // Ctrl+click: the element under the pointer, then its ancestors.
+    void elementPicked(const QList<int> &elements);
+    // A message of the page's was chosen: its line in the preview file and its column, from 1;
+    // column 0 for the line's start.
+    void lineChosen(int line, int column);
+};
 
 // What the engine needs of the preview: load a local file, or say why it could not be written.
 class PreviewPane {
@@ -56,20 +71,12 @@ public:
         (void)problems, (void)note;
     }
 
-    // What a pane that shows a real page tells of it, for linking it to the source. Elements go
-    // by their index in the page's document order.
-    struct PageEvents {
-        // The page's elements by name, after each load; none for a page that is not the preview.
-        std::function<void(const QStringList &names)> elementsFound;
-        // Ctrl+click: the element under the pointer, then its ancestors.
-        std::function<void(const QList<int> &elements)> elementPicked;
-        // A message of the page's was chosen: its line in the preview file and its column, from
-        // 1; column 0 for the line's start.
-        std::function<void(int line, int column)> lineChosen;
-    };
-    virtual void setPageEvents(PageEvents events) { (void)events; }
+    PageEvents &pageEvents() { return m_pageEvents; }
     // Outlines the element, brought into view; -1 for none.
     virtual void showElement(int element) { (void)element; }
+
+private:
+    PageEvents m_pageEvents;
 };
 
 }  // namespace engine

@@ -30,16 +30,16 @@ PageLink::PageLink(editor::SourceEdit &edit, engine::PreviewPane &pane)
         if (!m_typing.isActive())
             m_soon.start();
     });
-    m_pane.setPageEvents({
-        [this](const QStringList &names) {
-            m_pageNames = names;
-            m_map.reset();
-            if (!m_typing.isActive())
-                m_soon.start();
-        },
-        [this](const QList<int> &elements) { picked(elements); },
-        [this](int line, int column) { m_edit.goToLine(line, column); },
+    engine::PageEvents &events = m_pane.pageEvents();
+    connect(&events, &engine::PageEvents::elementsFound, this, [this](const QStringList &names) {
+        m_pageNames = names;
+        m_map.reset();
+        if (!m_typing.isActive())
+            m_soon.start();
     });
+    connect(&events, &engine::PageEvents::elementPicked, this, &PageLink::picked);
+    connect(&events, &engine::PageEvents::lineChosen, this,
+            [this](int line, int column) { m_edit.goToLine(line, column); });
 }
 
 void PageLink::caretMoved()

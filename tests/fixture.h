@@ -42,7 +42,7 @@ public:
     void stop()
     {
         form1.reset();
-        recording = {};
+        recording.clear();
         view = nullptr;
     }
 

@@ -32,9 +32,24 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir = std::make_unique<QTemporaryDir>();
 };
 
+// What a recording pane was told.
+struct Recorded {
+    QStringList navigations;
+    QStringList encodings;
+    bool readsFiles = false;
+    QList<QByteArray> contents;
+    QStringList failures;
+    QStringList warnings;
+    QStringList notices;
+    QList<QStringList> problems;
+    QString documentFolder;
+};
+
 // Records what it was told, for tests and benchmarks that need no web view.
-class RecordingPane final : public engine::PreviewPane {
+class RecordingPane final : public engine::PreviewPane, public Recorded {
 public:
+    // Forgets what it was told.
+    void clear() { static_cast<Recorded &>(*this) = {}; }
     void navigate(const Refresh &refresh) override
     {
         const QString &localPath = refresh.localPath;
@@ -58,16 +73,6 @@ public:
             rows.append(u"%1:%2 %3"_s.arg(problem.line).arg(problem.column).arg(problem.text));
         problems.append(rows);
     }
-
-    QStringList navigations;
-    QStringList encodings;
-    bool readsFiles = false;
-    QList<QByteArray> contents;
-    QStringList failures;
-    QStringList warnings;
-    QStringList notices;
-    QList<QStringList> problems;
-    QString documentFolder;
 };
 
 inline QByteArray readAll(const QString &path)

@@ -128,10 +128,7 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
     m_console = new ConsoleStrip(this);
     m_outline = new ElementOutline(this);
     connect(m_console, &ConsoleStrip::heightChanged, this, &WebPreviewPane::placeParts);
-    connect(m_console, &ConsoleStrip::lineChosen, this, [this](int line, int column) {
-        if (m_events.lineChosen)
-            m_events.lineChosen(line, column);
-    });
+    connect(m_console, &ConsoleStrip::lineChosen, &pageEvents(), &engine::PageEvents::lineChosen);
     connect(m_view, &QWebEngineView::loadStarted, this, [this] {
         m_session->pageChanged();
         m_watch->restart();
@@ -287,17 +284,9 @@ void WebPreviewPane::setNotice(const QString &notice)
     m_console->setNotice(notice);
 }
 
-void WebPreviewPane::setPageEvents(PageEvents events)
-{
-    m_events = std::move(events);
-}
-
 void WebPreviewPane::pageLoaded(bool ok)
 {
-    const auto found = [this](const QStringList &names) {
-        if (m_events.elementsFound)
-            m_events.elementsFound(names);
-    };
+    const auto found = [this](const QStringList &names) { emit pageEvents().elementsFound(names); };
     // A page a link led to is not the document's.
     m_isPreview = ok && m_view->url().adjusted(QUrl::RemoveFragment) == m_url;
     if (!m_isPreview) {
@@ -346,8 +335,8 @@ void WebPreviewPane::pick(QPointF at)
             QList<int> chain;
             for (const QVariant &index : answer.toList())
                 chain.append(index.toInt());
-            if (!chain.isEmpty() && m_events.elementPicked)
-                m_events.elementPicked(chain);
+            if (!chain.isEmpty())
+                emit pageEvents().elementPicked(chain);
         });
 }
 

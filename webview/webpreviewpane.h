@@ -40,7 +40,6 @@ public:
     void setWarning(const QString &warning, int line) override;
     void setProblems(const QList<Problem> &problems, const QString &note) override;
     void setNotice(const QString &notice) override;
-    void setPageEvents(PageEvents events) override;
     void showElement(int element) override;
 
     PreviewView &web() const { return *m_view; }
@@ -84,9 +83,8 @@ private:
     ConsoleStrip *m_console = nullptr;
     ElementOutline *m_outline = nullptr;
     QWidget *m_watched = nullptr;  // the widget the page is drawn in, for Ctrl+click
-    PageEvents m_events;
-    bool m_isPreview = false;  // the page shown is the preview, not one a link led to
-    bool m_picking = false;    // the press was Ctrl+click's, and so is its release
+    bool m_isPreview = false;      // the page shown is the preview, not one a link led to
+    bool m_picking = false;        // the press was Ctrl+click's, and so is its release
 
     source::PreviewSession *m_session = nullptr;
     PreviewServer *m_server = nullptr;
