@@ -13,6 +13,43 @@ using namespace Qt::StringLiterals;
 
 namespace forms {
 
+namespace {
+
+// What the person should know beside the question: the file, and what could not come back.
+QString notesOn(const engine::JournalEntry &entry, const QString &asideNote)
+{
+    QStringList notes;
+    if (!entry.path.isEmpty())
+        notes.append(entry.path);
+    if (!entry.cameFrom.isEmpty())
+        notes.append(
+            u"「%1」の内容ですが、文字コードが分からないため新しい文書として戻します。"
+            u"保存するときは名前を付けてください。"_s.arg(entry.cameFrom));
+    if (entry.dropped > 0)
+        notes.append(
+            u"控えの終わりの %1 バイトが壊れていたため、その前までの内容を戻します。"_s.arg(
+                entry.dropped));
+    if (!asideNote.isEmpty())
+        notes.append(asideNote);
+    return notes.join(u"\n\n"_s);
+}
+
+// The text is the document again, unsaved, with its file and encoding; the journal it came
+// from goes once this program's own holds the text.
+void restore(Form1 &form1, const engine::JournalEntry &entry)
+{
+    form1.setDocument(entry.path, entry.encoding);
+    form1.document().setText(entry.text);
+    form1.document().setModified(true);
+    auto *once = new QObject(&form1);
+    QObject::connect(&form1.journal(), &JournalKeeper::written, once, [once, file = entry.file] {
+        engine::Journal::remove(file);
+        once->deleteLater();
+    });
+}
+
+}  // namespace
+
 void offerJournal(Form1 &form1, const QString &folder)
 {
     // A journal that cannot be read is never deleted unread: it is set aside and named.
@@ -41,42 +78,17 @@ void offerJournal(Form1 &form1, const QString &folder)
             name, QLocale(QLocale::Japanese).toString(entry->written, u"yyyy/MM/dd HH:mm:ss"_s)),
         QMessageBox::NoButton, &form1);
     box->setObjectName(u"journalQuestion"_s);
-    QStringList notes;
-    if (!entry->path.isEmpty())
-        notes.append(entry->path);
-    if (!entry->cameFrom.isEmpty())
-        notes.append(
-            u"「%1」の内容ですが、文字コードが分からないため新しい文書として戻します。"
-            u"保存するときは名前を付けてください。"_s.arg(entry->cameFrom));
-    if (entry->dropped > 0)
-        notes.append(
-            u"控えの終わりの %1 バイトが壊れていたため、その前までの内容を戻します。"_s.arg(
-                entry->dropped));
-    if (!asideNote.isEmpty())
-        notes.append(asideNote);
-    box->setInformativeText(notes.join(u"\n\n"_s));
-    QPushButton *restore = box->addButton(u"復元する"_s, QMessageBox::AcceptRole);
+    box->setInformativeText(notesOn(*entry, asideNote));
+    QPushButton *restoreButton = box->addButton(u"復元する"_s, QMessageBox::AcceptRole);
     QPushButton *discard = box->addButton(u"破棄する"_s, QMessageBox::DestructiveRole);
-    box->setDefaultButton(restore);
+    box->setDefaultButton(restoreButton);
     box->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(box, &QMessageBox::finished, &form1,
-                     [&form1, box, restore, discard, entry = *entry] {
-                         if (box->clickedButton() == discard) {
+                     [&form1, box, restoreButton, discard, entry = *entry] {
+                         if (box->clickedButton() == discard)
                              engine::Journal::remove(entry.file);
-                             return;
-                         }
-                         if (box->clickedButton() != restore)
-                             return;
-                         form1.setDocument(entry.path, entry.encoding);
-                         form1.document().setText(entry.text);
-                         form1.document().setModified(true);
-                         // Gone once this program's own journal holds the text.
-                         auto *once = new QObject(&form1);
-                         QObject::connect(&form1.journal(), &JournalKeeper::written, once,
-                                          [once, file = entry.file] {
-                                              engine::Journal::remove(file);
-                                              once->deleteLater();
-                                          });
+                         else if (box->clickedButton() == restoreButton)
+                             restore(form1, entry);
                      });
     box->open();
 }
