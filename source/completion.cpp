@@ -75,57 +75,71 @@ CaretContext styleContext(QStringView css, qsizetype offset, bool inBlock)
 }
 
 // The caret in a start tag left open, whose name begins at name: the tag has no ">" yet.
-CaretContext tagContext(QStringView text, qsizetype name)
-{
+// The start tag left open at the end of text, read attribute by attribute from its name on.
+struct OpenTag {
     enum class State { Name, BeforeAttribute, Attribute, AfterAttribute, BeforeValue, Value };
     State state = State::Name;
     qsizetype attributeStart = 0, valueStart = 0;
     QChar quote;  // of the value, or none
     QString element, attribute;
+};
+
+OpenTag readOpenTag(QStringView text, qsizetype name)
+{
+    using State = OpenTag::State;
+    OpenTag tag;
     for (qsizetype i = name; i < text.size(); ++i) {
         const QChar c = text[i];
-        switch (state) {
+        switch (tag.state) {
         case State::Name:
             if (isSpace(c) || c == u'/') {
-                element = text.sliced(name, i - name).toString().toLower();
-                state = State::BeforeAttribute;
+                tag.element = text.sliced(name, i - name).toString().toLower();
+                tag.state = State::BeforeAttribute;
             }
             break;
         case State::BeforeAttribute:
         case State::AfterAttribute:
-            if (c == u'=' && state == State::AfterAttribute) {
-                state = State::BeforeValue;
+            if (c == u'=' && tag.state == State::AfterAttribute) {
+                tag.state = State::BeforeValue;
             } else if (c == u'/') {
-                state = State::BeforeAttribute;
+                tag.state = State::BeforeAttribute;
             } else if (!isSpace(c)) {
-                state = State::Attribute;
-                attributeStart = i;
+                tag.state = State::Attribute;
+                tag.attributeStart = i;
             }
             break;
         case State::Attribute:
             if (isSpace(c) || c == u'/' || c == u'=') {
-                attribute = text.sliced(attributeStart, i - attributeStart).toString().toLower();
-                state = c == u'='   ? State::BeforeValue
-                        : c == u'/' ? State::BeforeAttribute
-                                    : State::AfterAttribute;
+                tag.attribute =
+                    text.sliced(tag.attributeStart, i - tag.attributeStart).toString().toLower();
+                tag.state = c == u'='   ? State::BeforeValue
+                            : c == u'/' ? State::BeforeAttribute
+                                        : State::AfterAttribute;
             }
             break;
         case State::BeforeValue:
             if (!isSpace(c)) {
-                state = State::Value;
-                quote = c == u'"' || c == u'\'' ? c : QChar();
-                valueStart = quote.isNull() ? i : i + 1;
+                tag.state = State::Value;
+                tag.quote = c == u'"' || c == u'\'' ? c : QChar();
+                tag.valueStart = tag.quote.isNull() ? i : i + 1;
             }
             break;
         case State::Value:
-            if (quote.isNull() ? isSpace(c) : c == quote)
-                state = State::BeforeAttribute;
+            if (tag.quote.isNull() ? isSpace(c) : c == tag.quote)
+                tag.state = State::BeforeAttribute;
             break;
         }
     }
+    return tag;
+}
+
+CaretContext tagContext(QStringView text, qsizetype name)
+{
+    using State = OpenTag::State;
+    const OpenTag tag = readOpenTag(text, name);
     CaretContext context;
     context.place = Place::Tag;
-    switch (state) {
+    switch (tag.state) {
     case State::Name:
         return {Kind::Element, Place::Tag, name, {}, {}, {}, -1};
     case State::BeforeAttribute:
@@ -133,21 +147,21 @@ CaretContext tagContext(QStringView text, qsizetype name)
         if (isSpace(text.back())) {
             context.kind = Kind::Attribute;
             context.start = text.size();
-            context.element = element;
+            context.element = tag.element;
         }
         break;
     case State::Attribute:
-        return {Kind::Attribute, Place::Tag, attributeStart, element, {}, {}, -1};
+        return {Kind::Attribute, Place::Tag, tag.attributeStart, tag.element, {}, {}, -1};
     case State::BeforeValue:
         break;
     case State::Value:
-        if (attribute == u"style"_s && !quote.isNull())
-            return styleContext(text.sliced(valueStart), valueStart, true);
+        if (tag.attribute == u"style"_s && !tag.quote.isNull())
+            return styleContext(text.sliced(tag.valueStart), tag.valueStart, true);
         context.kind = Kind::Value;
-        context.start =
-            std::max(valueStart, wordStart(text, text.size(), [](QChar c) { return !isSpace(c); }));
-        context.element = element;
-        context.attribute = attribute;
+        context.start = std::max(tag.valueStart,
+                                 wordStart(text, text.size(), [](QChar c) { return !isSpace(c); }));
+        context.element = tag.element;
+        context.attribute = tag.attribute;
         break;
     }
     return context;

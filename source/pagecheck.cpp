@@ -214,16 +214,52 @@ qsizetype tagEnd(QStringView text, qsizetype from)
 // <template> for the document's own, ruby's rt and rp for strangers, a <div> that groups the
 // terms of a <dl> as a break in the list, an <optgroup> after an option left open as the end of
 // the <select>, and a <caption> left open as the end of the table.
-QString readable(QStringView text)
+// The text as the validator counts its characters: a surrogate pair is one.
+QString asCharacters(QStringView text)
 {
     QString out;
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
         if (c.isLowSurrogate() && i > 0 && text[i - 1].isHighSurrogate())
-            continue;  // one character, as the validator counts them
+            continue;
         out.append(c.isNull() ? QChar(QChar::ReplacementCharacter) : c);
     }
+    return out;
+}
+
+// Where the template whose start tag ends at end is closed, nested templates and all.
+qsizetype templateEnd(QStringView view, qsizetype end)
+{
+    int depth = 1;
+    static const QRegularExpression kTag(u"<(/?)template\\b"_s,
+                                         QRegularExpression::CaseInsensitiveOption);
+    for (auto it = kTag.globalMatch(view.sliced(end)); it.hasNext();) {
+        const auto match = it.next();
+        depth += match.capturedLength(1) ? -1 : 1;
+        if (depth == 0)
+            return end + match.capturedStart();
+    }
+    return view.size();
+}
+
+// Of a caption whose start tag ends at end, where a part of the table closes it when it is
+// left open; -1 when its own end tag does.
+qsizetype captionClosedByTable(QStringView view, qsizetype end)
+{
+    static const QSet<QString> kTableParts{u"colgroup"_s, u"col"_s, u"thead"_s, u"tbody"_s,
+                                           u"tfoot"_s,    u"tr"_s,  u"table"_s};
+    qsizetype next = view.indexOf(u'<', end);
+    while (next >= 0 && !(view.sliced(next).startsWith(u"</caption", Qt::CaseInsensitive) ||
+                          kTableParts.contains(tagNameAt(view, next))))
+        next = view.indexOf(u'<', next + 1);
+    return next >= 0 && !view.sliced(next).startsWith(u"</caption", Qt::CaseInsensitive) ? next
+                                                                                         : -1;
+}
+
+QString readable(QStringView text)
+{
+    QString out = asCharacters(text);
     // Positions in out are characters; blanking keeps them.
     const auto blank = [&out](qsizetype from, qsizetype to) {
         for (qsizetype i = from; i < to && i < out.size(); ++i)
@@ -231,8 +267,6 @@ QString readable(QStringView text)
                 out[i] = u' ';
     };
     static const QSet<QString> kRuby{u"rt"_s, u"rp"_s, u"rb"_s, u"rtc"_s};
-    static const QSet<QString> kTableParts{u"colgroup"_s, u"col"_s, u"thead"_s, u"tbody"_s,
-                                           u"tfoot"_s,    u"tr"_s,  u"table"_s};
     const QStringView view(out);
     int inList = 0;
     for (qsizetype at = view.indexOf(u'<'); at >= 0 && at < view.size();
@@ -258,18 +292,7 @@ QString readable(QStringView text)
         if (name == u"dl")
             inList = std::max(0, inList + (closing ? -1 : 1));
         if (!closing && name == u"template") {
-            int depth = 1;
-            QRegularExpression tag(u"<(/?)template\\b"_s,
-                                   QRegularExpression::CaseInsensitiveOption);
-            qsizetype close = view.size();
-            for (auto it = tag.globalMatch(view.sliced(end)); it.hasNext();) {
-                const auto match = it.next();
-                depth += match.capturedLength(1) ? -1 : 1;
-                if (depth == 0) {
-                    close = end + match.capturedStart();
-                    break;
-                }
-            }
+            const qsizetype close = templateEnd(view, end);
             blank(end, close);
             at = std::max(end, close) - 1;
             continue;
@@ -278,15 +301,10 @@ QString readable(QStringView text)
             blank(at, end);
             continue;
         }
-        if (!closing && name == u"caption") {
-            // Left open up to a part of the table: everything of it is blanked.
-            qsizetype next = view.indexOf(u'<', end);
-            while (next >= 0 && !(view.sliced(next).startsWith(u"</caption", Qt::CaseInsensitive) ||
-                                  kTableParts.contains(tagNameAt(view, next))))
-                next = view.indexOf(u'<', next + 1);
-            if (next >= 0 && !view.sliced(next).startsWith(u"</caption", Qt::CaseInsensitive))
+        // A caption left open up to a part of the table: everything of it is blanked.
+        if (!closing && name == u"caption")
+            if (const qsizetype next = captionClosedByTable(view, end); next >= 0)
                 blank(at, next);
-        }
     }
     return out;
 }
