@@ -3,7 +3,6 @@
 #include <thread>
 
 #include "source/htmlsource.h"
-#include "source/htmlvocabulary.h"
 #include "source/pagemap.h"
 #include "source/search.h"
 
@@ -48,41 +47,6 @@ class SourceTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // The element categories as the HTML standard's tokenizer and tree builder know them.
-    void elementCategories_data()
-    {
-        QTest::addColumn<QString>("name");
-        // v void, r raw text, e escapable raw text, n raw text with scripting on only,
-        // f formatting, t a table part, s a select part
-        QTest::addColumn<QString>("categories");
-        const std::pair<const char16_t *, const char16_t *> rows[] = {
-            {u"br", u"v"},      {u"frame", u"v"},    {u"param", u"v"},     {u"keygen", u"v"},
-            {u"script", u"r"},  {u"iframe", u"r"},   {u"plaintext", u"r"}, {u"noscript", u"n"},
-            {u"title", u"e"},   {u"textarea", u"e"}, {u"b", u"f"},         {u"nobr", u"f"},
-            {u"caption", u"t"}, {u"td", u"t"},       {u"optgroup", u"s"},  {u"div", u""},
-            {u"svg", u""},      {u"template", u""}};
-        for (const auto &[name, categories] : rows)
-            QTest::addRow("%s", qPrintable(QString::fromUtf16(name)))
-                << QString::fromUtf16(name) << QString::fromUtf16(categories);
-    }
-    void elementCategories()
-    {
-        using namespace source::html;
-        QFETCH(QString, name);
-        QString found;
-        const bool scriptingOff = isRawText(name, Scripting::Off);
-        for (const auto &[mark, is] : {std::pair{u'v', isVoid(name)},
-                                       {u'r', scriptingOff && !isEscapableRawText(name)},
-                                       {u'e', isEscapableRawText(name) && scriptingOff},
-                                       {u'n', isRawText(name) && !scriptingOff},
-                                       {u'f', isFormatting(name)},
-                                       {u't', isTablePart(name)},
-                                       {u's', isSelectPart(name)}})
-            if (is)
-                found += mark;
-        QTEST(found, "categories");
-    }
-
     void colours_data()
     {
         QTest::addColumn<QString>("text");  // its first character is checked
