@@ -204,16 +204,6 @@ std::optional<source::TagPair> SourceColours::tagPairAt(int documentPosition) co
     return pair;
 }
 
-std::optional<QList<source::StartTag>> SourceColours::startTags() const
-{
-    if (m_windowed || !isCurrent() || !m_source.isParsed())
-        return std::nullopt;
-    QList<source::StartTag> tags = m_source.startTags();
-    for (source::StartTag &tag : tags)
-        tag.position = m_view.source().documentPosition(tag.position);
-    return tags;
-}
-
 QList<qsizetype> SourceColours::elementsAt(int documentPosition) const
 {
     if (m_windowed || !isCurrent())

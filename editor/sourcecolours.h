@@ -41,9 +41,8 @@ public:
     // holds no parse.
     std::optional<source::TagPair> tagPairAt(int documentPosition) const;
     std::optional<QString> elementToClose(int documentPosition) const;
-    // Every start tag of the page, and the elements that hold position, innermost first: only
-    // from a parse of the whole page as it stands, else nothing.
-    std::optional<QList<source::StartTag>> startTags() const;
+    // The start tags of the elements that hold position, innermost first: only from a parse of
+    // the whole page as it stands, else none.
     QList<qsizetype> elementsAt(int documentPosition) const;
     // Whether only a part of the page around the view is parsed: a page this large would take
     // many times its size in parse trees.

@@ -176,6 +176,31 @@ void SourceDocument::readAgain()
     m_kept = engine::ChunkedText(kept);
 }
 
+qsizetype SourceDocument::fileOffset(qsizetype textPosition) const
+{
+    return textPosition + m_kept.count(QChar::ParagraphSeparator, 0, textPosition);
+}
+
+qsizetype SourceDocument::textOffset(qsizetype fileOffset) const
+{
+    qsizetype position = 0, offset = 0;
+    for (const QString &chunk : m_kept.chunks()) {
+        const qsizetype length = chunk.size() + chunk.count(QChar::ParagraphSeparator);
+        if (offset + length <= fileOffset) {
+            offset += length;
+            position += chunk.size();
+            continue;
+        }
+        for (const QChar c : chunk) {
+            if (offset >= fileOffset)
+                return position;
+            offset += c == QChar::ParagraphSeparator ? 2 : 1;
+            ++position;
+        }
+    }
+    return position;
+}
+
 engine::TextSnapshot SourceDocument::snapshot() const
 {
     if (m_ambiguous)

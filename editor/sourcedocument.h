@@ -62,6 +62,10 @@ public:
     // pieces is the end of the first.
     qsizetype textPosition(int documentPosition) const;
     int documentPosition(qsizetype textPosition) const;
+    // From a position of the text to the preview file's characters, where a line end the editor
+    // made is CR LF, and back.
+    qsizetype fileOffset(qsizetype textPosition) const;
+    qsizetype textOffset(qsizetype fileOffset) const;
 
     // Lines as the file has them, from 1: the pieces of a long line are one line, and a line
     // separator (U+2028) of the text's own starts one as it is shown.

@@ -17,8 +17,8 @@ class PageEvents : public QObject {
     Q_OBJECT
 
 signals:
-    // The page's elements by name, after each load; none for a page that is not the preview.
-    void elementsFound(const QStringList &names);
+    // The page's elements are known, after a load or an update in place.
+    void elementsFound();
     // Ctrl+click: the element under the pointer, then its ancestors.
     void elementPicked(const QList<int> &elements);
     // A message of the page's was chosen: its line in the preview file and its column, from 1;
@@ -74,6 +74,19 @@ public:
     PageEvents &pageEvents() { return m_pageEvents; }
     // Outlines the element, brought into view; -1 for none.
     virtual void showElement(int element) { (void)element; }
+    // Between text, as the preview file would hold it now, and the page shown (which may be of
+    // an earlier text): the element the innermost of the start tags written at starts made,
+    // innermost first, -1 for none; and where the start tag of the innermost of elements is.
+    virtual int elementOf(const TextSnapshot &text, const QList<qsizetype> &starts)
+    {
+        (void)text, (void)starts;
+        return -1;
+    }
+    virtual std::optional<qsizetype> startOf(const TextSnapshot &text, const QList<int> &elements)
+    {
+        (void)text, (void)elements;
+        return std::nullopt;
+    }
 
 private:
     PageEvents m_pageEvents;

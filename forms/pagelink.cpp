@@ -20,23 +20,12 @@ PageLink::PageLink(editor::SourceEdit &edit, engine::PreviewPane &pane)
     });
     connect(&m_typing, &QTimer::timeout, this, &PageLink::follow);
     // Typing moves the caret at every key: the outline waits for a pause, so a key costs nothing.
-    connect(&m_edit.source(), &editor::SourceDocument::changed, this, [this] {
-        m_map.reset();
-        m_typing.start();
-    });
+    connect(&m_edit.source(), &editor::SourceDocument::changed, this, [this] { m_typing.start(); });
     connect(&m_edit, &QPlainTextEdit::cursorPositionChanged, this, &PageLink::caretMoved);
-    connect(&m_edit.colours(), &editor::SourceColours::parsed, this, [this] {
-        m_map.reset();
-        if (!m_typing.isActive())
-            m_soon.start();
-    });
+    // The parse tells which tags hold the caret, the page which elements they made.
+    connect(&m_edit.colours(), &editor::SourceColours::parsed, this, &PageLink::caretMoved);
     engine::PageEvents &events = m_pane.pageEvents();
-    connect(&events, &engine::PageEvents::elementsFound, this, [this](const QStringList &names) {
-        m_pageNames = names;
-        m_map.reset();
-        if (!m_typing.isActive())
-            m_soon.start();
-    });
+    connect(&events, &engine::PageEvents::elementsFound, this, &PageLink::caretMoved);
     connect(&events, &engine::PageEvents::elementPicked, this, &PageLink::picked);
     connect(&events, &engine::PageEvents::lineChosen, this,
             [this](int line, int column) { m_edit.goToLine(line, column); });
@@ -48,36 +37,28 @@ void PageLink::caretMoved()
         m_soon.start();
 }
 
-bool PageLink::bringUpToDate()
-{
-    if (!m_map) {
-        std::optional<QList<source::StartTag>> tags = m_edit.colours().startTags();
-        if (!tags)
-            return false;  // until the parse catches up
-        m_map.emplace(std::move(*tags), m_pageNames);
-    }
-    return true;
-}
-
 void PageLink::follow()
 {
     const editor::SourceColours &colours = m_edit.colours();
-    if (m_pageNames.isEmpty() || !colours.isEnabled() || colours.isWindowed()) {
+    if (!colours.isEnabled() || colours.isWindowed()) {
         m_pane.showElement(-1);
         return;
     }
     // The outline stays until the parse catches up, which tells when it does.
-    if (!bringUpToDate())
+    if (!colours.isCurrent())
         return;
-    m_pane.showElement(m_map->elementFor(colours.elementsAt(m_edit.textCursor().position())));
+    const editor::SourceDocument &source = m_edit.source();
+    QList<qsizetype> starts = colours.elementsAt(m_edit.textCursor().position());
+    for (qsizetype &start : starts)
+        start = source.fileOffset(source.textPosition(int(start)));
+    m_pane.showElement(m_pane.elementOf(source.snapshot(), starts));
 }
 
 void PageLink::picked(const QList<int> &elements)
 {
-    if (!bringUpToDate())
-        return;
-    if (const std::optional<qsizetype> tag = m_map->startTagFor(elements))
-        m_edit.goToPosition(*tag);
+    const editor::SourceDocument &source = m_edit.source();
+    if (const std::optional<qsizetype> start = m_pane.startOf(source.snapshot(), elements))
+        m_edit.goToPosition(source.documentPosition(source.textOffset(*start)));
 }
 
 }  // namespace forms

@@ -1,12 +1,7 @@
 #pragma once
 
 #include <QObject>
-#include <QStringList>
 #include <QTimer>
-#include <optional>
-
-#include "source/htmlsource.h"
-#include "source/pagemap.h"
 
 namespace engine {
 class PreviewPane;
@@ -20,7 +15,7 @@ namespace forms {
 
 // Links the source and its page: the element at the caret is outlined in the page, a Ctrl+click
 // on the page puts the caret on the element's start tag, and a message of the page's on its line.
-// Start tags and elements are matched by name in document order, so the page's bytes stay the
+// The preview knows which start tag made each of its elements, so the page's bytes stay the
 // editor's own.
 class PageLink : public QObject {
     Q_OBJECT
@@ -34,15 +29,12 @@ public:
 private:
     void caretMoved();
     void follow();
-    bool bringUpToDate();
     void picked(const QList<int> &elements);
 
     editor::SourceEdit &m_edit;
     engine::PreviewPane &m_pane;
     QTimer m_soon;
     QTimer m_typing;
-    QStringList m_pageNames;
-    std::optional<source::PageMap> m_map;  // nothing when due again
 };
 
 }  // namespace forms

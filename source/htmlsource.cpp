@@ -537,38 +537,6 @@ std::optional<QString> HtmlSource::elementToClose(qsizetype position) const
     return open.last();
 }
 
-QList<StartTag> HtmlSource::startTags() const
-{
-    QList<StartTag> tags;
-    if (!isParsed())
-        return tags;
-    TSTreeCursor cursor = ts_tree_cursor_new(ts_tree_root_node(m_html->tree));
-    for (;;) {
-        const TSNode node = ts_tree_cursor_current_node(&cursor);
-        const std::string_view type = ts_node_type(node);
-        const bool tag = type == "start_tag" || type == "self_closing_tag";
-        if (tag && !ts_node_is_missing(node)) {
-            const TSNode name = ts_node_named_child(node, 0);
-            if (!ts_node_is_null(name) && !ts_node_is_missing(name))
-                tags.append({qsizetype(ts_node_start_byte(node) / 2),
-                             m_text
-                                 .mid(ts_node_start_byte(name) / 2,
-                                      (ts_node_end_byte(name) - ts_node_start_byte(name)) / 2)
-                                 .toLower()});
-        }
-        // Nothing below a tag or a text is an element.
-        if (!tag && type != "raw_text" && type != "text" && type != "comment" &&
-            ts_tree_cursor_goto_first_child(&cursor))
-            continue;
-        while (!ts_tree_cursor_goto_next_sibling(&cursor)) {
-            if (!ts_tree_cursor_goto_parent(&cursor)) {
-                ts_tree_cursor_delete(&cursor);
-                return tags;
-            }
-        }
-    }
-}
-
 QList<qsizetype> HtmlSource::elementsAt(qsizetype position) const
 {
     QList<qsizetype> found;

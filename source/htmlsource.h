@@ -21,12 +21,6 @@ struct TagPair {
     std::optional<TextRange> partner;
 };
 
-// A start tag: where its "<" is, and its element's name in lower case.
-struct StartTag {
-    qsizetype position = 0;
-    QString name;
-};
-
 // What the editor knows about an HTML page: its parse by tree-sitter, with the text of <script>
 // parsed as JavaScript and that of <style> as CSS, kept up to date edit by edit.
 //
@@ -81,8 +75,6 @@ public:
     // comment, a tag, a script or style text there is none.
     std::optional<QString> elementToClose(qsizetype position) const;
 
-    // Every start tag, in the order of the text: the elements a browser makes of the page.
-    QList<StartTag> startTags() const;
     // Where the start tags are of the elements whose start tag or content holds position, the
     // innermost first.
     QList<qsizetype> elementsAt(qsizetype position) const;

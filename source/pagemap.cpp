@@ -93,8 +93,7 @@ void greedy(const Names &a, const Names &b, qsizetype from, qsizetype endA, qsiz
 
 }  // namespace
 
-PageMap::PageMap(QList<StartTag> tags, const QStringList &pageNames)
-    : m_tags(std::move(tags)), m_pageOf(m_tags.size(), -1), m_sourceOf(pageNames.size(), -1)
+QList<int> matchElements(const QStringList &tagNames, const QStringList &pageNames)
 {
     QHash<QString, int> ids;
     const auto id = [&](const QString &name) {
@@ -103,9 +102,9 @@ PageMap::PageMap(QList<StartTag> tags, const QStringList &pageNames)
         return known != ids.cend() ? *known : *ids.insert(lower, int(ids.size()));
     };
     Names a, b;
-    a.reserve(size_t(m_tags.size()));
-    for (const StartTag &tag : std::as_const(m_tags))
-        a.push_back(id(tag.name));
+    a.reserve(size_t(tagNames.size()));
+    for (const QString &name : tagNames)
+        a.push_back(id(name));
     b.reserve(size_t(pageNames.size()));
     for (const QString &name : pageNames)
         b.push_back(id(name));
@@ -123,31 +122,10 @@ PageMap::PageMap(QList<StartTag> tags, const QStringList &pageNames)
     }
     if (!shortestEdit(a, b, from, endA, endB, match))
         greedy(a, b, from, endA, endB, match);
-    for (const auto &[i, j] : match) {
-        m_pageOf[i] = int(j);
-        m_sourceOf[j] = int(i);
-    }
-}
-
-int PageMap::elementFor(const QList<qsizetype> &elements) const
-{
-    for (const qsizetype position : elements) {
-        const auto at =
-            std::lower_bound(m_tags.cbegin(), m_tags.cend(), position,
-                             [](const StartTag &tag, qsizetype p) { return tag.position < p; });
-        if (at != m_tags.cend() && at->position == position)
-            if (const int element = m_pageOf[at - m_tags.cbegin()]; element >= 0)
-                return element;
-    }
-    return -1;
-}
-
-std::optional<qsizetype> PageMap::startTagFor(const QList<int> &elements) const
-{
-    for (const int element : elements)
-        if (element >= 0 && element < m_sourceOf.size() && m_sourceOf[element] >= 0)
-            return m_tags[m_sourceOf[element]].position;
-    return std::nullopt;
+    QList<int> pageOf(n, -1);
+    for (const auto &[i, j] : match)
+        pageOf[i] = int(j);
+    return pageOf;
 }
 
 }  // namespace source

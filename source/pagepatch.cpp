@@ -324,15 +324,15 @@ void PageIndex::setText(QString text)
 
 void PageIndex::setElements(const QStringList &names)
 {
-    QList<StartTag> tags;
+    QStringList tags;
     QList<qsizetype> starts;
     for (qsizetype i = 0; i < m_tokens.size(); ++i) {
         if (m_tokens[i].kind != Kind::Start)
             continue;
-        tags.append({m_tokens[i].start, m_tokens[i].name});
+        tags.append(m_tokens[i].name);
         starts.append(i);
     }
-    const QList<int> pages = PageMap(std::move(tags), names).pageOfTags();
+    const QList<int> pages = matchElements(tags, names);
     for (qsizetype i = 0; i < starts.size(); ++i)
         m_tokens[starts[i]].page = pages[i];
     m_ready = true;
@@ -669,6 +669,73 @@ void PageIndex::applied(PagePatch patch, const QString &text, int first, int rem
     m_tokens.remove(patch.firstToken, patch.endToken - patch.firstToken);
     m_tokens.insert(patch.firstToken, patch.tokens.size(), PageToken());
     std::move(patch.tokens.begin(), patch.tokens.end(), m_tokens.begin() + patch.firstToken);
+}
+
+namespace {
+
+// Where two texts are alike: up to from, and over their last endsAlike characters (which may
+// overlap the first part). A tag wholly in either is the same tag in both.
+struct Alike {
+    qsizetype from = 0, endsAlike = 0, delta = 0;
+
+    Alike(QStringView was, QStringView text) : delta(text.size() - was.size())
+    {
+        const qsizetype shorter = std::min(was.size(), text.size());
+        from =
+            std::mismatch(was.cbegin(), was.cbegin() + shorter, text.cbegin()).first - was.cbegin();
+        endsAlike = std::mismatch(was.crbegin(), was.crbegin() + shorter, text.crbegin()).first -
+                    was.crbegin();
+    }
+    // Where a tag of the old text, from start to end, is in the new.
+    std::optional<qsizetype> toNew(qsizetype start, qsizetype end, qsizetype wasSize) const
+    {
+        if (end <= from)
+            return start;
+        if (start >= wasSize - endsAlike)
+            return start + delta;
+        return std::nullopt;
+    }
+};
+
+}  // namespace
+
+int PageIndex::elementOf(QStringView text, const QList<qsizetype> &starts) const
+{
+    const Alike alike(m_text, text);
+    const auto tokenAt = [&](qsizetype position) -> const PageToken * {
+        const auto at =
+            std::lower_bound(m_tokens.cbegin(), m_tokens.cend(), position,
+                             [](const PageToken &t, qsizetype p) { return t.start < p; });
+        return at != m_tokens.cend() && at->start == position && at->kind == Kind::Start ? &*at
+                                                                                         : nullptr;
+    };
+    for (const qsizetype start : starts) {
+        // The same tag in the page's text, as the prefix or the end they have alike holds it.
+        const PageToken *t = start < alike.from ? tokenAt(start) : nullptr;
+        if (!t || t->end > alike.from) {
+            t = start >= text.size() - alike.endsAlike ? tokenAt(start - alike.delta) : nullptr;
+            if (t && t->start < m_text.size() - alike.endsAlike)
+                t = nullptr;
+        }
+        if (t && t->page >= 0)
+            return t->page;
+    }
+    return -1;
+}
+
+std::optional<qsizetype> PageIndex::startOf(QStringView text, const QList<int> &elements) const
+{
+    const Alike alike(m_text, text);
+    for (const int element : elements) {
+        const auto at = std::find_if(m_tokens.cbegin(), m_tokens.cend(), [&](const PageToken &t) {
+            return t.kind == Kind::Start && t.page == element;
+        });
+        if (at == m_tokens.cend())
+            continue;
+        if (const std::optional<qsizetype> start = alike.toNew(at->start, at->end, m_text.size()))
+            return start;
+    }
+    return std::nullopt;
 }
 
 }  // namespace source

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <variant>
 
 namespace source {
@@ -79,6 +80,13 @@ public:
     void applied(PagePatch patch, const QString &text, int first, int removed,
                  const QStringList &added);
     void clear();
+
+    // The page's element made by the innermost of the start tags written at starts (innermost
+    // first) in text, a later text than the page's: -1 for none. A tag in what changed since is
+    // not known.
+    int elementOf(QStringView text, const QList<qsizetype> &starts) const;
+    // Where in text the start tag of the innermost of elements (innermost first) is written.
+    std::optional<qsizetype> startOf(QStringView text, const QList<int> &elements) const;
 
 private:
     std::variant<PagePatch, Reload> planStyle(const QString &text, qsizetype token,

@@ -280,4 +280,24 @@ void PreviewSession::ended()
         startLoad();
 }
 
+const QString &PreviewSession::aligned(const engine::TextSnapshot &text)
+{
+    if (!(text == m_asked)) {
+        m_asked = text;
+        m_askedText = text.toString();
+    }
+    return m_askedText;
+}
+
+int PreviewSession::elementOf(const engine::TextSnapshot &text, const QList<qsizetype> &starts)
+{
+    return m_index.isReady() ? m_index.elementOf(aligned(text), starts) : -1;
+}
+
+std::optional<qsizetype> PreviewSession::startOf(const engine::TextSnapshot &text,
+                                                 const QList<int> &elements)
+{
+    return m_index.isReady() ? m_index.startOf(aligned(text), elements) : std::nullopt;
+}
+
 }  // namespace source

@@ -64,6 +64,11 @@ public:
     // Of the document in the view: answers asked of an earlier one are of no use.
     quint64 page() const { return m_page; }
 
+    // Between text, as the preview file would hold it now, and the page shown: the element the
+    // innermost of the start tags at starts made, and where the innermost of elements starts.
+    int elementOf(const engine::TextSnapshot &text, const QList<qsizetype> &starts);
+    std::optional<qsizetype> startOf(const engine::TextSnapshot &text, const QList<int> &elements);
+
 signals:
     // Load the preview's address.
     void loadWanted();
@@ -109,9 +114,14 @@ private:
     std::map<quint64, Question> m_questions;
     // The last few written, by their identity on disk: one of them is served.
     QList<std::pair<quint64, Written>> m_files;
-    Written m_latest;   // the text of the last refresh
-    Written m_served;   // the text of the file served last
+    Written m_latest;  // the text of the last refresh
+    Written m_served;  // the text of the file served last
+    const QString &aligned(const engine::TextSnapshot &text);
+
     PageIndex m_index;  // of the page shown
+    // The last text asked about, taken whole once for as long as it stays.
+    engine::TextSnapshot m_asked;
+    QString m_askedText;
     QString m_shownEncoding;
     Updates m_updates;
 };

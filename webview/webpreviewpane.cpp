@@ -133,17 +133,16 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
         m_session->pageChanged();
         m_watch->restart();
         m_outline->pageChanging();
-        m_settle.stop();
         m_console->clear();
     });
-    // Typing loads the page again and again: its elements are read once it stays a moment.
-    m_settle.setSingleShot(true);
-    m_settle.setInterval(kSettle);
-    connect(&m_settle, &QTimer::timeout, this, [this] { pageLoaded(m_loadedOk); });
     connect(m_view, &QWebEngineView::loadFinished, this, [this](bool ok) {
         m_watch->allowWhileLoading({});
-        m_loadedOk = ok;
-        m_settle.start();
+        // A page a link led to is not the document's.
+        m_isPreview = ok && m_view->url().adjusted(QUrl::RemoveFragment) == m_url;
+        if (!m_isPreview) {
+            m_outline->clear();
+            emit pageEvents().elementsFound();
+        }
     });
     // The box moves with the page.
     connect(m_outline, &ElementOutline::ask, this, &WebPreviewPane::askForBox);
@@ -195,11 +194,13 @@ void WebPreviewPane::followSession()
     });
     connect(m_session, &source::PreviewSession::messageWanted, this, &WebPreviewPane::showMessage);
     connect(m_session, &source::PreviewSession::updated, this, &WebPreviewPane::updated);
-    // Elements came and went: the link to the source reads them again once typing pauses.
-    connect(m_session, &source::PreviewSession::elementsChanged, this, [this] {
-        m_outline->pageChanging();
-        m_settle.start();
+    // The session knows the elements of each text it shows: the link to the source asks it.
+    connect(m_session, &source::PreviewSession::updated, this, [this] {
+        if (m_isPreview)
+            emit pageEvents().elementsFound();
     });
+    connect(m_session, &source::PreviewSession::elementsChanged, m_outline,
+            &ElementOutline::pageChanging);
     connect(m_server, &PreviewServer::previewServed, m_session, &source::PreviewSession::served);
 }
 
@@ -284,24 +285,20 @@ void WebPreviewPane::setNotice(const QString &notice)
     m_console->setNotice(notice);
 }
 
-void WebPreviewPane::pageLoaded(bool ok)
-{
-    const auto found = [this](const QStringList &names) { emit pageEvents().elementsFound(names); };
-    // A page a link led to is not the document's.
-    m_isPreview = ok && m_view->url().adjusted(QUrl::RemoveFragment) == m_url;
-    if (!m_isPreview) {
-        m_outline->clear();
-        found({});
-        return;
-    }
-    ask(question(u"quorvaneFindElements()"_s), [found](const QVariant &names) {
-        found(names.toString().split(u' ', Qt::SkipEmptyParts));
-    });
-}
-
 void WebPreviewPane::showElement(int element)
 {
     m_outline->want(element);
+}
+
+int WebPreviewPane::elementOf(const engine::TextSnapshot &text, const QList<qsizetype> &starts)
+{
+    return m_isPreview ? m_session->elementOf(text, starts) : -1;
+}
+
+std::optional<qsizetype> WebPreviewPane::startOf(const engine::TextSnapshot &text,
+                                                 const QList<int> &elements)
+{
+    return m_isPreview ? m_session->startOf(text, elements) : std::nullopt;
 }
 
 int WebPreviewPane::outlinedElement() const

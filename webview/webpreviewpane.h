@@ -26,8 +26,6 @@ class WebPreviewPane : public QWidget, public engine::PreviewPane {
 public:
     // How long a load may take before later refreshes stop waiting for it.
     static constexpr std::chrono::milliseconds kLoadTimeout{5000};
-    // How long a page must stay before its elements are read for the link to the source.
-    static constexpr std::chrono::milliseconds kSettle{100};
 
     explicit WebPreviewPane(QWidget *parent = nullptr,
                             std::chrono::milliseconds loadTimeout = kLoadTimeout);
@@ -41,6 +39,9 @@ public:
     void setProblems(const QList<Problem> &problems, const QString &note) override;
     void setNotice(const QString &notice) override;
     void showElement(int element) override;
+    int elementOf(const engine::TextSnapshot &text, const QList<qsizetype> &starts) override;
+    std::optional<qsizetype> startOf(const engine::TextSnapshot &text,
+                                     const QList<int> &elements) override;
 
     PreviewView &web() const { return *m_view; }
     ConsoleStrip &console() const { return *m_console; }
@@ -72,7 +73,6 @@ private:
     // page asked is still the one shown.
     void ask(const QString &script, std::function<void(const QVariant &answer)> answered);
     void showMessage(const QString &title, const QString &text);
-    void pageLoaded(bool ok);
     void consoleMessage(int level, const QString &message, int line, const QString &source);
     void askForBox(int element, bool bring);
     void placeParts();
@@ -89,8 +89,6 @@ private:
     source::PreviewSession *m_session = nullptr;
     PreviewServer *m_server = nullptr;
     RendererWatch *m_watch = nullptr;
-    QTimer m_settle;
-    bool m_loadedOk = false;
     QUrl m_url;
 };
 
