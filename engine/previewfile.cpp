@@ -48,6 +48,8 @@ std::optional<FileError> PreviewFile::RefreshPreview(const TextSnapshot &text)
         finished(done);
         return done.error;
     }
+    // The page need not wait for the file to follow the text in place: only a load reads it.
+    m_pane.writing({job.path, job.encoding, job.text, std::nullopt});
     m_writer.run([job = std::move(job)](const Task &task) { return write(job, &task.cancelled()); },
                  [this](const Done &done) { finished(done); });
     return std::nullopt;

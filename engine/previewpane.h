@@ -42,6 +42,9 @@ public:
     };
     // Starts loading the file, or bringing the page shown up to it, and returns at once.
     virtual void navigate(const Refresh &refresh) = 0;
+    // The file is being written with refresh's text (no file yet), which navigate tells once
+    // it is: the page may be brought up to that text in place meanwhile.
+    virtual void writing(const Refresh &refresh) { (void)refresh; }
 
     // Shows, in place of the page, that the preview could not be brought up to date.
     virtual void showFailure(const FileError &error) = 0;

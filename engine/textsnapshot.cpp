@@ -12,10 +12,27 @@ TextSnapshot TextSnapshot::fromEditorChunks(QList<QString> chunks)
     return snapshot;
 }
 
+void TextSnapshot::appendFileForm(QStringView editorText, QString &out)
+{
+    // In runs between the separators: a typed key must not wait for the page's characters one
+    // by one.
+    for (qsizetype from = 0;;) {
+        const qsizetype at = editorText.indexOf(QChar::ParagraphSeparator, from);
+        if (at < 0) {
+            out.append(editorText.sliced(from));
+            return;
+        }
+        out.append(editorText.sliced(from, at - from));
+        out.append(QLatin1StringView("\r\n"));
+        from = at + 1;
+    }
+}
+
 QString TextSnapshot::fileForm(QStringView editorText)
 {
-    QString out = editorText.toString();
-    out.replace(QChar::ParagraphSeparator, QLatin1StringView("\r\n"));
+    QString out;
+    out.reserve(editorText.size() + editorText.count(QChar::ParagraphSeparator));
+    appendFileForm(editorText, out);
     return out;
 }
 
@@ -35,10 +52,12 @@ QString TextSnapshot::toString() const
         return m_parts.first();
     QString out;
     out.reserve(sizeBound());
-    forEachPart([&](QStringView part) {
-        out += part;
-        return true;
-    });
+    for (const QString &part : m_parts) {
+        if (m_editorForm)
+            appendFileForm(part, out);
+        else
+            out += part;
+    }
     return out;
 }
 

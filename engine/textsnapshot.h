@@ -43,6 +43,7 @@ public:
 
 private:
     static QString fileForm(QStringView editorText);
+    static void appendFileForm(QStringView editorText, QString &out);
 
     QList<QString> m_parts;
     bool m_editorForm = false;

@@ -20,7 +20,7 @@ using html::lowered;
 
 // Elements whose place the tree builder decides from what is open around them, or that change
 // more than their own place: never parsed apart from the whole page.
-std::optional<Reload> refused(const QString &name)
+std::optional<Reload> refused(const QString &name, bool ofBody)
 {
     static const QSet<QString> kHead{u"html"_s, u"head"_s,     u"body"_s, u"base"_s,
                                      u"meta"_s, u"frameset"_s, u"frame"_s};
@@ -30,7 +30,9 @@ std::optional<Reload> refused(const QString &name)
         return Reload::Script;
     if (kHead.contains(name))
         return Reload::Head;
-    if (html::isTablePart(name) || html::isSelectPart(name) || kPlaced.contains(name))
+    // In a slice of the body's own children, a table or select is read whole, as a load does.
+    if (kPlaced.contains(name) ||
+        (!ofBody && (html::isTablePart(name) || html::isSelectPart(name))))
         return Reload::Element;
     return std::nullopt;
 }
@@ -259,6 +261,9 @@ QString asRead(QStringView text)
     return read;
 }
 
+// The preview file ends in a line end after the text, which the page reads into what is open.
+constexpr QStringView kFileEnd = u"\n";
+
 qsizetype firstEndingAfter(const QList<PageToken> &tokens, qsizetype position)
 {
     return std::partition_point(tokens.cbegin(), tokens.cend(),
@@ -392,6 +397,22 @@ private:
     quint8 m_foreignBefore;
 };
 
+// The start tag of the element the end tag at j closes, of the same name, nested or not; -1
+// for none.
+qsizetype matchingStart(const QList<PageToken> &tokens, qsizetype j)
+{
+    const PageToken &t = tokens[j];
+    int depth = 1;
+    for (qsizetype k = j - 1; k >= 0; --k) {
+        if (tokens[k].name != t.name || tokens[k].kind == Kind::Comment)
+            continue;
+        depth += tokens[k].kind == Kind::End ? 1 : -1;
+        if (depth == 0)
+            return tokens[k].kind == Kind::Start ? k : -1;
+    }
+    return -1;
+}
+
 // Back from the token the edit touches to the element before it, or to the start tag of the
 // one it is in: the token the slice starts after.
 std::variant<qsizetype, Reload> anchorBefore(const QList<PageToken> &tokens, qsizetype touched,
@@ -402,17 +423,8 @@ std::variant<qsizetype, Reload> anchorBefore(const QList<PageToken> &tokens, qsi
         if (t.kind == Kind::Comment || t.kind == Kind::Other)
             continue;
         if (t.kind == Kind::End) {
-            // The element this end tag closes: its start tag, of the same name, nested or not.
-            int depth = 1;
-            qsizetype k = j - 1;
-            for (; k >= 0; --k) {
-                if (tokens[k].name != t.name || tokens[k].kind == Kind::Comment)
-                    continue;
-                depth += tokens[k].kind == Kind::End ? 1 : -1;
-                if (depth == 0)
-                    break;
-            }
-            if (k < 0 || tokens[k].kind != Kind::Start)
+            const qsizetype k = matchingStart(tokens, j);
+            if (k < 0)
                 return Reload::Structure;
             patch.before = tokens[k].page;
             patch.beforeName = t.name;
@@ -432,11 +444,40 @@ std::variant<qsizetype, Reload> anchorBefore(const QList<PageToken> &tokens, qsi
     return Reload::Head;
 }
 
+// Up from the edit to the body's child that holds it: the token a slice of the body's own
+// children starts after, the element before that child or the body's start tag.
+std::variant<qsizetype, Reload> anchorInBody(const QList<PageToken> &tokens, qsizetype touched,
+                                             PagePatch &patch)
+{
+    std::optional<std::pair<qsizetype, PagePatch>> first;  // the first step on this level
+    for (qsizetype from = touched;;) {
+        PagePatch step;
+        const auto anchored = anchorBefore(tokens, from, step);
+        if (const auto *why = std::get_if<Reload>(&anchored))
+            return *why;
+        const qsizetype j = std::get<qsizetype>(anchored);
+        if (!first)
+            first.emplace(j, step);
+        if (step.parentName.isEmpty()) {
+            // An element before: on past it, on the same level.
+            from = tokens[j].kind == Kind::End ? matchingStart(tokens, j) : j;
+            continue;
+        }
+        if (step.parentName == u"body") {
+            patch = std::move(first->second);
+            return first->first;
+        }
+        from = j;  // up to the level of the one around
+        first.reset();
+    }
+}
+
 // On through the new text from the anchor until its tokens are the old ones again: the first
 // old token from there on.
 std::variant<qsizetype, Reload> readUntilResumed(QStringView text, const QList<PageToken> &tokens,
                                                  const PageToken &anchor, const Change &change,
-                                                 PagePatch &patch, Nesting &nesting)
+                                                 PagePatch &patch, Nesting &nesting,
+                                                 bool nested = true)
 {
     Reader reader(text, anchor.end, anchor.foreign, anchor.formatting);
     for (;;) {
@@ -456,7 +497,7 @@ std::variant<qsizetype, Reload> readUntilResumed(QStringView text, const QList<P
                 (k > 0 ? tokens[k - 1].foreign : 0) == nesting.foreignBefore())
                 return k;
         }
-        if (step == Reader::Step::Done || !nesting.take(t))
+        if (step == Reader::Step::Done || (!nesting.take(t) && nested))
             return Reload::Structure;
         patch.tokens.append(std::move(t));
     }
@@ -512,7 +553,7 @@ std::optional<Reload> takeBodyEnd(QStringView was, const QList<PageToken> &token
     const QStringView rest = was.sliced(at);
     if (!std::all_of(rest.cbegin(), rest.cend(), isSpace))
         return Reload::Head;
-    patch.tail = asRead(patch.tail + rest.toString());
+    patch.tail = asRead(patch.tail + rest.toString()) + kFileEnd.toString();
     patch.toBodyEnd = true;
     return std::nullopt;
 }
@@ -520,16 +561,16 @@ std::optional<Reload> takeBodyEnd(QStringView was, const QList<PageToken> &token
 // What the old slice had and the new one has, and the names the new one makes. The old one
 // closed what it opened, and no more: an end tag taken out may close an element elsewhere now.
 std::optional<Reload> checkSlices(const QList<PageToken> &tokens, const PageToken &anchor,
-                                  PagePatch &patch)
+                                  PagePatch &patch, bool ofBody = false)
 {
     Nesting old(anchor.foreign);
     for (qsizetype m = patch.firstToken; m < patch.endToken; ++m) {
         if (tokens[m].handler || tokens[m].name == u"script")
             return Reload::Script;
-        if (!old.take(tokens[m]))
+        if (!old.take(tokens[m]) && !ofBody)
             return Reload::Structure;
     }
-    if (!old.isClosed())
+    if (!old.isClosed() && !ofBody)
         return Reload::Structure;
     QSet<QString> names;
     for (const PageToken &t : std::as_const(patch.tokens)) {
@@ -537,13 +578,96 @@ std::optional<Reload> checkSlices(const QList<PageToken> &tokens, const PageToke
             return Reload::Script;
         if (t.kind != Kind::Start)
             continue;
-        if (const std::optional<Reload> reason = refused(t.name))
+        if (const std::optional<Reload> reason = refused(t.name, ofBody))
             return *reason;
         names.insert(t.name);
     }
     patch.names = QStringList(names.cbegin(), names.cend());
     patch.names.sort();
     return std::nullopt;
+}
+
+// The slices end before the token at end: they are checked, and taken from both texts.
+std::optional<Reload> endSlices(const QString &was, const QList<PageToken> &tokens,
+                                const QString &text, const Change &change, qsizetype end,
+                                const PageToken &anchor, PagePatch &patch, bool ofBody = false)
+{
+    patch.endToken = end;
+    patch.oldEnd = end < tokens.size() ? tokens[end].start : was.size();
+    // To the text's end, the slices run on into the line end the file adds.
+    if (end == tokens.size())
+        patch.tail = kFileEnd.toString();
+    patch.newEnd = patch.oldEnd + change.delta;
+    if (const std::optional<Reload> why = takeBodyEnd(was, tokens, end, patch))
+        return why;
+    if (const std::optional<Reload> why = checkSlices(tokens, anchor, patch, ofBody))
+        return why;
+    patch.old = asRead(QStringView(was).sliced(patch.from, patch.oldEnd - patch.from));
+    patch.now = asRead(QStringView(text).sliced(patch.from, patch.newEnd - patch.from));
+    return std::nullopt;
+}
+
+// The children of one element between two of them, read again.
+std::variant<PagePatch, Reload> sliceOfElement(const QString &was, const QList<PageToken> &tokens,
+                                               const QString &text, const Change &change,
+                                               qsizetype touched)
+{
+    PagePatch patch;
+    const auto anchored = anchorBefore(tokens, touched, patch);
+    if (const auto *why = std::get_if<Reload>(&anchored))
+        return *why;
+    const PageToken &anchor = tokens[std::get<qsizetype>(anchored)];
+    patch.from = anchor.end;
+    patch.firstToken = std::get<qsizetype>(anchored) + 1;
+    patch.formatting = anchor.formatting;
+    Nesting nesting(anchor.foreign);
+    const auto resumed = readUntilResumed(text, tokens, anchor, change, patch, nesting);
+    if (const auto *why = std::get_if<Reload>(&resumed))
+        return *why;
+    const auto ended =
+        readToTheEnd(tokens, std::get<qsizetype>(resumed), change.delta, patch, nesting);
+    if (const auto *why = std::get_if<Reload>(&ended))
+        return *why;
+    if (const std::optional<Reload> why =
+            endSlices(was, tokens, text, change, std::get<qsizetype>(ended), anchor, patch))
+        return *why;
+    return patch;
+}
+
+// The body's children from the one that holds the edit to the body's end, read again.
+std::variant<PagePatch, Reload> restOfBody(const QString &was, const QList<PageToken> &tokens,
+                                           const QString &text, const Change &change,
+                                           qsizetype touched)
+{
+    PagePatch patch;
+    const auto anchored = anchorInBody(tokens, touched, patch);
+    if (const auto *why = std::get_if<Reload>(&anchored))
+        return *why;
+    const PageToken &anchor = tokens[std::get<qsizetype>(anchored)];
+    patch.from = anchor.end;
+    patch.firstToken = std::get<qsizetype>(anchored) + 1;
+    patch.formatting = anchor.formatting;
+    Nesting nesting(anchor.foreign);
+    const auto resumed =
+        readUntilResumed(text, tokens, anchor, change, patch, nesting, /*nested=*/false);
+    if (const auto *why = std::get_if<Reload>(&resumed))
+        return *why;
+    const auto endsBody = [](const PageToken &t) {
+        return t.kind == Kind::End && (t.name == u"body" || t.name == u"html");
+    };
+    if (std::any_of(patch.tokens.cbegin(), patch.tokens.cend(), endsBody))
+        return Reload::Head;
+    qsizetype k = std::get<qsizetype>(resumed);
+    for (; k < tokens.size() && !endsBody(tokens[k]); ++k) {
+        PageToken moved = tokens[k];
+        moved.start += change.delta;
+        moved.end += change.delta;
+        patch.tokens.append(std::move(moved));
+    }
+    if (const std::optional<Reload> why =
+            endSlices(was, tokens, text, change, k, anchor, patch, /*ofBody=*/true))
+        return *why;
+    return patch;
 }
 
 }  // namespace
@@ -579,32 +703,12 @@ std::variant<PagePatch, Reload> PageIndex::plan(const QString &text) const
             return planStyle(text, touched - 1, change.delta);
     }
 
-    PagePatch patch;
-    const auto anchored = anchorBefore(tokens, touched, patch);
-    if (const auto *why = std::get_if<Reload>(&anchored))
-        return *why;
-    const PageToken &anchor = tokens[std::get<qsizetype>(anchored)];
-    patch.from = anchor.end;
-    patch.firstToken = std::get<qsizetype>(anchored) + 1;
-    patch.formatting = anchor.formatting;
-    Nesting nesting(anchor.foreign);
-    const auto resumed = readUntilResumed(text, tokens, anchor, change, patch, nesting);
-    if (const auto *why = std::get_if<Reload>(&resumed))
-        return *why;
-    const auto ended =
-        readToTheEnd(tokens, std::get<qsizetype>(resumed), change.delta, patch, nesting);
-    if (const auto *why = std::get_if<Reload>(&ended))
-        return *why;
-    patch.endToken = std::get<qsizetype>(ended);
-    patch.oldEnd = patch.endToken < tokens.size() ? tokens[patch.endToken].start : m_text.size();
-    patch.newEnd = patch.oldEnd + change.delta;
-    if (const std::optional<Reload> why = takeBodyEnd(m_text, tokens, patch.endToken, patch))
-        return *why;
-    if (const std::optional<Reload> why = checkSlices(tokens, anchor, patch))
-        return *why;
-    patch.old = asRead(QStringView(m_text).sliced(patch.from, patch.oldEnd - patch.from));
-    patch.now = asRead(QStringView(text).sliced(patch.from, patch.newEnd - patch.from));
-    return patch;
+    // An edit that leaves elements open or closes others changes how the parser reads all
+    // that follows: the rest of the body is read again.
+    auto planned = sliceOfElement(m_text, tokens, text, change, touched);
+    if (const auto *why = std::get_if<Reload>(&planned); why && *why == Reload::Structure)
+        return restOfBody(m_text, tokens, text, change, touched);
+    return planned;
 }
 
 std::variant<PagePatch, Reload> PageIndex::planStyle(const QString &text, qsizetype token,
@@ -645,13 +749,17 @@ void PageIndex::applied(PagePatch patch, const QString &text, int first, int rem
     for (const PageToken &t : std::as_const(patch.tokens))
         if (t.kind == Kind::Start)
             made.append(t.name);
-    // Each start tag of the slice made the element of its name, in order, or the page made
-    // otherwise and those are not known.
-    const bool known = made == added;
-    int next = first;
-    for (PageToken &t : patch.tokens)
-        if (t.kind == Kind::Start)
-            t.page = known ? next++ : -1;
+    // Each start tag of the slice made the element of its name, in order; where the page made
+    // others besides (a formatting element made anew in each paragraph), they are passed over.
+    const QList<int> pages = made == added ? QList<int>() : matchElements(made, added);
+    qsizetype next = 0;
+    for (PageToken &t : patch.tokens) {
+        if (t.kind != Kind::Start)
+            continue;
+        const qsizetype at = next++;
+        const int page = pages.isEmpty() ? int(at) : pages[at];
+        t.page = page >= 0 && first >= 0 ? first + page : -1;
+    }
     const int shift = int(added.size()) - removed;
     const auto moved = [&](PageToken &t) {
         if (t.page >= first + removed)

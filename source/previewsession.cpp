@@ -23,6 +23,19 @@ bool isAscii(const QString &s)
     return std::all_of(s.cbegin(), s.cend(), [](QChar c) { return c.unicode() < 0x80; });
 }
 
+// Whether UTF-8 holds s as it is: a surrogate alone is written as its reference.
+bool isWhole(const QString &s)
+{
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        if (!s[i].isSurrogate())
+            continue;
+        if (!s[i].isHighSurrogate() || i + 1 == s.size() || !s[i + 1].isLowSurrogate())
+            return false;
+        ++i;
+    }
+    return true;
+}
+
 QString patchScript(const PagePatch &patch)
 {
     const QJsonObject asked{
@@ -61,7 +74,7 @@ PreviewSession::PreviewSession(std::chrono::milliseconds loadTimeout, QObject *p
 void PreviewSession::refreshed(const std::optional<engine::TextSnapshot> &text,
                                std::optional<quint64> file, const QString &encoding)
 {
-    m_latest = {text, encoding};
+    m_latest = {text, encoding, m_refreshed + 1};
     if (file) {
         if (m_files.size() >= kFilesKept)
             m_files.removeFirst();
@@ -72,6 +85,21 @@ void PreviewSession::refreshed(const std::optional<engine::TextSnapshot> &text,
     m_stopped = false;
     if (m_gate.refresh())
         startLoad();
+}
+
+void PreviewSession::writing(const engine::TextSnapshot &text, const QString &encoding)
+{
+    // A text due already waits its turn, and then it is the file's.
+    if (m_gate.isBusy() || m_stopped)
+        return;
+    m_latest = {text, encoding, m_refreshed + 1};
+    m_gate.refresh();
+    m_timeout.start();
+    if (const std::optional<Reload> why = startPatch(true)) {
+        qCDebug(lcUpdates) << "ahead of the file, refused:" << reloadName(*why);
+        m_timeout.stop();
+        m_gate.reset();
+    }
 }
 
 void PreviewSession::served(std::optional<quint64> file)
@@ -200,8 +228,9 @@ void PreviewSession::load(Reload why)
     emit loadWanted();
 }
 
-std::optional<Reload> PreviewSession::startPatch()
+std::optional<Reload> PreviewSession::startPatch(bool ahead)
 {
+    const bool aheadShown = std::exchange(m_aheadShown, false);
     if (!m_latest.text)
         return Reload::Encoding;
     if (!m_index.isReady())
@@ -209,24 +238,28 @@ std::optional<Reload> PreviewSession::startPatch()
     if (m_latest.encoding != m_shownEncoding)
         return Reload::Encoding;
     QString text = m_latest.text->toString();
+    // Nothing new to show: the file of a text shown ahead of it, or a refresh the load that
+    // ended meanwhile showed already (its scripts ran for it).
+    if (!ahead && text == m_index.text() && (aheadShown || m_latest.refresh <= m_loadedRefresh)) {
+        qCDebug(lcUpdates) << "shown already";
+        alreadyShown();
+        return std::nullopt;
+    }
     auto plan = m_index.plan(text);
     if (const auto *why = std::get_if<Reload>(&plan))
         return *why;
     PagePatch &patch = std::get<PagePatch>(plan);
     if (patch.unchanged) {
         ++m_updates.inPlace;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                emit updated(true);
-                ended();
-            },
-            Qt::QueuedConnection);
+        alreadyShown();
         return std::nullopt;
     }
     // Another encoding may turn a character into another: only ASCII is sure to stay.
     if (m_latest.encoding.compare(u"UTF-8"_s, Qt::CaseInsensitive) != 0 &&
         !(isAscii(patch.old) && isAscii(patch.now) && isAscii(patch.tail)))
+        return Reload::Encoding;
+    // Ahead of the file, only what it will hold as it is.
+    if (ahead && !(isWhole(patch.now) && isWhole(patch.tail)))
         return Reload::Encoding;
     qCDebug(lcUpdates) << "in place:" << patch.parentName << patch.beforeName << patch.afterName
                        << patch.old.size() << "->" << patch.now.size();
@@ -234,8 +267,20 @@ std::optional<Reload> PreviewSession::startPatch()
     Question question;
     question.patch = std::move(patch);
     question.text = std::move(text);
+    question.ahead = ahead;
     emit scriptWanted(ask(std::move(question)), script);
     return std::nullopt;
+}
+
+void PreviewSession::alreadyShown()
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            emit updated(true);
+            ended();
+        },
+        Qt::QueuedConnection);
 }
 
 void PreviewSession::patched(const Question &asked, const QVariant &answer)
@@ -258,6 +303,7 @@ void PreviewSession::patched(const Question &asked, const QVariant &answer)
     for (qsizetype i = 2; i < done.size(); ++i)
         added.append(done[i].toString());
     m_index.applied(*asked.patch, asked.text, done[0].toInt(), done[1].toInt(), added);
+    m_aheadShown = asked.ahead;
     ++m_updates.inPlace;
     emit elementsChanged();
     emit updated(true);
@@ -267,6 +313,7 @@ void PreviewSession::patched(const Question &asked, const QVariant &answer)
 void PreviewSession::read(const Question &asked, const QVariant &answer)
 {
     m_index.setText(asked.shown.text->toString());
+    m_loadedRefresh = asked.shown.refresh;
     m_index.setElements(answer.toString().split(u' ', Qt::SkipEmptyParts));
     m_shownEncoding = asked.shown.encoding;
     emit updated(false);

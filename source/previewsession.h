@@ -36,6 +36,10 @@ public:
     void refreshed(const std::optional<engine::TextSnapshot> &text, std::optional<quint64> file,
                    const QString &encoding);
 
+    // A refresh's text is being written, in encoding, as the file will hold it: an idle page may
+    // be brought up to it in place before the file is done. A load waits for the file.
+    void writing(const engine::TextSnapshot &text, const QString &encoding);
+
     // What the pane saw. The preview file is served: which file it is on disk.
     void served(std::optional<quint64> file);
     // A load of the preview started, ended with the page shown, or ended otherwise.
@@ -88,15 +92,19 @@ private:
     struct Written {
         std::optional<engine::TextSnapshot> text;  // none when the file holds other than it
         QString encoding;
+        quint64 refresh = 0;  // which refresh wrote it
     };
     struct Question {
         quint64 page = 0;
         std::optional<PagePatch> patch;  // none: the elements of a page loaded
         QString text;                    // the patch's
+        bool ahead = false;              // of a text whose file was being written
         Written shown;                   // the page loaded
     };
     void startLoad();
-    std::optional<Reload> startPatch();
+    std::optional<Reload> startPatch(bool ahead = false);
+    // Nothing to run: the page shows the latest text already.
+    void alreadyShown();
     void patched(const Question &asked, const QVariant &answer);
     void read(const Question &asked, const QVariant &answer);
     void ended();
@@ -118,7 +126,9 @@ private:
     Written m_served;  // the text of the file served last
     const QString &aligned(const engine::TextSnapshot &text);
 
-    PageIndex m_index;  // of the page shown
+    PageIndex m_index;            // of the page shown
+    bool m_aheadShown = false;    // its text was shown in place before its file was written
+    quint64 m_loadedRefresh = 0;  // the refresh whose file the last load showed
     // The last text asked about, taken whole once for as long as it stays.
     engine::TextSnapshot m_asked;
     QString m_askedText;

@@ -85,7 +85,7 @@ private slots:
         row("an end tag left out", u"<ul><li>a<li>b</ul>"_s, u"<ul><li>ax<li>b</ul>"_s,
             u"li - li [a] [ax]"_s);
         row("at the body's end", u"<p>a</p>\n</body>\n</html>\n"_s,
-            u"<p>a</p>\nb\n</body>\n</html>\n"_s, u"- p - [\n] [\nb\n] +[\n\n]"_s);
+            u"<p>a</p>\nb\n</body>\n</html>\n"_s, u"- p - [\n] [\nb\n] +[\n\n\n]"_s);
         row("the same text", u"<p>a</p>"_s, u"<p>a</p>"_s, u"- - - [] []"_s);
         row("the same text with a script", u"<script>a()</script>"_s, u"<script>a()</script>"_s,
             u"same"_s);
@@ -96,16 +96,27 @@ private slots:
         row("a style sheet after svg", u"<svg><rect/></svg><style>a</style>"_s,
             u"<svg><rect/></svg><style>ab</style>"_s, u"style style - - [a] [ab]"_s);
         QTest::newRow("the title") << body << QString(body).replace(u"t<"_s, u"tt<"_s) << u"head"_s;
-        row("a start tag left open", u"<p>a</p>"_s, u"<p><b>a</p>"_s, u"structure"_s);
-        row("an end tag of nothing open", u"<p>a</p>"_s, u"<p>a</b></p>"_s, u"structure"_s);
-        row("a tag being typed", u"<p>a</p><p>b</p>"_s, u"<p>a</p><p>b<i</p>"_s, u"structure"_s);
+        // Left open or closed where not opened, the rest of the body is read again.
+        row("a start tag left open", u"<p>a</p>"_s, u"<p><b>a</p>"_s,
+            u"body - - [\n<p>a</p>] [\n<p><b>a</p>]"_s);
+        row("an end tag of nothing open", u"<p>a</p>\n</body>"_s, u"<p>a</b></p>\n</body>"_s,
+            u"body - - [\n<p>a</p>\n] [\n<p>a</b></p>\n] +[\n]"_s);
+        row("a tag being typed", u"<p>a</p><p>b</p>"_s, u"<p>a</p><p>b<i</p>"_s,
+            u"- p - [<p>b</p>] [<p>b<i</p>]"_s);
+        row("a table after it", u"<p>a</p><table><tr><td>b</table>"_s,
+            u"<p><i>a</p><table><tr><td>b</table>"_s,
+            u"body - - [\n<p>a</p><table><tr><td>b</table>] [\n<p><i>a</p><table><tr><td>b</table>]"_s);
+        row("a script after it", u"<p>a</p><script>f()</script>"_s,
+            u"<p><i>a</p><script>f()</script>"_s, u"script"_s);
+        row("the body's end tag typed", u"<p>a</p>"_s, u"<p>a</body></p>"_s, u"head"_s);
+        QTest::newRow("no body tag") << u"<p>a</p>"_s << u"<p><b>a</p>"_s << u"head"_s;
         row("a comment being typed", u"<p>a</p>"_s, u"<p><!--a</p>"_s, u"unfinished"_s);
         row("a script's text", u"<script>a()</script>"_s, u"<script>b()</script>"_s, u"script"_s);
         row("an event handler", u"<p>a</p>"_s, u"<p><i onclick=f()>a</i></p>"_s, u"script"_s);
         row("a script taken out", u"<div><script>a()</script></div>"_s, u"<div></div>"_s,
             u"script"_s);
         row("an end tag taken out", u"<div><div>a</div>\n</div>"_s, u"<div><div>a<&/div>\n</div>"_s,
-            u"structure"_s);
+            u"body - - [\n<div><div>a</div>\n</div>] [\n<div><div>a<&/div>\n</div>]"_s);
         row("a table", u"<div>a</div>"_s, u"<div><table></table>a</div>"_s, u"element"_s);
         row("a charset", u"<div>a</div>"_s, u"<div><meta charset=x>a</div>"_s, u"head"_s);
     }

@@ -17,7 +17,8 @@ private slots:
         // r a refresh of the next text, n one whose file holds other than its text, s the
         // latest file served and its load started, l that load done, f failed, p another page
         // in the view, e the elements read, a the patch applied, h the page's process held and
-        // ended, x the process ended by itself, m a failure shown in the page's place
+        // ended, x the process ended by itself, m a failure shown in the page's place, w the
+        // next text being written
         QTest::addColumn<QString>("events");
         // After each event: L load, P patch, E read the elements, M a message, u shown by a
         // load, U shown in place; - nothing.
@@ -42,6 +43,18 @@ private slots:
             << edits << u"rsrh"_s << u"L - - L"_s;
         QTest::addRow("a process that ended is said") << edits << u"rsx"_s << u"L - M"_s;
         QTest::addRow("a failure shown ends the wait") << edits << u"rmr"_s << u"L - L"_s;
+        QTest::addRow("a text being written is shown in place; its file then changes nothing")
+            << edits << u"rslewar"_s << u"L - E u P U U"_s;
+        QTest::addRow("being written while the page is busy, it waits for its file")
+            << edits << u"rwsler"_s << u"L - - E u P"_s;
+        QTest::addRow("a load that served a newer file showed the refresh due, scripts and all")
+            << QStringList{u"<script>s()</script>a"_s, u"<script>s()</script>ab"_s} << u"rrsle"_s
+            << u"L - - E uU"_s;
+        QTest::addRow("being written, one that would load waits for its file")
+            << QStringList{u"<p>a</p>"_s, u"<title>t</title><p>a</p>"_s} << u"rslewr"_s
+            << u"L - E u - L"_s;
+        QTest::addRow("being written with a surrogate alone, it waits for its file")
+            << QStringList{u"<p>a</p>"_s, u"<p>a\xd800</p>"_s} << u"rslewn"_s << u"L - E u - L"_s;
     }
     void decisions()
     {
@@ -68,6 +81,9 @@ private slots:
             switch (event.unicode()) {
             case 'r':
                 session.refreshed(engine::TextSnapshot(texts.takeFirst()), ++file, u"UTF-8"_s);
+                break;
+            case 'w':
+                session.writing(engine::TextSnapshot(texts.first()), u"UTF-8"_s);
                 break;
             case 'n':
                 session.refreshed(std::nullopt, ++file, u"UTF-8"_s);

@@ -199,8 +199,8 @@ void WebPreviewPane::followSession()
         if (m_isPreview)
             emit pageEvents().elementsFound();
     });
-    connect(m_session, &source::PreviewSession::elementsChanged, m_outline,
-            &ElementOutline::pageChanging);
+    connect(m_session, &source::PreviewSession::elementsChanged, this,
+            [this] { m_outline->pageChanging(); });
     connect(m_server, &PreviewServer::previewServed, m_session, &source::PreviewSession::served);
 }
 
@@ -248,6 +248,12 @@ void WebPreviewPane::navigate(const Refresh &refresh)
     m_watch->allowWhileLoading(
         std::chrono::milliseconds(QFileInfo(refresh.localPath).size() / 512));
     m_session->refreshed(refresh.text, refresh.file, refresh.encoding);
+}
+
+void WebPreviewPane::writing(const Refresh &refresh)
+{
+    if (m_isPreview && refresh.text)
+        m_session->writing(*refresh.text, refresh.encoding);
 }
 
 void WebPreviewPane::ask(const QString &script,

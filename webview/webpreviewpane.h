@@ -33,6 +33,7 @@ public:
     Q_DISABLE_COPY_MOVE(WebPreviewPane)
 
     void navigate(const Refresh &refresh) override;
+    void writing(const Refresh &refresh) override;
     void showFailure(const engine::FileError &error) override;
     void setDocumentFolder(const QString &folder) override;
     void setWarning(const QString &warning, int line) override;
