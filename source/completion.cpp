@@ -6,8 +6,8 @@
 #include <QJsonObject>
 #include <algorithm>
 
+#include "source/htmltokenizer.h"
 #include "source/htmlvocabulary.h"
-#include "source/pagepatch.h"
 
 using namespace Qt::StringLiterals;
 
@@ -18,7 +18,6 @@ namespace {
 using Kind = CaretContext::Kind;
 using Place = CaretContext::Place;
 
-using html::isAsciiLetter;
 using html::isSpace;
 
 // Where the word that ends at end begins, of the characters word allows.
@@ -74,74 +73,15 @@ CaretContext styleContext(QStringView css, qsizetype offset, bool inBlock)
     return context;
 }
 
-// The caret in a start tag left open, whose name begins at name: the tag has no ">" yet.
-// The start tag left open at the end of text, read attribute by attribute from its name on.
-struct OpenTag {
-    enum class State { Name, BeforeAttribute, Attribute, AfterAttribute, BeforeValue, Value };
-    State state = State::Name;
-    qsizetype attributeStart = 0, valueStart = 0;
-    QChar quote;  // of the value, or none
-    QString element, attribute;
-};
-
-OpenTag readOpenTag(QStringView text, qsizetype name)
+// The caret in a start tag left open, read as far as the text goes.
+CaretContext tagContext(QStringView text, const OpenTag &tag)
 {
     using State = OpenTag::State;
-    OpenTag tag;
-    for (qsizetype i = name; i < text.size(); ++i) {
-        const QChar c = text[i];
-        switch (tag.state) {
-        case State::Name:
-            if (isSpace(c) || c == u'/') {
-                tag.element = text.sliced(name, i - name).toString().toLower();
-                tag.state = State::BeforeAttribute;
-            }
-            break;
-        case State::BeforeAttribute:
-        case State::AfterAttribute:
-            if (c == u'=' && tag.state == State::AfterAttribute) {
-                tag.state = State::BeforeValue;
-            } else if (c == u'/') {
-                tag.state = State::BeforeAttribute;
-            } else if (!isSpace(c)) {
-                tag.state = State::Attribute;
-                tag.attributeStart = i;
-            }
-            break;
-        case State::Attribute:
-            if (isSpace(c) || c == u'/' || c == u'=') {
-                tag.attribute =
-                    text.sliced(tag.attributeStart, i - tag.attributeStart).toString().toLower();
-                tag.state = c == u'='   ? State::BeforeValue
-                            : c == u'/' ? State::BeforeAttribute
-                                        : State::AfterAttribute;
-            }
-            break;
-        case State::BeforeValue:
-            if (!isSpace(c)) {
-                tag.state = State::Value;
-                tag.quote = c == u'"' || c == u'\'' ? c : QChar();
-                tag.valueStart = tag.quote.isNull() ? i : i + 1;
-            }
-            break;
-        case State::Value:
-            if (tag.quote.isNull() ? isSpace(c) : c == tag.quote)
-                tag.state = State::BeforeAttribute;
-            break;
-        }
-    }
-    return tag;
-}
-
-CaretContext tagContext(QStringView text, qsizetype name)
-{
-    using State = OpenTag::State;
-    const OpenTag tag = readOpenTag(text, name);
     CaretContext context;
     context.place = Place::Tag;
     switch (tag.state) {
     case State::Name:
-        return {Kind::Element, Place::Tag, name, {}, {}, {}, -1};
+        return {Kind::Element, Place::Tag, tag.name, {}, {}, {}, -1};
     case State::BeforeAttribute:
     case State::AfterAttribute:
         if (isSpace(text.back())) {
@@ -174,35 +114,31 @@ CaretContext caretContext(QStringView text)
     CaretContext context;
     if (text.endsWith(u'<'))  // a tag's name comes next
         return {Kind::Element, Place::Tag, text.size(), {}, {}, {}, -1};
-    // Tags, comments and raw text as the page index reads them: only what is still open at the
-    // caret is read here.
-    QList<PageToken> tokens;
-    if (readTokens(text, 0, 0, tokens))
+    // Read as the page index reads the page: only what is still open at the caret matters.
+    Tokenizer tokenizer(text, 0, 0);
+    PageToken token;
+    Tokenizer::Step step;
+    while ((step = tokenizer.next(token)) == Tokenizer::Step::Token) {
+    }
+    if (step == Tokenizer::Step::Done)
         return context;
-    const qsizetype from = tokens.isEmpty() ? 0 : tokens.last().end;
-    if (!tokens.isEmpty() && tokens.last().kind == PageToken::Kind::Start &&
-        tokens.last().foreign == 0 && html::isRawText(tokens.last().name)) {
-        if (tokens.last().name == u"style"_s)
-            return styleContext(text.sliced(from), from, false);
+    if (!tokenizer.rawText().isEmpty()) {
+        if (tokenizer.rawText() == u"style"_s)
+            return styleContext(text.sliced(tokenizer.openAt()), tokenizer.openAt(), false);
         context.place = Place::Script;
         return context;
     }
-    // The first "<" after the last token that starts a tag, an end tag or a comment.
-    qsizetype open = from;
-    while ((open = text.indexOf(u'<', open)) >= 0 && open + 1 < text.size() &&
-           !isAsciiLetter(text[open + 1]) && !u"/!?"_s.contains(text[open + 1]))
-        ++open;
-    if (open < 0 || open + 1 >= text.size())
+    switch (tokenizer.openKind()) {
+    case PageToken::Kind::Start:
+        return tagContext(text, tokenizer.openTag());
+    case PageToken::Kind::Comment:
+        context.place =
+            text.sliced(tokenizer.openAt()).startsWith(u"<!--") ? Place::Comment : Place::Tag;
         return context;
-    if (text.sliced(open).startsWith(u"<!--")) {
-        context.place = Place::Comment;
-        return context;
-    }
-    if (!isAsciiLetter(text[open + 1])) {  // an end tag, a doctype or the like
+    default:  // an end tag, a doctype or the like
         context.place = Place::Tag;
         return context;
     }
-    return tagContext(text, open + 1);
 }
 
 const Vocabulary &Vocabulary::instance()

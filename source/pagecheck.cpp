@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "source/htmltokenizer.h"
 #include "source/htmlvocabulary.h"
 
 using namespace Qt::StringLiterals;
@@ -191,24 +192,6 @@ Bool TIDY_CALL heard(TidyMessage message)
     return no;  // nothing of it is printed
 }
 
-// The name of the tag that starts at from ("<name" or "</name"), lower case, or nothing.
-QString tagNameAt(QStringView text, qsizetype from)
-{
-    qsizetype at = from + 1;
-    if (at < text.size() && text[at] == u'/')
-        ++at;
-    const qsizetype start = at;
-    while (at < text.size() && (text[at].isLetterOrNumber() || text[at] == u'-'))
-        ++at;
-    return text.sliced(start, at - start).toString().toLower();
-}
-
-qsizetype tagEnd(QStringView text, qsizetype from)
-{
-    const qsizetype end = text.indexOf(u'>', from);
-    return end < 0 ? text.size() : end + 1;
-}
-
 // The text as the validator is to read it: the same lines and the same characters in each up
 // to any place, with what it misreads of HTML5 blanked out. It takes the content of a
 // <template> for the document's own, ruby's rt and rp for strangers, a <div> that groups the
@@ -228,33 +211,35 @@ QString asCharacters(QStringView text)
     return out;
 }
 
-// Where the template whose start tag ends at end is closed, nested templates and all.
-qsizetype templateEnd(QStringView view, qsizetype end)
+// Of the template whose start tag is the token at open, the token that closes it, nested
+// templates and all; -1 for none.
+qsizetype templateEnd(const QList<PageToken> &tokens, qsizetype open)
 {
-    int depth = 1;
-    static const QRegularExpression kTag(u"<(/?)template\\b"_s,
-                                         QRegularExpression::CaseInsensitiveOption);
-    for (auto it = kTag.globalMatch(view.sliced(end)); it.hasNext();) {
-        const auto match = it.next();
-        depth += match.capturedLength(1) ? -1 : 1;
+    int depth = 0;
+    for (qsizetype k = open; k < tokens.size(); ++k) {
+        if (tokens[k].name != u"template")
+            continue;
+        depth += tokens[k].kind == PageToken::Kind::Start ? 1 : -1;
         if (depth == 0)
-            return end + match.capturedStart();
+            return k;
     }
-    return view.size();
+    return -1;
 }
 
-// Of a caption whose start tag ends at end, where a part of the table closes it when it is
-// left open; -1 when its own end tag does.
-qsizetype captionClosedByTable(QStringView view, qsizetype end)
+// Of a caption whose start tag is the token at open, where a part of the table closes it when
+// it is left open; -1 when its own end tag does.
+qsizetype captionClosedByTable(const QList<PageToken> &tokens, qsizetype open)
 {
     static const QSet<QString> kTableParts{u"colgroup"_s, u"col"_s, u"thead"_s, u"tbody"_s,
                                            u"tfoot"_s,    u"tr"_s,  u"table"_s};
-    qsizetype next = view.indexOf(u'<', end);
-    while (next >= 0 && !(view.sliced(next).startsWith(u"</caption", Qt::CaseInsensitive) ||
-                          kTableParts.contains(tagNameAt(view, next))))
-        next = view.indexOf(u'<', next + 1);
-    return next >= 0 && !view.sliced(next).startsWith(u"</caption", Qt::CaseInsensitive) ? next
-                                                                                         : -1;
+    for (qsizetype k = open + 1; k < tokens.size(); ++k) {
+        const PageToken &t = tokens[k];
+        if (t.kind == PageToken::Kind::End && t.name == u"caption")
+            return -1;
+        if (kTableParts.contains(t.name))
+            return t.start;
+    }
+    return -1;
 }
 
 QString readable(QStringView text)
@@ -267,44 +252,33 @@ QString readable(QStringView text)
                 out[i] = u' ';
     };
     static const QSet<QString> kRuby{u"rt"_s, u"rp"_s, u"rb"_s, u"rtc"_s};
-    const QStringView view(out);
+    // Read as a validator reads the page, with scripting off.
+    QList<PageToken> tokens;
+    readTokens(out, 0, 0, tokens, html::Scripting::Off);
     int inList = 0;
-    for (qsizetype at = view.indexOf(u'<'); at >= 0 && at < view.size();
-         at = view.indexOf(u'<', at + 1)) {
-        if (view.sliced(at).startsWith(u"<!--")) {
-            const qsizetype end = view.indexOf(u"-->", at + 4);
-            if (end < 0)
-                break;
-            at = end + 2;
+    for (qsizetype k = 0; k < tokens.size(); ++k) {
+        const PageToken &t = tokens[k];
+        if (t.kind != PageToken::Kind::Start && t.kind != PageToken::Kind::End)
             continue;
-        }
-        const bool closing = at + 1 < view.size() && view[at + 1] == u'/';
-        const QString name = tagNameAt(view, at);
-        if (name.isEmpty())
-            continue;
-        const qsizetype end = tagEnd(view, at);
-        // Read as a validator reads the page, with scripting off.
-        if (!closing && html::isRawText(name, html::Scripting::Off)) {
-            const qsizetype close = view.indexOf(u"</"_s + name, end, Qt::CaseInsensitive);
-            at = (close < 0 ? view.size() : close) - 1;
-            continue;
-        }
-        if (name == u"dl")
+        const bool closing = t.kind == PageToken::Kind::End;
+        if (t.name == u"dl")
             inList = std::max(0, inList + (closing ? -1 : 1));
-        if (!closing && name == u"template") {
-            const qsizetype close = templateEnd(view, end);
-            blank(end, close);
-            at = std::max(end, close) - 1;
+        if (!closing && t.name == u"template") {
+            const qsizetype close = templateEnd(tokens, k);
+            blank(t.end, close < 0 ? out.size() : tokens[close].start);
+            if (close < 0)
+                break;
+            k = close;
             continue;
         }
-        if (kRuby.contains(name) || name == u"optgroup" || (inList > 0 && name == u"div")) {
-            blank(at, end);
+        if (kRuby.contains(t.name) || t.name == u"optgroup" || (inList > 0 && t.name == u"div")) {
+            blank(t.start, t.end);
             continue;
         }
         // A caption left open up to a part of the table: everything of it is blanked.
-        if (!closing && name == u"caption")
-            if (const qsizetype next = captionClosedByTable(view, end); next >= 0)
-                blank(at, next);
+        if (!closing && t.name == u"caption")
+            if (const qsizetype next = captionClosedByTable(tokens, k); next >= 0)
+                blank(t.start, next);
     }
     return out;
 }

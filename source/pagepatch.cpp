@@ -3,6 +3,7 @@
 #include <QSet>
 #include <algorithm>
 
+#include "source/htmltokenizer.h"
 #include "source/htmlvocabulary.h"
 #include "source/pagemap.h"
 
@@ -36,221 +37,6 @@ std::optional<Reload> refused(const QString &name, bool ofBody)
         return Reload::Element;
     return std::nullopt;
 }
-
-// Reads the page's tokens one at a time, as a browser's tokenizer does, skipping text.
-class Reader {
-public:
-    Reader(QStringView text, qsizetype from, quint8 foreign, quint16 formatting = 0)
-        : m_text(text), m_pos(from), m_foreign(foreign), m_formatting(formatting, QString())
-    {
-    }
-    enum class Step { Token, Done, Open };
-    quint8 foreign() const { return m_foreign; }
-
-    Step next(PageToken &token)
-    {
-        if (!m_raw.isEmpty())
-            return rawEnd(token);
-        for (;;) {
-            const qsizetype at = m_text.indexOf(u'<', m_pos);
-            if (at < 0) {
-                m_pos = m_text.size();
-                return Step::Done;
-            }
-            const qsizetype end = read(at, token);
-            if (end < 0)
-                return Step::Open;
-            if (end == 0) {
-                m_pos = at + 1;
-                continue;
-            }
-            token.start = at;
-            token.end = end;
-            m_pos = end;
-            if (token.kind == Kind::Start && m_foreign == 0 && isRawText(token.name)) {
-                m_raw = token.name;
-            } else if ((token.name == u"svg" || token.name == u"math") && !token.selfClosing) {
-                if (token.kind == Kind::Start && m_foreign < 255)
-                    ++m_foreign;
-                else if (token.kind == Kind::End && m_foreign > 0)
-                    --m_foreign;
-            }
-            format(token);
-            return Step::Token;
-        }
-    }
-
-private:
-    // The end tag of the text element open: the first "</name" that a space, "/" or ">" ends.
-    Step rawEnd(PageToken &token)
-    {
-        if (m_raw == u"plaintext")
-            return Step::Open;
-        qsizetype from = m_pos;
-        for (;;) {
-            const qsizetype at = m_text.indexOf(u"</", from);
-            if (at < 0)
-                return Step::Open;
-            const qsizetype after = at + 2 + m_raw.size();
-            const bool ended =
-                after < m_text.size() &&
-                (isSpace(m_text[after]) || m_text[after] == u'/' || m_text[after] == u'>');
-            if (ended &&
-                m_text.sliced(at + 2, m_raw.size()).compare(m_raw, Qt::CaseInsensitive) == 0) {
-                const qsizetype end = read(at, token);
-                if (end <= 0)
-                    return Step::Open;
-                token.start = at;
-                token.end = end;
-                format(token);
-                m_pos = end;
-                m_raw.clear();
-                return Step::Token;
-            }
-            from = at + 2;
-        }
-    }
-
-    // The token whose "<" is at at: its end, 0 when the "<" is text, -1 when the text ends in it.
-    qsizetype read(qsizetype at, PageToken &token)
-    {
-        const QStringView t = m_text;
-        const qsizetype n = t.size();
-        token = PageToken();
-        if (at + 1 >= n)
-            return 0;
-        const QChar c = t[at + 1];
-        if (html::isAsciiLetter(c))
-            return tag(at + 1, Kind::Start, token);
-        if (c == u'/') {
-            if (at + 2 >= n)
-                return -1;
-            if (html::isAsciiLetter(t[at + 2]))
-                return tag(at + 2, Kind::End, token);
-            token.kind = Kind::Other;
-            if (t[at + 2] == u'>')
-                return at + 3;
-            return bogus(at + 2);
-        }
-        if (c == u'!') {
-            if (t.sliced(at).startsWith(u"<!--"))
-                return comment(at + 4, token);
-            token.kind = Kind::Other;
-            if (m_foreign > 0 && t.sliced(at).startsWith(u"<![CDATA[")) {
-                const qsizetype close = t.indexOf(u"]]>", at + 9);
-                return close < 0 ? -1 : close + 3;
-            }
-            return bogus(at + 2);
-        }
-        if (c == u'?') {
-            token.kind = Kind::Comment;
-            return bogus(at + 2);
-        }
-        return 0;
-    }
-
-    qsizetype bogus(qsizetype from) const
-    {
-        const qsizetype close = m_text.indexOf(u'>', from);
-        return close < 0 ? -1 : close + 1;
-    }
-
-    qsizetype comment(qsizetype from, PageToken &token) const
-    {
-        token.kind = Kind::Comment;
-        const QStringView t = m_text;
-        if (t.sliced(from).startsWith(u'>'))
-            return from + 1;
-        if (t.sliced(from).startsWith(u"->"))
-            return from + 2;
-        for (qsizetype at = from;;) {
-            const qsizetype dashes = t.indexOf(u"--", at);
-            if (dashes < 0)
-                return -1;
-            const QStringView rest = t.sliced(dashes + 2);
-            if (rest.startsWith(u'>'))
-                return dashes + 3;
-            if (rest.startsWith(u"!>"))
-                return dashes + 4;
-            at = dashes + 1;
-        }
-    }
-
-    // A start or end tag from its name's first letter: its name, attributes and end.
-    qsizetype tag(qsizetype from, Kind kind, PageToken &token) const
-    {
-        const QStringView t = m_text;
-        const qsizetype n = t.size();
-        token.kind = kind;
-        qsizetype i = from;
-        while (i < n && !isSpace(t[i]) && t[i] != u'/' && t[i] != u'>')
-            ++i;
-        token.name = lowered(t.sliced(from, i - from));
-        for (;;) {
-            while (i < n && isSpace(t[i]))
-                ++i;
-            if (i >= n)
-                return -1;
-            if (t[i] == u'>')
-                return i + 1;
-            if (t[i] == u'/') {
-                if (i + 1 < n && t[i + 1] == u'>') {
-                    token.selfClosing = true;
-                    return i + 2;
-                }
-                ++i;
-                continue;
-            }
-            const qsizetype name = i++;
-            while (i < n && !isSpace(t[i]) && t[i] != u'/' && t[i] != u'>' && t[i] != u'=')
-                ++i;
-            if (kind == Kind::Start && i - name > 2 &&
-                t.sliced(name, 2).compare(u"on", Qt::CaseInsensitive) == 0)
-                token.handler = true;
-            while (i < n && isSpace(t[i]))
-                ++i;
-            if (i >= n || t[i] != u'=')
-                continue;
-            ++i;
-            while (i < n && isSpace(t[i]))
-                ++i;
-            if (i >= n)
-                return -1;
-            if (t[i] == u'"' || t[i] == u'\'') {
-                const qsizetype close = t.indexOf(t[i], i + 1);
-                if (close < 0)
-                    return -1;
-                i = close + 1;
-            } else {
-                while (i < n && !isSpace(t[i]) && t[i] != u'>')
-                    ++i;
-            }
-        }
-    }
-
-    // Which formatting elements are open after the token, as the parser keeps them to make
-    // them anew after a block closed them.
-    void format(PageToken &token)
-    {
-        token.foreign = m_foreign;
-        if (m_foreign == 0 && html::isFormatting(token.name)) {
-            if (token.kind == Kind::Start) {
-                m_formatting.append(token.name);
-            } else if (token.kind == Kind::End) {
-                const qsizetype open = m_formatting.lastIndexOf(token.name);
-                if (open >= 0)
-                    m_formatting.remove(open);
-            }
-        }
-        token.formatting = quint16(std::min<qsizetype>(m_formatting.size(), 65535));
-    }
-
-    QStringView m_text;
-    qsizetype m_pos;
-    quint8 m_foreign;
-    QStringList m_formatting;  // names, or empty for those open before the text read
-    QString m_raw;             // the text element whose end tag is due
-};
 
 // The source as the page reads it: a browser takes CR LF and CR alone for LF.
 QString asRead(QStringView text)
@@ -292,23 +78,6 @@ const char *reloadName(Reload reason)
         "not shown", "large",   "encoding",   "head", "script",
         "structure", "element", "unfinished", "same", "page"};
     return kNames[int(reason)];
-}
-
-bool readTokens(QStringView text, qsizetype from, quint8 foreign, QList<PageToken> &out)
-{
-    Reader reader(text, from, foreign);
-    PageToken token;
-    for (;;) {
-        switch (reader.next(token)) {
-        case Reader::Step::Token:
-            out.append(std::move(token));
-            break;
-        case Reader::Step::Done:
-            return true;
-        case Reader::Step::Open:
-            return false;
-        }
-    }
 }
 
 void PageIndex::clear()
@@ -479,16 +248,16 @@ std::variant<qsizetype, Reload> readUntilResumed(QStringView text, const QList<P
                                                  PagePatch &patch, Nesting &nesting,
                                                  bool nested = true)
 {
-    Reader reader(text, anchor.end, anchor.foreign, anchor.formatting);
+    Tokenizer reader(text, anchor.end, anchor.foreign, anchor.formatting);
     for (;;) {
         PageToken t;
-        const Reader::Step step = reader.next(t);
-        if (step == Reader::Step::Open)
+        const Tokenizer::Step step = reader.next(t);
+        if (step == Tokenizer::Step::Open)
             return Reload::Unfinished;
         // Where the two texts are alike to their ends and the old one has a token starting at
         // the same place, with nothing of an old token over it, the old tokens from there on
         // are the new ones.
-        const qsizetype at = step == Reader::Step::Done ? change.newLength : t.start;
+        const qsizetype at = step == Tokenizer::Step::Done ? change.newLength : t.start;
         const qsizetype old = at - change.delta;
         if (change.newLength - at <= change.endsAlike && old >= anchor.end) {
             const qsizetype k = firstStartingFrom(tokens, old);
@@ -497,7 +266,7 @@ std::variant<qsizetype, Reload> readUntilResumed(QStringView text, const QList<P
                 (k > 0 ? tokens[k - 1].foreign : 0) == nesting.foreignBefore())
                 return k;
         }
-        if (step == Reader::Step::Done || (!nesting.take(t) && nested))
+        if (step == Tokenizer::Step::Done || (!nesting.take(t) && nested))
             return Reload::Structure;
         patch.tokens.append(std::move(t));
     }
@@ -730,9 +499,9 @@ std::variant<PagePatch, Reload> PageIndex::planStyle(const QString &text, qsizet
     patch.newEnd = close.start + delta;
     patch.firstToken = patch.endToken = token + 1;
     // The new text must end where the old did: at this end tag.
-    Reader reader(text, open.start, 0);
+    Tokenizer reader(text, open.start, 0);
     PageToken t;
-    if (reader.next(t) != Reader::Step::Token || reader.next(t) != Reader::Step::Token ||
+    if (reader.next(t) != Tokenizer::Step::Token || reader.next(t) != Tokenizer::Step::Token ||
         t.start != patch.newEnd)
         return Reload::Unfinished;
     patch.old = asRead(QStringView(m_text).sliced(patch.from, patch.oldEnd - patch.from));

@@ -6,21 +6,9 @@
 #include <optional>
 #include <variant>
 
-namespace source {
+#include "source/htmltokenizer.h"
 
-// A tag or comment as a browser's tokenizer reads it from the page's text.
-struct PageToken {
-    enum class Kind : quint8 { Start, End, Comment, Other };
-    qsizetype start = 0;
-    qsizetype end = 0;  // past its ">"
-    Kind kind = Kind::Other;
-    bool selfClosing = false;
-    bool handler = false;    // an on... attribute, which runs script
-    quint8 foreign = 0;      // how deep in svg and math the text after it is
-    quint16 formatting = 0;  // how many <b>, <i>, <a>... are open after it
-    int page = -1;           // of a start tag: the page's element it made, in document order
-    QString name;            // of a start or end tag, in lower case
-};
+namespace source {
 
 // Why a refresh loads the page again rather than bringing it up to date in place.
 enum class Reload {
@@ -97,9 +85,5 @@ private:
     bool m_openAtEnd = false;  // the text ends in a tag, comment or <script> and is not read on
     bool m_ready = false;
 };
-
-// Reads the tags of text from position from, in the data state at the given depth in svg and
-// math, up to stop or the end; false when a token is still open at the end of the text.
-bool readTokens(QStringView text, qsizetype from, quint8 foreign, QList<PageToken> &out);
 
 }  // namespace source
