@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "source/highlightquery.h"
-#include "source/htmlvocabulary.h"
+#include "source/htmltokenizer.h"
 #include "source/languages.h"
 
 using namespace Qt::StringLiterals;
@@ -433,108 +433,11 @@ std::optional<TagPair> HtmlSource::tagPairAt(qsizetype position) const
     return pair;
 }
 
-namespace {
-
-bool isVoid(const QString &name)
-{
-    return html::isVoid(html::lowered(name));
-}
-
-}  // namespace
-
-namespace {
-
-// Whether at is inside a comment, a tag, raw text or a doctype, where no end tag is made.
-bool insideMarkup(TSNode root, quint32 at)
-{
-    for (TSNode node = ts_node_descendant_for_byte_range(root, at, at); !ts_node_is_null(node);
-         node = ts_node_parent(node)) {
-        const std::string_view type = ts_node_type(node);
-        if (ts_node_start_byte(node) < at &&
-            (type == "comment" || type == "raw_text" || type == "start_tag" || type == "end_tag" ||
-             type == "self_closing_tag" || type == "doctype"))
-            return true;
-    }
-    return false;
-}
-
-QString tagName(const engine::ChunkedText &text, TSNode tag)
-{
-    const TSNode name = ts_node_named_child(tag, 0);
-    if (ts_node_is_null(name) || ts_node_is_missing(name))
-        return QString();
-    return text.mid(ts_node_start_byte(name) / 2,
-                    (ts_node_end_byte(name) - ts_node_start_byte(name)) / 2);
-}
-
-// Whether an element's end tag, not one the parser made up, comes before at.
-bool endedBefore(TSNode element, quint32 at)
-{
-    for (quint32 j = 1; j < ts_node_child_count(element); ++j) {
-        const TSNode end = ts_node_child(element, j);
-        if (std::string_view(ts_node_type(end)) == "end_tag" && !ts_node_is_missing(end) &&
-            ts_node_start_byte(end) < at)
-            return true;
-    }
-    return false;
-}
-
-// The elements of parent open at at, outermost first, appended to open. Where the page is well
-// formed the tree says what is open; within what the parser could not make out, as while an end
-// tag is being typed, its start and end tags are matched up.
-void collectOpen(const engine::ChunkedText &text, TSNode parent, quint32 at, QStringList &open)
-{
-    const auto opened = [&](TSNode tag) {
-        const QString name = tagName(text, tag);
-        if (!name.isEmpty() && !isVoid(name))
-            open.append(name);
-    };
-    for (quint32 i = 0; i < ts_node_child_count(parent); ++i) {
-        const TSNode child = ts_node_child(parent, i);
-        if (ts_node_start_byte(child) >= at)
-            return;
-        const std::string_view type = ts_node_type(child);
-        if (type == "element") {
-            // Closed, by its end tag or by what followed.
-            if (ts_node_end_byte(child) < at || endedBefore(child, at))
-                continue;
-            const TSNode start = ts_node_child(child, 0);
-            if (std::string_view(ts_node_type(start)) == "start_tag")
-                opened(start);
-            collectOpen(text, child, at, open);
-        } else if (type == "ERROR") {
-            collectOpen(text, child, at, open);
-        } else if (type == "start_tag") {
-            opened(child);
-        } else if (type == "end_tag") {
-            const QString name = tagName(text, child);
-            for (qsizetype k = open.size() - 1; k >= 0; --k) {
-                if (open[k].compare(name, Qt::CaseInsensitive) == 0) {
-                    open.resize(k);
-                    break;
-                }
-            }
-        }
-    }
-}
-
-}  // namespace
-
 std::optional<QString> HtmlSource::elementToClose(qsizetype position) const
 {
-    if (!isParsed() || position < 0 || position > m_text.size())
+    if (position < 0 || position > m_text.size())
         return std::nullopt;
-    const TSNode root = ts_tree_root_node(m_html->tree);
-    const quint32 at = bytes(position);
-    if (insideMarkup(root, at))
-        return std::nullopt;
-    QStringList open;
-    collectOpen(m_text, root, at, open);
-    // Their text runs up to their own end tag: an open one means position is inside it.
-    if (open.isEmpty() || open.last().compare(u"script"_s, Qt::CaseInsensitive) == 0 ||
-        open.last().compare(u"style"_s, Qt::CaseInsensitive) == 0)
-        return std::nullopt;
-    return open.last();
+    return source::elementToClose(m_text.mid(0, position));
 }
 
 QList<qsizetype> HtmlSource::elementsAt(qsizetype position) const

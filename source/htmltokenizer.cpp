@@ -265,4 +265,36 @@ bool readTokens(QStringView text, qsizetype from, quint8 foreign, QList<PageToke
     }
 }
 
+std::optional<QString> elementToClose(QStringView text)
+{
+    Tokenizer tokenizer(text, 0, 0);
+    PageToken t;
+    QStringList open, written;
+    quint8 foreignBefore = 0;
+    Tokenizer::Step step;
+    while ((step = tokenizer.next(t)) == Tokenizer::Step::Token) {
+        if (t.kind == Kind::Start) {
+            if (foreignBefore == 0) {
+                const qsizetype closed = html::closedBy(t.name, open);
+                open.resize(open.size() - closed);
+                written.resize(open.size());
+            }
+            if (!html::isVoid(t.name) && !(t.selfClosing && foreignBefore > 0)) {
+                open.append(t.name);
+                written.append(text.sliced(t.start + 1, t.name.size()).toString());
+            }
+        } else if (t.kind == Kind::End) {
+            const qsizetype k = open.lastIndexOf(t.name);
+            if (k >= 0) {
+                open.resize(k);
+                written.resize(k);
+            }
+        }
+        foreignBefore = t.foreign;
+    }
+    if (step == Tokenizer::Step::Open || written.isEmpty())
+        return std::nullopt;
+    return written.last();
+}
+
 }  // namespace source

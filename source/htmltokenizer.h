@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 #include "source/htmlvocabulary.h"
 
@@ -71,5 +72,10 @@ private:
 // math, up to the end; false when a token is still open at the end of the text.
 bool readTokens(QStringView text, qsizetype from, quint8 foreign, QList<PageToken> &out,
                 html::Scripting scripting = html::Scripting::On);
+
+// The element an end tag typed at the end of text closes, its name as its start tag has it:
+// the innermost open, after what the tree builder closes by itself. None inside a tag, a
+// comment or a text element such as a script.
+std::optional<QString> elementToClose(QStringView text);
 
 }  // namespace source

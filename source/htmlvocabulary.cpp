@@ -67,4 +67,54 @@ bool isSelectPart(const QString &name)
     return name == u"select"_s || name == u"option"_s || name == u"optgroup"_s;
 }
 
+qsizetype closedBy(const QString &name, const QStringList &open)
+{
+    // Start tags that close a <p> open around them.
+    static const QSet<QString> kClosesP{
+        u"address"_s, u"article"_s, u"aside"_s,   u"blockquote"_s, u"center"_s,   u"details"_s,
+        u"dialog"_s,  u"dir"_s,     u"div"_s,     u"dl"_s,         u"fieldset"_s, u"figcaption"_s,
+        u"figure"_s,  u"footer"_s,  u"header"_s,  u"hgroup"_s,     u"main"_s,     u"menu"_s,
+        u"nav"_s,     u"ol"_s,      u"p"_s,       u"search"_s,     u"section"_s,  u"summary"_s,
+        u"ul"_s,      u"h1"_s,      u"h2"_s,      u"h3"_s,         u"h4"_s,       u"h5"_s,
+        u"h6"_s,      u"pre"_s,     u"listing"_s, u"form"_s,       u"table"_s,    u"hr"_s,
+        u"xmp"_s,     u"li"_s,      u"dd"_s,      u"dt"_s,         u"plaintext"_s};
+    // Where the look for an element to close stops.
+    static const QSet<QString> kScope{u"applet"_s, u"button"_s,   u"caption"_s, u"html"_s,
+                                      u"table"_s,  u"td"_s,       u"th"_s,      u"marquee"_s,
+                                      u"object"_s, u"template"_s, u"ol"_s,      u"ul"_s,
+                                      u"dl"_s,     u"select"_s,   u"svg"_s,     u"math"_s};
+    // The innermost of names open below any element of stop: from there on all close.
+    const auto upTo = [&](std::initializer_list<QStringView> names,
+                          const QSet<QString> &stop) -> qsizetype {
+        for (qsizetype k = open.size() - 1; k >= 0; --k) {
+            if (std::find(names.begin(), names.end(), QStringView(open[k])) != names.end())
+                return open.size() - k;
+            if (stop.contains(open[k]))
+                return 0;
+        }
+        return 0;
+    };
+    static const QSet<QString> kSection{u"table"_s, u"html"_s, u"template"_s};
+    static const QSet<QString> kRow{u"tbody"_s, u"thead"_s, u"tfoot"_s,
+                                    u"table"_s, u"html"_s,  u"template"_s};
+    static const QSet<QString> kCell{u"tr"_s,    u"tbody"_s, u"thead"_s,   u"tfoot"_s,
+                                     u"table"_s, u"html"_s,  u"template"_s};
+    static const QSet<QString> kSelect{u"select"_s, u"html"_s, u"template"_s};
+    if (name == u"li")
+        return std::max(upTo({u"li"}, kScope), upTo({u"p"}, kScope));
+    if (name == u"dt" || name == u"dd")
+        return std::max(upTo({u"dt", u"dd"}, kScope), upTo({u"p"}, kScope));
+    if (name == u"td" || name == u"th")
+        return upTo({u"td", u"th"}, kCell);
+    if (name == u"tr")
+        return upTo({u"tr"}, kRow);
+    if (name == u"tbody" || name == u"thead" || name == u"tfoot")
+        return upTo({u"tbody", u"thead", u"tfoot"}, kSection);
+    if (name == u"option")
+        return upTo({u"option"}, kSelect);
+    if (name == u"optgroup")
+        return upTo({u"option", u"optgroup"}, kSelect);
+    return kClosesP.contains(name) ? upTo({u"p"}, kScope) : 0;
+}
+
 }  // namespace source::html

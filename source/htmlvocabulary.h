@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // What the HTML standard's tokenizer and tree builder know of characters and element names,
 // written once for every feature that reads tags. Names are as the tokenizer lowers them.
@@ -24,5 +25,8 @@ bool isFormatting(const QString &name);
 // Placed by the tree builder from what is open around it.
 bool isTablePart(const QString &name);
 bool isSelectPart(const QString &name);
+// Of the elements open, innermost last, those a start tag of name closes first, as the tree
+// builder does without an end tag (a <p> before a block, an <li> before the next): how many.
+qsizetype closedBy(const QString &name, const QStringList &open);
 
 }  // namespace source::html

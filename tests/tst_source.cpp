@@ -165,6 +165,12 @@ private slots:
         QTest::addRow("after a void element") << u"<div><p>a<br><img src=x>|"_s << u"p"_s;
         QTest::addRow("implicitly closed li") << u"<ul><li>a<li>b</li>|"_s << u"ul"_s;
         QTest::addRow("table without tbody") << u"<table><tr><td>x</td>|"_s << u"tr"_s;
+        QTest::addRow("a row closed by the next")
+            << u"<table><tr><td>a<tr><td>b</tr>|"_s << u"table"_s;
+        QTest::addRow("a paragraph closed by a list") << u"<div><p>a<ul><li>x</ul>|"_s << u"div"_s;
+        QTest::addRow("an option closed by the next")
+            << u"<select><option>a<option>b</option>|"_s << u"select"_s;
+        QTest::addRow("a quoted >") << u"<div title=\"a>b\"><p>x</p>|"_s << u"div"_s;
         QTest::addRow("inline svg") << u"<div><svg><circle/>|"_s << u"svg"_s;
         QTest::addRow("in the middle of a page")
             << u"<html><body><div><p>a|\n<p>x</p></div></body></html>"_s << u"p"_s;
