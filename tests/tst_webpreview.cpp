@@ -155,7 +155,7 @@ private slots:
         book.remove(book.indexOf(u"<script>"_s),
                     book.indexOf(u"</script>"_s) + 10 - book.indexOf(u"<script>"_s));
         QTest::newRow("book") << book << 40;
-        QTest::newRow("markup a parser mends") << mendedMarkup() << 20;
+        QTest::newRow("markup a parser mends") << mendedMarkup() << 15;
         const QString manual = readRealPage(kRealPages[1]);
         if (!manual.isEmpty())
             QTest::newRow("git's user manual") << manual << 40;
