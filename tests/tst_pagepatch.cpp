@@ -33,9 +33,10 @@ QString planned(const PageIndex &shown, const QString &text)
     const PagePatch &patch = std::get<PagePatch>(plan);
     const auto name = [](const QString &n) { return n.isEmpty() ? u"-"_s : n; };
     return u"%1%2 %3 %4 [%5] [%6]%7"_s.arg(
-        patch.style ? u"style "_s : QString(), name(patch.parentName), name(patch.beforeName),
-        name(patch.afterName), patch.old, patch.now,
-        patch.toBodyEnd ? u" +[%1]"_s.arg(patch.tail) : QString());
+               patch.style ? u"style "_s : QString(), name(patch.parentName),
+               name(patch.beforeName), name(patch.afterName), patch.old, patch.now,
+               patch.toBodyEnd ? u" +[%1]"_s.arg(patch.tail) : QString()) +
+           (patch.formatting ? u" f%1"_s.arg(patch.formatting) : QString());
 }
 
 // The tokens' places, kinds and names: what an index must agree on with a fresh read.
@@ -109,6 +110,11 @@ private slots:
         row("a script after it", u"<p>a</p><script>f()</script>"_s,
             u"<p><i>a</p><script>f()</script>"_s, u"script"_s);
         row("the body's end tag typed", u"<p>a</p>"_s, u"<p>a</body></p>"_s, u"head"_s);
+        // A <b> left open earlier is made anew in the slice's element: the page checks it is.
+        row("after formatting left open", u"<p><b>a</p><p>x</p>"_s, u"<p><b>a</p><p>xy</p>"_s,
+            u"p - - [x] [xy] f1"_s);
+        row("the rest of the body, after formatting left open", u"<p><b>a</p><p>x</p>"_s,
+            u"<p><b>a</p><p><i>x</p>"_s, u"- p - [<p>x</p>] [<p><i>x</p>] f1"_s);
         QTest::newRow("no body tag") << u"<p>a</p>"_s << u"<p><b>a</p>"_s << u"head"_s;
         row("a comment being typed", u"<p>a</p>"_s, u"<p><!--a</p>"_s, u"unfinished"_s);
         row("a script's text", u"<script>a()</script>"_s, u"<script>b()</script>"_s, u"script"_s);

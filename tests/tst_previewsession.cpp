@@ -18,7 +18,7 @@ private slots:
         // latest file served and its load started, l that load done, f failed, p another page
         // in the view, e the elements read, a the patch applied, h the page's process held and
         // ended, x the process ended by itself, m a failure shown in the page's place, w the
-        // next text being written
+        // next text being written, j a refresh of the next text in Shift_JIS
         QTest::addColumn<QString>("events");
         // After each event: L load, P patch, E read the elements, M a message, u shown by a
         // load, U shown in place; - nothing.
@@ -43,6 +43,9 @@ private slots:
             << edits << u"rsrh"_s << u"L - - L"_s;
         QTest::addRow("a process that ended is said") << edits << u"rsx"_s << u"L - M"_s;
         QTest::addRow("a failure shown ends the wait") << edits << u"rmr"_s << u"L - L"_s;
+        QTest::addRow("in another encoding, ASCII is patched and the rest loads")
+            << QStringList{u"<p>a</p>"_s, u"<p>ab</p>"_s, u"<p>ab日本</p>"_s} << u"jslejaj"_s
+            << u"L - E u P U L"_s;
         QTest::addRow("a text being written is shown in place; its file then changes nothing")
             << edits << u"rslewar"_s << u"L - E u P U U"_s;
         QTest::addRow("being written while the page is busy, it waits for its file")
@@ -84,6 +87,9 @@ private slots:
                 break;
             case 'w':
                 session.writing(engine::TextSnapshot(texts.first()), u"UTF-8"_s);
+                break;
+            case 'j':
+                session.refreshed(engine::TextSnapshot(texts.takeFirst()), ++file, u"Shift_JIS"_s);
                 break;
             case 'n':
                 session.refreshed(std::nullopt, ++file, u"UTF-8"_s);
