@@ -244,10 +244,15 @@ std::variant<qsizetype, Reload> anchorInBody(const QList<PageToken> &tokens, qsi
 // On through the new text from the anchor until its tokens are the old ones again: the first
 // old token from there on.
 std::variant<qsizetype, Reload> readUntilResumed(QStringView text, const QList<PageToken> &tokens,
-                                                 const PageToken &anchor, const Change &change,
+                                                 qsizetype anchored, const Change &change,
                                                  PagePatch &patch, Nesting &nesting,
                                                  bool nested = true)
 {
+    // The slice starts after the anchor.
+    const PageToken &anchor = tokens[anchored];
+    patch.from = anchor.end;
+    patch.firstToken = anchored + 1;
+    patch.formatting = anchor.formatting;
     Tokenizer reader(text, anchor.end, anchor.foreign, anchor.formatting);
     for (;;) {
         PageToken t;
@@ -386,11 +391,9 @@ std::variant<PagePatch, Reload> sliceOfElement(const QString &was, const QList<P
     if (const auto *why = std::get_if<Reload>(&anchored))
         return *why;
     const PageToken &anchor = tokens[std::get<qsizetype>(anchored)];
-    patch.from = anchor.end;
-    patch.firstToken = std::get<qsizetype>(anchored) + 1;
-    patch.formatting = anchor.formatting;
     Nesting nesting(anchor.foreign);
-    const auto resumed = readUntilResumed(text, tokens, anchor, change, patch, nesting);
+    const auto resumed =
+        readUntilResumed(text, tokens, std::get<qsizetype>(anchored), change, patch, nesting);
     if (const auto *why = std::get_if<Reload>(&resumed))
         return *why;
     const auto ended =
@@ -413,12 +416,9 @@ std::variant<PagePatch, Reload> restOfBody(const QString &was, const QList<PageT
     if (const auto *why = std::get_if<Reload>(&anchored))
         return *why;
     const PageToken &anchor = tokens[std::get<qsizetype>(anchored)];
-    patch.from = anchor.end;
-    patch.firstToken = std::get<qsizetype>(anchored) + 1;
-    patch.formatting = anchor.formatting;
     Nesting nesting(anchor.foreign);
-    const auto resumed =
-        readUntilResumed(text, tokens, anchor, change, patch, nesting, /*nested=*/false);
+    const auto resumed = readUntilResumed(text, tokens, std::get<qsizetype>(anchored), change,
+                                          patch, nesting, /*nested=*/false);
     if (const auto *why = std::get_if<Reload>(&resumed))
         return *why;
     const auto endsBody = [](const PageToken &t) {
