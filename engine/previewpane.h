@@ -21,6 +21,8 @@ signals:
     void elementsFound();
     // Ctrl+click: the element under the pointer, then its ancestors.
     void elementPicked(const QList<int> &elements);
+    // A person scrolled the page: the innermost element at its top edge, then its ancestors.
+    void pageScrolled(const QList<int> &elements);
     // A message of the page's was chosen: its line in the preview file and its column, from 1;
     // column 0 for the line's start.
     void lineChosen(int line, int column);
@@ -90,6 +92,16 @@ public:
         (void)text, (void)elements;
         return std::nullopt;
     }
+
+    // The page's element of the line of text (as the preview file would hold it) from lineStart
+    // to lineEnd, -1 for none; and, where the page follows the source's scroll, that element
+    // brought to the top of the view.
+    virtual int elementOfLine(const TextSnapshot &text, qsizetype lineStart, qsizetype lineEnd)
+    {
+        (void)text, (void)lineStart, (void)lineEnd;
+        return -1;
+    }
+    virtual void scrollToElement(int element) { (void)element; }
 
 private:
     PageEvents m_pageEvents;

@@ -1,5 +1,8 @@
 #include "forms/pagelink.h"
 
+#include <QScrollBar>
+#include <QTextBlock>
+
 #include "editor/sourcecolours.h"
 #include "editor/sourcedocument.h"
 #include "editor/sourceedit.h"
@@ -27,6 +30,14 @@ PageLink::PageLink(editor::SourceEdit &edit, engine::PreviewPane &pane)
     engine::PageEvents &events = m_pane.pageEvents();
     connect(&events, &engine::PageEvents::elementsFound, this, &PageLink::caretMoved);
     connect(&events, &engine::PageEvents::elementPicked, this, &PageLink::picked);
+    // Only a person's scrolls are followed, the wheel, the bar, Page Up and Down: the scroll
+    // that typing or following makes tells of no action, so nothing is followed back.
+    m_scrolled.setSingleShot(true);
+    m_scrolled.setInterval(0);
+    connect(m_edit.verticalScrollBar(), &QAbstractSlider::actionTriggered, &m_scrolled,
+            qOverload<>(&QTimer::start));
+    connect(&m_scrolled, &QTimer::timeout, this, &PageLink::sourceScrolled);
+    connect(&events, &engine::PageEvents::pageScrolled, this, &PageLink::pageScrolled);
     connect(&events, &engine::PageEvents::lineChosen, this,
             [this](int line, int column) { m_edit.goToLine(line, column); });
 }
@@ -59,6 +70,31 @@ void PageLink::picked(const QList<int> &elements)
     const editor::SourceDocument &source = m_edit.source();
     if (const std::optional<qsizetype> start = m_pane.startOf(source.snapshot(), elements))
         m_edit.goToPosition(source.documentPosition(source.textOffset(*start)));
+}
+
+void PageLink::sourceScrolled()
+{
+    // The lines are never wrapped: the bar counts them.
+    const QTextBlock top =
+        m_edit.document()->findBlockByNumber(m_edit.verticalScrollBar()->value());
+    if (!top.isValid())
+        return;
+    const editor::SourceDocument &source = m_edit.source();
+    const auto offset = [&](int position) {
+        return source.fileOffset(source.textPosition(position));
+    };
+    m_pane.scrollToElement(m_pane.elementOfLine(source.snapshot(), offset(top.position()),
+                                                offset(top.position() + top.length() - 1)));
+}
+
+void PageLink::pageScrolled(const QList<int> &elements)
+{
+    const editor::SourceDocument &source = m_edit.source();
+    if (const std::optional<qsizetype> start = m_pane.startOf(source.snapshot(), elements))
+        m_edit.verticalScrollBar()->setValue(
+            m_edit.document()
+                ->findBlock(source.documentPosition(source.textOffset(*start)))
+                .blockNumber());
 }
 
 }  // namespace forms

@@ -15,6 +15,7 @@ namespace forms {
 
 // Links the source and its page: the element at the caret is outlined in the page, a Ctrl+click
 // on the page puts the caret on the element's start tag, and a message of the page's on its line.
+// A person's scroll of either side brings the other to the same element.
 // The preview knows which start tag made each of its elements, so the page's bytes stay the
 // editor's own.
 class PageLink : public QObject {
@@ -30,11 +31,14 @@ private:
     void caretMoved();
     void follow();
     void picked(const QList<int> &elements);
+    void sourceScrolled();
+    void pageScrolled(const QList<int> &elements);
 
     editor::SourceEdit &m_edit;
     engine::PreviewPane &m_pane;
     QTimer m_soon;
     QTimer m_typing;
+    QTimer m_scrolled;  // the scroll bar moves after it tells of the person's action
 };
 
 }  // namespace forms

@@ -563,6 +563,11 @@ struct Alike {
         endsAlike = std::mismatch(was.crbegin(), was.crbegin() + shorter, text.crbegin()).first -
                     was.crbegin();
     }
+    // Where a place of the new text is in the old; one in what changed, where the change starts.
+    qsizetype toOld(qsizetype at, qsizetype size) const
+    {
+        return at <= from ? at : at >= size - endsAlike ? at - delta : from;
+    }
     // Where a tag of the old text, from start to end, is in the new.
     std::optional<qsizetype> toNew(qsizetype start, qsizetype end, qsizetype wasSize) const
     {
@@ -613,6 +618,25 @@ std::optional<qsizetype> PageIndex::startOf(QStringView text, const QList<int> &
             return start;
     }
     return std::nullopt;
+}
+
+int PageIndex::elementOfLine(QStringView text, qsizetype lineStart, qsizetype lineEnd) const
+{
+    const Alike alike(m_text, text);
+    const qsizetype from = alike.toOld(lineStart, text.size());
+    const qsizetype to = std::max(from, alike.toOld(lineEnd, text.size()));
+    const auto isElement = [](const PageToken &t) { return t.kind == Kind::Start && t.page >= 0; };
+    const auto at = std::lower_bound(m_tokens.cbegin(), m_tokens.cend(), from,
+                                     [](const PageToken &t, qsizetype p) { return t.start < p; });
+    const auto on = std::find_if(at, m_tokens.cend(),
+                                 [&](const PageToken &t) { return t.start >= to || isElement(t); });
+    if (on != m_tokens.cend() && on->start < to)
+        return on->page;
+    const auto before = std::find_if(std::make_reverse_iterator(at), m_tokens.crend(), isElement);
+    if (before != m_tokens.crend())
+        return before->page;
+    const auto first = std::find_if(m_tokens.cbegin(), m_tokens.cend(), isElement);
+    return first != m_tokens.cend() ? first->page : -1;
 }
 
 }  // namespace source

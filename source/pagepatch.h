@@ -75,6 +75,9 @@ public:
     int elementOf(QStringView text, const QList<qsizetype> &starts) const;
     // Where in text the start tag of the innermost of elements (innermost first) is written.
     std::optional<qsizetype> startOf(QStringView text, const QList<int> &elements) const;
+    // The page's element of the line of text from lineStart to lineEnd: the first made by a start
+    // tag on it, else the last made before it, else the first; -1 when the page has none.
+    int elementOfLine(QStringView text, qsizetype lineStart, qsizetype lineEnd) const;
 
 private:
     std::variant<PagePatch, Reload> planStyle(const QString &text, qsizetype token,

@@ -347,4 +347,10 @@ std::optional<qsizetype> PreviewSession::startOf(const engine::TextSnapshot &tex
     return m_index.isReady() ? m_index.startOf(aligned(text), elements) : std::nullopt;
 }
 
+int PreviewSession::elementOfLine(const engine::TextSnapshot &text, qsizetype lineStart,
+                                  qsizetype lineEnd)
+{
+    return m_index.isReady() ? m_index.elementOfLine(aligned(text), lineStart, lineEnd) : -1;
+}
+
 }  // namespace source

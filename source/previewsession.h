@@ -72,6 +72,7 @@ public:
     // innermost of the start tags at starts made, and where the innermost of elements starts.
     int elementOf(const engine::TextSnapshot &text, const QList<qsizetype> &starts);
     std::optional<qsizetype> startOf(const engine::TextSnapshot &text, const QList<int> &elements);
+    int elementOfLine(const engine::TextSnapshot &text, qsizetype lineStart, qsizetype lineEnd);
 
 signals:
     // Load the preview's address.

@@ -4,9 +4,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QRandomGenerator>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QStringEncoder>
 #include <QTcpServer>
@@ -484,6 +486,88 @@ window.onload = () => {
         QTRY_COMPARE_WITH_TIMEOUT(evaluate(view->web(), u"document.title"_s).toString(), u"c"_s,
                                   10000);
         QCOMPARE(form1->Text1().textCursor().position(), page.indexOf(u"<b"_s));
+    }
+
+    // The page is laid out at each width offered: its own breakpoints among them, read from the
+    // stylesheets it links and they import. Its innerWidth and media queries see the width, it
+    // is zoomed to fit, and the pane's parts stay where they were.
+    void pageLaysOutAtTheChosenWidth_data()
+    {
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QString>("colour");
+        QTest::addRow("phone") << u"スマートフォン (375 px)"_s << 375 << u"rgb(1, 1, 1)"_s;
+        QTest::addRow("own breakpoint") << u"ブレークポイント (600 px)"_s << 600 << u"rgb(1, 1, 1)"_s;
+        QTest::addRow("tablet") << u"タブレット (768 px)"_s << 768 << u"rgb(0, 0, 0)"_s;
+        QTest::addRow("imported breakpoint, wider than the least zoom fits")
+            << u"ブレークポイント (1500 px)"_s << 1500 << u"rgb(2, 2, 2)"_s;
+    }
+    void pageLaysOutAtTheChosenWidth()
+    {
+        QFETCH(QString, caption);
+        QFETCH(int, width);
+        QFETCH(QString, colour);
+        QVERIFY(QDir().mkpath(path(u"doc/css"_s)));
+        QVERIFY(writeAll(path(u"doc/css/site.css"_s),
+                         "@import url(\"wide.css\");\n/* (max-width: 99px) */\n"
+                         "@media (max-width: 600px) { body { color: rgb(1, 1, 1) } }"));
+        QVERIFY(writeAll(path(u"doc/css/wide.css"_s),
+                         "@media (min-width: 93.75em) { body { color: rgb(2, 2, 2) } }"));
+        QVERIFY(writeAll(path(u"doc/page.html"_s),
+                         "<link rel=stylesheet href=\"css/site.css\"><p>x</p>"));
+        const engine::ReadText read = engine::ReadTextFile(path(u"doc/page.html"_s));
+        form1->setDocument(path(u"doc/page.html"_s), read.encoding);
+        form1->Text1().setText(read.text);
+        QTRY_COMPARE_WITH_TIMEOUT(pageText(view->web()), u"x"_s, 10000);
+        const QRect console = view->console().geometry(), pane = view->geometry();
+        const int paneWidth = evaluate(view->web(), u"innerWidth"_s).toInt();
+        QCOMPARE(paneWidth, view->width());
+
+        // Chosen as a person does: from the page's menu.
+        QTest::mouseClick(form1->windowHandle(), Qt::RightButton, {},
+                          view->mapTo(form1.get(), QPoint(100, 100)));
+        QMenu *menu = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT((menu = view->findChild<QMenu *>()), 10000);
+        QAction *widths = nullptr;
+        for (QAction *action : menu->actions())
+            if (action->text() == u"ページの幅"_s)
+                widths = action;
+        QVERIFY(widths && widths->menu());
+        emit widths->menu()->aboutToShow();
+        QStringList captions;
+        QAction *chosen = nullptr;
+        for (QAction *action : widths->menu()->actions()) {
+            captions.append(action->text());
+            if (action->text() == caption)
+                chosen = action;
+        }
+        QVERIFY2(chosen && !captions.contains(u"ブレークポイント (99 px)"_s),
+                 qPrintable(captions.join(u", "_s)));
+        menu->close();
+        QTest::mouseRelease(view->web().focusProxy(), Qt::RightButton, {}, QPoint(100, 100));
+        chosen->trigger();
+
+        const QString seen =
+            u"innerWidth + ' ' + getComputedStyle(document.body).color"_s;
+        QTRY_COMPARE_WITH_TIMEOUT(evaluate(view->web(), seen).toString(),
+                                  u"%1 %2"_s.arg(width).arg(colour), 10000);
+        const qreal zoom = std::max(0.25, qreal(view->width()) / width);
+        QCOMPARE(view->web().zoomFactor(), zoom);
+        auto *label = view->findChild<QLabel *>(u"pageWidthLabel"_s);
+        QVERIFY(label->isVisible() &&
+                label->text().startsWith(u"%1 px ・ %2%"_s.arg(width).arg(qRound(zoom * 100))));
+        QCOMPARE(label->text().contains(u"タッチ"_s), width == 375 || width == 768);
+        auto *across = view->findChild<QScrollBar *>(u"pageAcross"_s);
+        QCOMPARE(across->isVisible(), zoom * width > view->width());
+        QCOMPARE(view->console().geometry(), console);
+        QCOMPARE(view->geometry(), pane);
+
+        // The shortcut steps on through the widths, and after the widest comes the pane's own.
+        for (int steps = 0; steps < 8 && view->pageWidth() != 0; ++steps)
+            QTest::keyClick(form1.get(), Qt::Key_M, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(view->pageWidth(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(evaluate(view->web(), u"innerWidth"_s).toInt(), paneWidth, 10000);
+        QVERIFY(!label->isVisible() && !across->isVisible());
     }
 
     // The page's dialogs are answered by the program, told in the strip, and never wait: a key

@@ -29,3 +29,50 @@ function quorvaneElementsAt(x, y) {
   }
   return chain;
 }
+
+// Brings the element's top to the top of the view; one with no box, the nearest before it that
+// has one. Only the page's own scroll moves.
+function quorvaneScrollTo(k) {
+  const q = window.quorvane;
+  for (let i = q ? Math.min(k, q.all.length - 1) : -1; i >= 0; --i) {
+    const e = q.all[i];
+    if (!e.isConnected || e.getClientRects().length === 0) continue;
+    window.scrollTo({ left: scrollX, top: scrollY + e.getBoundingClientRect().top,
+                      behavior: 'instant' });
+    return i;
+  }
+  return -1;
+}
+
+// The innermost element at the top edge of the view, then its ancestors. Where the edge meets
+// only the body (a margin between blocks), the last element that starts above it.
+function quorvaneTopElements() {
+  const q = window.quorvane;
+  if (!q) return [];
+  let best = -1;
+  for (const x of [0.5, 0.2, 0.8, 0.05, 0.95]) {
+    const i = q.index.get(document.elementFromPoint(innerWidth * x, 1));
+    if (i !== undefined && i > best) best = i;
+  }
+  const e = q.all[best];
+  if (!e || e === document.documentElement || e === document.body) {
+    const top = i => {
+      for (let j = i; j < q.all.length; ++j)
+        if (q.all[j].isConnected && q.all[j].getClientRects().length)
+          return q.all[j].getBoundingClientRect().top;
+      return Infinity;
+    };
+    let lo = Math.max(best, 0), hi = q.all.length - 1;
+    while (lo < hi) {
+      const mid = (lo + hi + 1) >> 1;
+      if (top(mid) <= 1) lo = mid; else hi = mid - 1;
+    }
+    best = lo;
+  }
+  const chain = [];
+  for (let p = q.all[best]; p; p = p.parentElement) {
+    const i = q.index.get(p);
+    if (i !== undefined) chain.push(i);
+  }
+  return chain;
+}

@@ -81,6 +81,9 @@ void PreviewView::contextMenuEvent(QContextMenuEvent *event)
     }
     if (pending)
         menu->removeAction(pending);
+    if (!menu->isEmpty() && !m_own.isEmpty())
+        menu->addSeparator();
+    menu->addActions(m_own);
     if (menu->isEmpty()) {
         delete menu;
         return;

@@ -14,6 +14,9 @@ public:
     ~PreviewView() override = default;
     Q_DISABLE_COPY_MOVE(PreviewView)
 
+    // The program's own entries, after the engine's.
+    void setOwnActions(const QList<QAction *> &actions) { m_own = actions; }
+
 signals:
     // The widget the page is drawn in comes and goes with the page's process: it may be
     // another now.
@@ -22,6 +25,9 @@ signals:
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
     void childEvent(QChildEvent *event) override;
+
+private:
+    QList<QAction *> m_own;
 };
 
 }  // namespace webview

@@ -4,9 +4,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QList>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QScrollBar>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -15,8 +19,10 @@
 #include <QWebEngineSettings>
 #include <algorithm>
 
+#include "engine/textfile.h"
 #include "platform/process.h"
 #include "platform/systemencoding.h"
+#include "source/pagewidths.h"
 #include "webview/consolestrip.h"
 #include "webview/elementoutline.h"
 #include "webview/previewserver.h"
@@ -102,6 +108,15 @@ QString endedHow(QWebEnginePage::RenderProcessTerminationStatus status, int code
     return u"強制終了されました (メモリー不足など、終了コード %1)"_s.arg(code);
 }
 
+using PageWidth = WebPreviewPane::PageWidth;
+const QList<PageWidth> &designedWidths()
+{
+    static const QList<PageWidth> kWidths{{375, u"スマートフォン (375 px)"_s, true},
+                                          {768, u"タブレット (768 px)"_s, true},
+                                          {1280, u"ノートPC (1280 px)"_s, false}};
+    return kWidths;
+}
+
 // One of the questions of pagelink.js, asked with its arguments.
 QString question(const QString &call)
 {
@@ -127,6 +142,18 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
 
     m_console = new ConsoleStrip(this);
     m_outline = new ElementOutline(this);
+    m_across = new QScrollBar(Qt::Horizontal, this);
+    m_across->setObjectName(u"pageAcross"_s);
+    m_across->setAccessibleName(u"ページの横スクロール"_s);
+    m_across->hide();
+    connect(m_across, &QScrollBar::valueChanged, this, &WebPreviewPane::placeParts);
+    m_widthLabel = new QLabel(this);
+    m_widthLabel->setObjectName(u"pageWidthLabel"_s);
+    m_widthLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_widthLabel->setStyleSheet(
+        u"background: rgba(32, 33, 36, 200); color: white; padding: 1px 4px; font-size: 8pt"_s);
+    m_widthLabel->hide();
+    makeOwnActions();
     connect(m_console, &ConsoleStrip::heightChanged, this, &WebPreviewPane::placeParts);
     connect(m_console, &ConsoleStrip::lineChosen, &pageEvents(), &engine::PageEvents::lineChosen);
     connect(m_view, &QWebEngineView::loadStarted, this, [this] {
@@ -134,11 +161,17 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
         m_watch->restart();
         m_outline->pageChanging();
         m_console->clear();
+        // Questions to the page before are never answered.
+        m_askingTop = m_topAgain = m_scrolling = false;
+        m_scrollWanted = -1;
     });
     connect(m_view, &QWebEngineView::loadFinished, this, [this](bool ok) {
         m_watch->allowWhileLoading({});
         // A page a link led to is not the document's.
         m_isPreview = ok && m_view->url().adjusted(QUrl::RemoveFragment) == m_url;
+        // The engine may forget the zoom with the page.
+        if (m_pageWidth > 0 && !qFuzzyCompare(m_view->zoomFactor(), m_zoom))
+            m_view->setZoomFactor(m_zoom);
         if (!m_isPreview) {
             m_outline->clear();
             emit pageEvents().elementsFound();
@@ -150,6 +183,10 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
             &ElementOutline::follow);
     connect(m_view->page(), &QWebEnginePage::contentsSizeChanged, m_outline,
             &ElementOutline::follow);
+    connect(m_view->page(), &QWebEnginePage::scrollPositionChanged, this, [this] {
+        if (m_isPreview && followsScroll() && personScrolling())
+            askForTop();
+    });
     placeParts();
 }
 
@@ -242,6 +279,7 @@ WebPreviewPane::~WebPreviewPane()
 
 void WebPreviewPane::navigate(const Refresh &refresh)
 {
+    m_pageText = refresh.text;
     m_server->setPreview(refresh.localPath, refresh.encoding);
     m_url = m_server->previewUrl();
     m_view->settings()->setDefaultTextEncoding(refresh.encoding);
@@ -272,6 +310,7 @@ void WebPreviewPane::ask(const QString &script,
 
 void WebPreviewPane::setDocumentFolder(const QString &folder)
 {
+    m_folder = folder;
     m_session->folderChanged();
     m_server->setDocumentFolder(folder);
 }
@@ -369,12 +408,43 @@ void WebPreviewPane::resizeEvent(QResizeEvent *event)
 void WebPreviewPane::placeParts()
 {
     // The strip takes the foot of the pane and the page the rest, as a browser's console does;
-    // the outline lies over the page.
+    // the outline lies over the page. A chosen width is the page's width in CSS pixels: the page
+    // is zoomed to fit the pane, and scrolls across below the least zoom.
     const int strip = m_console->wantedHeight();
-    m_view->setGeometry(0, 0, width(), height() - strip);
+    int pageHeight = height() - strip;
+    int wide = width();
+    if (m_pageWidth > 0) {
+        m_zoom = std::clamp(qreal(width()) / m_pageWidth, 0.25, 5.0);
+        wide = qRound(m_pageWidth * m_zoom);
+        if (!qFuzzyCompare(m_view->zoomFactor(), m_zoom))
+            m_view->setZoomFactor(m_zoom);
+    }
+    const bool across = wide > width();
+    m_across->setVisible(across);
+    if (across) {
+        const int bar = m_across->sizeHint().height();
+        pageHeight -= bar;
+        m_across->setGeometry(0, pageHeight, width(), bar);
+        m_across->setRange(0, wide - width());
+        m_across->setPageStep(width());
+    }
+    m_view->setGeometry(across ? -m_across->value() : 0, 0, wide, pageHeight);
     m_console->setGeometry(0, height() - strip, width(), strip);
     m_outline->setGeometry(m_view->geometry());
     m_outline->raise();
+    if (m_pageWidth > 0) {
+        QString label = u"%1 px ・ %2%"_s.arg(m_pageWidth).arg(qRound(m_zoom * 100));
+        if (std::any_of(designedWidths().cbegin(), designedWidths().cend(),
+                        [&](const PageWidth &w) { return w.width == m_pageWidth && w.device; }))
+            label += u"\nviewport とタッチ操作は再現していません"_s;
+        m_widthLabel->setText(label);
+        m_widthLabel->adjustSize();
+        m_widthLabel->move(std::max(0, width() - m_widthLabel->width()), 0);
+        m_widthLabel->show();
+        m_widthLabel->raise();
+    } else {
+        m_widthLabel->hide();
+    }
 }
 
 void WebPreviewPane::watchDrawnWidget()
@@ -406,6 +476,18 @@ bool WebPreviewPane::eventFilter(QObject *watched, QEvent *event)
         if (type == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton &&
             std::exchange(m_picking, false))
             return true;
+        // A press may be on the scroll bar, and dragging it scrolls until the release.
+        m_pageHeld = type != QEvent::MouseButtonRelease;
+        m_pageInput.start();
+    }
+    if (watched == m_watched && type == QEvent::Wheel)
+        m_pageInput.start();
+    if (watched == m_watched && type == QEvent::KeyPress) {
+        static const QList<int> kScrollKeys{Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Space,
+                                            Qt::Key_Home,   Qt::Key_End,      Qt::Key_Up,
+                                            Qt::Key_Down};
+        if (kScrollKeys.contains(static_cast<QKeyEvent *>(event)->key()))
+            m_pageInput.start();
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -426,6 +508,157 @@ void WebPreviewPane::showMessage(const QString &title, const QString &text)
         u"<h3 style=\"color: #b00020\">%1</h3>"
         u"<p>%2</p><p>編集中の内容はそのまま残っています。</p></body></html>"_s.arg(
             title.toHtmlEscaped(), body));
+}
+
+void WebPreviewPane::makeOwnActions()
+{
+    m_widthMenu = std::make_unique<QMenu>(u"ページの幅"_s);
+    m_widthMenu->setObjectName(u"pageWidthMenu"_s);
+    connect(m_widthMenu.get(), &QMenu::aboutToShow, this, [this] {
+        m_widthMenu->clear();
+        for (const PageWidth &width : pageWidths()) {
+            QAction *action = m_widthMenu->addAction(width.caption);
+            action->setCheckable(true);
+            action->setChecked(width.width == m_pageWidth);
+            connect(action, &QAction::triggered, this,
+                    [this, w = width.width] { setPageWidth(w); });
+        }
+    });
+    auto *step = new QAction(u"次のページの幅"_s, this);
+    step->setObjectName(u"stepPageWidth"_s);
+    step->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M));
+    step->setShortcutContext(Qt::WindowShortcut);
+    connect(step, &QAction::triggered, this, &WebPreviewPane::stepPageWidth);
+    addAction(step);
+    m_follow = new QAction(u"スクロールを連動"_s, this);
+    m_follow->setObjectName(u"followScroll"_s);
+    m_follow->setCheckable(true);
+    m_follow->setChecked(true);
+    m_view->setOwnActions({m_widthMenu->menuAction(), step, m_follow});
+}
+
+QList<WebPreviewPane::PageWidth> WebPreviewPane::pageWidths() const
+{
+    QList<PageWidth> widths = designedWidths();
+    widths.prepend({0, u"ペインの幅 (%1 px)"_s.arg(width()), false});
+    // The page's own, and those of the stylesheets it links in its folder and they import.
+    QList<int> found;
+    QStringList read;
+    const QString page = m_pageText ? m_pageText->toString() : QString();
+    found += source::mediaWidths(page);
+    QList<std::pair<QString, int>> due;
+    for (const QString &link : source::stylesheetLinks(page))
+        due.append({link, 0});
+    const QUrl base = QUrl::fromLocalFile(m_folder + u"/"_s);
+    while (!due.isEmpty() && !m_folder.isEmpty() && read.size() < 32) {
+        const auto [link, depth] = due.takeFirst();
+        const QUrl url = base.resolved(QUrl(link));
+        const QString path = url.isLocalFile() ? url.toLocalFile() : QString();
+        if (path.isEmpty() || read.contains(path))
+            continue;
+        read.append(path);
+        const engine::ReadText sheet = engine::ReadTextFile(QDir::toNativeSeparators(path));
+        if (sheet.error)
+            continue;
+        found += source::mediaWidths(sheet.text);
+        if (depth < 4)
+            for (const QString &import : source::cssImports(sheet.text))
+                due.append({QFileInfo(path).dir().filePath(import), depth + 1});
+    }
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+    for (const int width : found)
+        if (std::none_of(widths.cbegin(), widths.cend(),
+                         [&](const PageWidth &w) { return w.width == width; }))
+            widths.append({width, u"ブレークポイント (%1 px)"_s.arg(width), false});
+    std::sort(widths.begin() + 1, widths.end(),
+              [](const PageWidth &a, const PageWidth &b) { return a.width < b.width; });
+    return widths;
+}
+
+void WebPreviewPane::setPageWidth(int width)
+{
+    if (width == m_pageWidth)
+        return;
+    m_pageWidth = std::max(0, width);
+    m_across->setValue(0);
+    if (m_pageWidth == 0) {
+        m_zoom = 1;
+        m_view->setZoomFactor(1);
+    }
+    placeParts();
+    m_outline->follow();
+}
+
+void WebPreviewPane::stepPageWidth()
+{
+    const QList<PageWidth> widths = pageWidths();
+    const auto at = std::find_if(widths.cbegin(), widths.cend(),
+                                 [&](const PageWidth &w) { return w.width > m_pageWidth; });
+    setPageWidth(at == widths.cend() ? 0 : at->width);
+}
+
+bool WebPreviewPane::followsScroll() const
+{
+    return m_follow->isChecked();
+}
+
+void WebPreviewPane::setFollowsScroll(bool follows)
+{
+    m_follow->setChecked(follows);
+}
+
+int WebPreviewPane::elementOfLine(const engine::TextSnapshot &text, qsizetype lineStart,
+                                  qsizetype lineEnd)
+{
+    return m_isPreview ? m_session->elementOfLine(text, lineStart, lineEnd) : -1;
+}
+
+void WebPreviewPane::scrollToElement(int element)
+{
+    if (!m_isPreview || !followsScroll() || element < 0)
+        return;
+    // The scroll this makes is the program's: the page does not follow it back.
+    m_pageInput.invalidate();
+    m_scrollWanted = element;
+    if (!m_scrolling)
+        askToScroll();
+}
+
+void WebPreviewPane::askToScroll()
+{
+    m_scrolling = true;
+    const int element = std::exchange(m_scrollWanted, -1);
+    ask(question(u"quorvaneScrollTo(%1)"_s.arg(element)), [this](const QVariant &) {
+        m_scrolling = false;
+        if (m_scrollWanted >= 0)
+            askToScroll();
+    });
+}
+
+bool WebPreviewPane::personScrolling() const
+{
+    // The page scrolls on by itself a little after a wheel's turn.
+    return m_pageHeld || (m_pageInput.isValid() && m_pageInput.elapsed() < 1000);
+}
+
+void WebPreviewPane::askForTop()
+{
+    // One question at a time; the page's latest place wins.
+    if (std::exchange(m_askingTop, true)) {
+        m_topAgain = true;
+        return;
+    }
+    ask(question(u"quorvaneTopElements()"_s), [this](const QVariant &answer) {
+        m_askingTop = false;
+        QList<int> chain;
+        for (const QVariant &index : answer.toList())
+            chain.append(index.toInt());
+        if (!chain.isEmpty())
+            emit pageEvents().pageScrolled(chain);
+        if (std::exchange(m_topAgain, false))
+            askForTop();
+    });
 }
 
 }  // namespace webview

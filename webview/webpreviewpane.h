@@ -1,13 +1,20 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
 #include <array>
 #include <chrono>
+#include <memory>
 
 #include "engine/previewpane.h"
 #include "source/previewsession.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QScrollBar;
 
 namespace webview {
 
@@ -43,6 +50,26 @@ public:
     int elementOf(const engine::TextSnapshot &text, const QList<qsizetype> &starts) override;
     std::optional<qsizetype> startOf(const engine::TextSnapshot &text,
                                      const QList<int> &elements) override;
+    int elementOfLine(const engine::TextSnapshot &text, qsizetype lineStart,
+                      qsizetype lineEnd) override;
+    void scrollToElement(int element) override;
+
+    // A width the page may be laid out at, in CSS pixels; 0 for the pane's own.
+    struct PageWidth {
+        int width = 0;
+        QString caption;
+        bool device = false;  // a phone's or a tablet's, whose viewport and touch are not emulated
+    };
+    // The designed ones, then the page's own breakpoints, read from the page and the
+    // stylesheets it links in the document's folder.
+    QList<PageWidth> pageWidths() const;
+    void setPageWidth(int width);
+    int pageWidth() const { return m_pageWidth; }
+    // The next of pageWidths(), after the last the pane's own again.
+    void stepPageWidth();
+    // Scrolls a person makes in either side are followed by the other.
+    bool followsScroll() const;
+    void setFollowsScroll(bool follows);
 
     PreviewView &web() const { return *m_view; }
     ConsoleStrip &console() const { return *m_console; }
@@ -79,6 +106,10 @@ private:
     void placeParts();
     void watchDrawnWidget();
     void pick(QPointF at);
+    void makeOwnActions();
+    void askForTop();
+    bool personScrolling() const;
+    void askToScroll();
 
     PreviewView *m_view = nullptr;
     ConsoleStrip *m_console = nullptr;
@@ -91,6 +122,22 @@ private:
     PreviewServer *m_server = nullptr;
     RendererWatch *m_watch = nullptr;
     QUrl m_url;
+    QString m_folder;
+    std::optional<engine::TextSnapshot> m_pageText;  // the last refresh's
+
+    int m_pageWidth = 0;
+    qreal m_zoom = 1;
+    QScrollBar *m_across = nullptr;  // for a page wider than the pane at the least zoom
+    QLabel *m_widthLabel = nullptr;
+    std::unique_ptr<QMenu> m_widthMenu;  // the menu's submenu, no child of the pane's
+    QAction *m_follow = nullptr;
+
+    // A person's last wheel, key or press on the page, and whether the button is still down.
+    QElapsedTimer m_pageInput;
+    bool m_pageHeld = false;
+    bool m_askingTop = false, m_topAgain = false;
+    int m_scrollWanted = -1;
+    bool m_scrolling = false;
 };
 
 }  // namespace webview
