@@ -1,5 +1,6 @@
 #include "forms/pagelink.h"
 
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <QTextBlock>
 
@@ -37,6 +38,8 @@ PageLink::PageLink(editor::SourceEdit &edit, engine::PreviewPane &pane)
     connect(m_edit.verticalScrollBar(), &QAbstractSlider::actionTriggered, &m_scrolled,
             qOverload<>(&QTimer::start));
     connect(&m_scrolled, &QTimer::timeout, this, &PageLink::sourceScrolled);
+    // Page Up and Down scroll without telling the bar's action.
+    m_edit.installEventFilter(this);
     connect(&events, &engine::PageEvents::pageScrolled, this, &PageLink::pageScrolled);
     connect(&events, &engine::PageEvents::lineChosen, this,
             [this](int line, int column) { m_edit.goToLine(line, column); });
@@ -70,6 +73,16 @@ void PageLink::picked(const QList<int> &elements)
     const editor::SourceDocument &source = m_edit.source();
     if (const std::optional<qsizetype> start = m_pane.startOf(source.snapshot(), elements))
         m_edit.goToPosition(source.documentPosition(source.textOffset(*start)));
+}
+
+bool PageLink::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_PageUp || key == Qt::Key_PageDown)
+            m_scrolled.start();
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void PageLink::sourceScrolled()

@@ -27,6 +27,9 @@ public:
     // How long typing must pause before the outline follows: the page is then loaded again too.
     static constexpr int kAfterTyping = 150;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void caretMoved();
     void follow();

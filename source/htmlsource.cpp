@@ -448,6 +448,17 @@ QList<qsizetype> HtmlSource::elementsAt(qsizetype position) const
     const TSNode root = ts_tree_root_node(m_html->tree);
     const quint32 at = bytes(position);
     TSNode node = ts_node_descendant_for_byte_range(root, at, at);
+    // At the end of the text, no node holds the position: the last character's does, unless it
+    // ends an element's end tag.
+    if (at > 0 && position == m_text.size()) {
+        node = ts_node_descendant_for_byte_range(root, at - 2, at);
+        for (TSNode up = node; !ts_node_is_null(up); up = ts_node_parent(up)) {
+            if (std::string_view(ts_node_type(up)) == "end_tag") {
+                node = ts_node_parent(ts_node_parent(up));
+                break;
+            }
+        }
+    }
     // Just before an end tag is the end of what it closes, or of what closed before it.
     for (TSNode up = node; at > 0 && !ts_node_is_null(up); up = ts_node_parent(up)) {
         if (std::string_view(ts_node_type(up)) == "end_tag" && ts_node_start_byte(up) == at) {

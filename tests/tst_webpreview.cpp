@@ -1,4 +1,7 @@
 #include <QAccessible>
+#include <QAction>
+#include <QApplication>
+#include <QWheelEvent>
 #include <QDirIterator>
 #include <QImage>
 #include <QJsonArray>
@@ -568,6 +571,61 @@ window.onload = () => {
         QCOMPARE(view->pageWidth(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(evaluate(view->web(), u"innerWidth"_s).toInt(), paneWidth, 10000);
         QVERIFY(!label->isVisible() && !across->isVisible());
+    }
+
+    // A person's scroll of either side brings the other to the same element: the wheel and
+    // Page Down in the source, the wheel in the page. Typing moves neither; the menu turns it off.
+    void scrollFollowsTheOtherSide()
+    {
+        QString page = u"<!DOCTYPE html>\r\n<style>p { margin: 0; height: 37px }</style>\r\n"_s;
+        for (int line = 2; line < 400; ++line)
+            page += line % 10 ? u"<p id=l%1>段落 %1</p>\r\n"_s.arg(line) : u"本文 %1\r\n"_s.arg(line);
+        form1->Text1().setText(page);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view->web()).contains(u"段落 399"_s), 10000);
+        QScrollBar *lines = form1->Text1().verticalScrollBar();
+        // The line whose element is at the top of the page: text goes to the element before.
+        const auto pageTop = [&] {
+            const QString id = evaluate(view->web(),
+                                        u"document.elementFromPoint(innerWidth / 2, 1).id"_s)
+                                   .toString();
+            return id.startsWith(u'l') ? id.mid(1).toInt() : -1;
+        };
+        const auto elementLine = [](int line) { return line % 10 ? line : line - 1; };
+        const auto wheel = [](QWidget *widget, int notches) {
+            QWheelEvent turn(QPointF(50, 50), widget->mapToGlobal(QPointF(50, 50)), {},
+                             QPoint(0, -120 * notches), {}, {}, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(widget, &turn);
+        };
+
+        wheel(form1->Text1().viewport(), 10);
+        QVERIFY(lines->value() > 20);
+        QTRY_COMPARE_WITH_TIMEOUT(pageTop(), elementLine(lines->value()), 10000);
+        form1->Text1().setFocus();
+        QTest::keyClick(&form1->Text1(), Qt::Key_PageDown);
+        QTRY_COMPARE_WITH_TIMEOUT(pageTop(), elementLine(lines->value()), 10000);
+
+        const int before = lines->value();
+        wheel(view->web().focusProxy(), 8);
+        QTRY_VERIFY_WITH_TIMEOUT(lines->value() > before + 10 && pageTop() == lines->value(), 10000);
+
+        // Typing at the end brings the caret's element into view, nothing else.
+        form1->Text1().moveCaretToEnd();
+        const int atEnd = lines->value();
+        QTest::keyClicks(&form1->Text1(), u"<p id=l400>last"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view->web()).contains(u"last"_s), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(view->outline().isVisible(), 10000);
+        QCOMPARE(lines->value(), atEnd);
+        QVERIFY(view->rect().intersects(view->outline().geometry()) &&
+                evaluate(view->web(), u"l400.getBoundingClientRect().bottom <= innerHeight"_s)
+                    .toBool());
+
+        auto *follow = view->findChild<QAction *>(u"followScroll"_s);
+        QVERIFY(follow && follow->text() == u"スクロールを連動"_s && follow->isChecked());
+        follow->trigger();
+        const int top = pageTop();
+        wheel(form1->Text1().viewport(), -30);
+        QCoreApplication::processEvents();
+        QCOMPARE(pageTop(), top);  // asked after a scroll would have been
     }
 
     // The page's dialogs are answered by the program, told in the strip, and never wait: a key

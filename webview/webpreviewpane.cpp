@@ -280,6 +280,8 @@ WebPreviewPane::~WebPreviewPane()
 void WebPreviewPane::navigate(const Refresh &refresh)
 {
     m_pageText = refresh.text;
+    // What a refresh does to the page's scroll is not the person's.
+    m_pageInput.invalidate();
     m_server->setPreview(refresh.localPath, refresh.encoding);
     m_url = m_server->previewUrl();
     m_view->settings()->setDefaultTextEncoding(refresh.encoding);
@@ -290,6 +292,7 @@ void WebPreviewPane::navigate(const Refresh &refresh)
 
 void WebPreviewPane::writing(const Refresh &refresh)
 {
+    m_pageInput.invalidate();
     if (m_isPreview && refresh.text)
         m_session->writing(*refresh.text, refresh.encoding);
 }
@@ -353,6 +356,9 @@ int WebPreviewPane::outlinedElement() const
 
 void WebPreviewPane::askForBox(int element, bool bring)
 {
+    // The scroll that brings the caret's element into view is the program's.
+    if (bring)
+        m_pageInput.invalidate();
     // A page that hangs never answers; the next load starts afresh.
     ask(question(u"quorvaneBoxOf(%1, %2)"_s.arg(element).arg(bring ? u"true"_s : u"false"_s)),
         [this, element](const QVariant &answer) {
