@@ -4,6 +4,7 @@
 
 #include "source/htmlsource.h"
 #include "source/pagepatch.h"
+#include "source/pagewidths.h"
 #include "source/search.h"
 
 using namespace Qt::StringLiterals;
@@ -230,7 +231,8 @@ private slots:
 
     // What a page may hold when it is no page at all: nothing stops the parse or the lookups.
     // The page's elements as the browser makes them, by name; the one a person would point at
-    // for the caret at "|", and the start tag that a Ctrl+click on some of them leads to.
+    // for the caret at "|", the start tag that a Ctrl+click on some of them leads to, and the
+    // one a scroll brings to the top for the line of "|".
     void pageElements_data()
     {
         QTest::addColumn<QString>("text");
@@ -238,29 +240,38 @@ private slots:
         QTest::addColumn<int>("element");
         QTest::addColumn<QList<int>>("clicked");  // innermost first
         QTest::addColumn<QString>("tag");         // its start, or nothing
+        QTest::addColumn<int>("line");
         QTest::addRow("table without tbody")
             << u"<table>\n<tr><td>a<td>b|\n</table>"_s << u"html head body table tbody tr td td"_s
-            << 7 << QList<int>{4, 3, 2, 1} << u"<table>"_s;
+            << 7 << QList<int>{4, 3, 2, 1} << u"<table>"_s << 5;
         QTest::addRow("paragraphs and items left open")
             << u"<p>one\n<p>two\n<ul><li>a<li>b|</ul>"_s << u"html head body p p ul li li"_s << 7
-            << QList<int>{7, 5} << u"<li>b"_s;
+            << QList<int>{7, 5} << u"<li>b"_s << 5;
         QTest::addRow("inline svg, names as written")
             << u"<svg><linearGradient id=g/><circle r=|4/></svg>"_s
-            << u"html head body svg linearGradient circle"_s << 5 << QList<int>{4} << u"<lin"_s;
+            << u"html head body svg linearGradient circle"_s << 5 << QList<int>{4} << u"<lin"_s
+            << 3;
         QTest::addRow("comment, and < in a script")
             << u"<!-- <div> -->\n<script>if (a < b) x = '<p>';</script>\n<p>t|</p>"_s
-            << u"html head script body p"_s << 4 << QList<int>{2} << u"<script>"_s;
+            << u"html head script body p"_s << 4 << QList<int>{2} << u"<script>"_s << 4;
         QTest::addRow("just before a start tag, after an end tag")
-            << u"<p>a</p>|<b>x</b>"_s << u"html head body p b"_s << 4 << QList<int>{4} << u"<b>"_s;
+            << u"<p>a</p>|<b>x</b>"_s << u"html head body p b"_s << 4 << QList<int>{4} << u"<b>"_s
+            << 3;
         QTest::addRow("what a script put first")
             << u"<div id=a></div>\n<div id=b>|</div>"_s << u"html head body div div div"_s << 5
-            << QList<int>{3, 2, 0} << QString();
+            << QList<int>{3, 2, 0} << QString() << 5;
         QTest::addRow("thousands a script made, after")
             << u"<p>a<p>|b"_s << u"html head body p p"_s + u" span"_s.repeated(3000) << 4
-            << QList<int>{3} << u"<p>a"_s;
+            << QList<int>{3} << u"<p>a"_s << 3;
         QTest::addRow("a template's content")
             << u"<template><b>|x</b></template>"_s << u"html head template body"_s << 2
-            << QList<int>{} << QString();
+            << QList<int>{} << QString() << 2;
+        QTest::addRow("a line of text")
+            << u"<div>\n<p>a\ntext|\n</div>"_s << u"html head body div p"_s << 4 << QList<int>{3}
+            << u"<div>"_s << 4;
+        QTest::addRow("at the very end, after an end tag")
+            << u"<div><p>a</p>|"_s << u"html head body div p"_s << 3 << QList<int>{4} << u"<p>"_s
+            << 3;
     }
 
     void pageElements()
@@ -283,7 +294,42 @@ private slots:
             QTEST(index.elementOf(now, parse.elementsAt(before.size() + at)), "element");
             const std::optional<qsizetype> found = index.startOf(now, clicked);
             QCOMPARE(found ? now.mid(*found, tag.size()) : QString(), tag);
+            const qsizetype from = now.left(before.size() + at).lastIndexOf(u'\n') + 1;
+            const qsizetype to = now.indexOf(u'\n', before.size() + at);
+            QTEST(index.elementOfLine(now, from, to < 0 ? now.size() : to), "line");
         }
+    }
+
+    // The widths a page's media rules change at, and the stylesheets it links and imports.
+    void pageWidths_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QList<int>>("widths");
+        QTest::addColumn<QString>("links");
+        QTest::addColumn<QString>("imports");
+        QTest::addRow("min and max, em and rem, each once")
+            << u"@media (max-width: 600px) {} @media screen and (min-width:48em) and "
+               u"(max-width: 600px) {} @media (MIN-WIDTH: 2.5rem) {}"_s
+            << QList<int>{40, 600, 768} << QString() << QString();
+        QTest::addRow("range syntax") << u"@media (width >= 900px) and (1200px > width) {}"_s
+                                      << QList<int>{900, 1200} << QString() << QString();
+        QTest::addRow("commented out, or not the viewport's width")
+            << u"/* @media (max-width: 10px) */ @media (min-height: 500px), "
+               u"(max-device-width: 300px), (min-width: 0px) {}"_s
+            << QList<int>{} << QString() << QString();
+        QTest::addRow("links and imports")
+            << u"<link rel=\"stylesheet\" href=\"a.css\"><LINK REL=Stylesheet "
+               u"HREF=b.css?x=1&amp;y=2><link rel=\"alternate stylesheet\" href=c.css>"
+               u"<link rel=icon href=d.png><style>@import url('e.css'); @import \"f.css\" "
+               u"screen;</style>"_s
+            << QList<int>{} << u"a.css b.css?x=1&y=2"_s << u"e.css f.css"_s;
+    }
+    void pageWidths()
+    {
+        QFETCH(QString, text);
+        QTEST(source::mediaWidths(text), "widths");
+        QTEST(source::stylesheetLinks(text).join(u' '), "links");
+        QTEST(source::cssImports(text).join(u' '), "imports");
     }
 
     void badInputParses()

@@ -1,7 +1,6 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
-#include <QWheelEvent>
 #include <QDirIterator>
 #include <QImage>
 #include <QJsonArray>
@@ -19,6 +18,7 @@
 #include <QTextBlock>
 #include <QToolButton>
 #include <QWebEnginePage>
+#include <QWheelEvent>
 
 #include "app/japanese.h"
 #include "editor/sourcedocument.h"
@@ -500,7 +500,8 @@ window.onload = () => {
         QTest::addColumn<int>("width");
         QTest::addColumn<QString>("colour");
         QTest::addRow("phone") << u"スマートフォン (375 px)"_s << 375 << u"rgb(1, 1, 1)"_s;
-        QTest::addRow("own breakpoint") << u"ブレークポイント (600 px)"_s << 600 << u"rgb(1, 1, 1)"_s;
+        QTest::addRow("own breakpoint")
+            << u"ブレークポイント (600 px)"_s << 600 << u"rgb(1, 1, 1)"_s;
         QTest::addRow("tablet") << u"タブレット (768 px)"_s << 768 << u"rgb(0, 0, 0)"_s;
         QTest::addRow("imported breakpoint, wider than the least zoom fits")
             << u"ブレークポイント (1500 px)"_s << 1500 << u"rgb(2, 2, 2)"_s;
@@ -550,8 +551,7 @@ window.onload = () => {
         QTest::mouseRelease(view->web().focusProxy(), Qt::RightButton, {}, QPoint(100, 100));
         chosen->trigger();
 
-        const QString seen =
-            u"innerWidth + ' ' + getComputedStyle(document.body).color"_s;
+        const QString seen = u"innerWidth + ' ' + getComputedStyle(document.body).color"_s;
         QTRY_COMPARE_WITH_TIMEOUT(evaluate(view->web(), seen).toString(),
                                   u"%1 %2"_s.arg(width).arg(colour), 10000);
         const qreal zoom = std::max(0.25, qreal(view->width()) / width);
@@ -579,15 +579,16 @@ window.onload = () => {
     {
         QString page = u"<!DOCTYPE html>\r\n<style>p { margin: 0; height: 37px }</style>\r\n"_s;
         for (int line = 2; line < 400; ++line)
-            page += line % 10 ? u"<p id=l%1>段落 %1</p>\r\n"_s.arg(line) : u"本文 %1\r\n"_s.arg(line);
+            page +=
+                line % 10 ? u"<p id=l%1>段落 %1</p>\r\n"_s.arg(line) : u"本文 %1\r\n"_s.arg(line);
         form1->Text1().setText(page);
         QTRY_VERIFY_WITH_TIMEOUT(pageText(view->web()).contains(u"段落 399"_s), 10000);
         QScrollBar *lines = form1->Text1().verticalScrollBar();
         // The line whose element is at the top of the page: text goes to the element before.
         const auto pageTop = [&] {
-            const QString id = evaluate(view->web(),
-                                        u"document.elementFromPoint(innerWidth / 2, 1).id"_s)
-                                   .toString();
+            const QString id =
+                evaluate(view->web(), u"document.elementFromPoint(innerWidth / 2, 1).id"_s)
+                    .toString();
             return id.startsWith(u'l') ? id.mid(1).toInt() : -1;
         };
         const auto elementLine = [](int line) { return line % 10 ? line : line - 1; };
@@ -606,7 +607,8 @@ window.onload = () => {
 
         const int before = lines->value();
         wheel(view->web().focusProxy(), 8);
-        QTRY_VERIFY_WITH_TIMEOUT(lines->value() > before + 10 && pageTop() == lines->value(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(lines->value() > before + 10 && pageTop() == lines->value(),
+                                 10000);
 
         // Typing at the end brings the caret's element into view, nothing else.
         form1->Text1().moveCaretToEnd();
