@@ -5,7 +5,8 @@
 // Then continuous typing at 20 keys a second into a paragraph of a page with a stylesheet: the
 // updates in place and the loads, the UI thread's time for the last key, and the time from it to
 // the final text shown. Last, on a book of 1.9 MB: from a caret move to its element outlined in
-// the preview. And a page whose script never gives its process back: how soon it is stopped,
+// the preview, and a scroll of either side to the other scrolled; the page laid out at another
+// width, at 100 KB. And a page whose script never gives its process back: how soon it is stopped,
 // and the processors' use after.
 #include <QApplication>
 #include <QDir>
@@ -13,6 +14,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QLoggingCategory>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -21,6 +23,7 @@
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <QWheelEvent>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -357,6 +360,106 @@ bool caretToOutline(forms::Form1 &form1, webview::WebPreviewPane &view, int runs
     return true;
 }
 
+void turnWheel(QWidget *widget, int notches)
+{
+    QWheelEvent turn(QPointF(50, 50), widget->mapToGlobal(QPointF(50, 50)), {},
+                     QPoint(0, -120 * notches), {}, {}, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget, &turn);
+}
+
+// Polled closely until done says so: a wait's own granularity would be most of the figure. The
+// time from start, in ms; -1 for never.
+double timeUntil(const QElapsedTimer &start, const std::function<bool()> &done)
+{
+    while (!done()) {
+        if (start.elapsed() > 5000)
+            return -1.0;
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        QThread::usleep(100);
+    }
+    return msSince(start);
+}
+
+// On the book still shown: from the source's wheel to the page scrolled, and from the page's
+// first scroll after its wheel to the source scrolled.
+bool scrollFollows(forms::Form1 &form1, webview::WebPreviewPane &view, int runs)
+{
+    QScrollBar *lines = form1.Text1().verticalScrollBar();
+    std::vector<double> toPage, toSource;
+    QElapsedTimer pageScrolled;
+    const auto connection =
+        QObject::connect(view.web().page(), &QWebEnginePage::scrollPositionChanged, [&] {
+            if (!pageScrolled.isValid())
+                pageScrolled.start();
+        });
+    for (int i = 0; i < runs; ++i) {
+        // Down the book, then back a little: every run lands on other lines.
+        const int notches = i % 4 == 3 ? -7 : 11;
+        const QPointF was = view.web().page()->scrollPosition();
+        QElapsedTimer timer;
+        timer.start();
+        turnWheel(form1.Text1().viewport(), notches);
+        toPage.push_back(
+            timeUntil(timer, [&] { return view.web().page()->scrollPosition() != was; }));
+        QTest::qWait(300);  // the page's own scroll settles before the next is made
+        const int top = lines->value();
+        pageScrolled.invalidate();
+        turnWheel(view.web().focusProxy(), i % 4 == 3 ? -3 : 4);
+        timer.start();
+        if (timeUntil(timer, [&] { return pageScrolled.isValid(); }) < 0)
+            return false;
+        toSource.push_back(timeUntil(pageScrolled, [&] { return lines->value() != top; }));
+        QTest::qWait(300);
+    }
+    QObject::disconnect(connection);
+    if (std::count(toPage.begin(), toPage.end(), -1.0) ||
+        std::count(toSource.begin(), toSource.end(), -1.0)) {
+        std::fprintf(stderr, "a scroll was not followed\n");
+        return false;
+    }
+    std::sort(toPage.begin(), toPage.end());
+    std::sort(toSource.begin(), toSource.end());
+    std::printf(
+        "scroll followed, book: source's wheel to page scrolled median %.1f ms, slowest "
+        "%.1f ms; page scrolled to source scrolled median %.1f ms, slowest %.1f ms "
+        "(goal 16 ms)\n",
+        median(toPage), toPage.back(), median(toSource), toSource.back());
+    return true;
+}
+
+// A page of 100 KB laid out at each width in turn: from the choice to its resize handled, after
+// the page's layout at the new width.
+bool widthChanges(forms::Form1 &form1, webview::WebPreviewPane &view, int runs)
+{
+    QString page = bookOfSize(100 * 1024);
+    page.insert(page.indexOf(u"</body>"_s, 0, Qt::CaseInsensitive) < 0
+                    ? page.size()
+                    : page.indexOf(u"</body>"_s, 0, Qt::CaseInsensitive),
+                u"<script>addEventListener('resize', () => document.title = "
+                u"innerWidth + ':' + document.body.offsetHeight)</script>"_s);
+    timeToLoad(view.web(), [&] { form1.Text1().setText(page); });
+    std::vector<double> relaid;
+    const QList<int> widths{375, 768, 1280, 0};
+    for (int i = 0; i < runs; ++i) {
+        const int width = widths[i % widths.size()];
+        QElapsedTimer timer;
+        timer.start();
+        view.setPageWidth(width);
+        const QString wanted = QString::number(width ? width : view.width()) + u":"_s;
+        relaid.push_back(timeUntil(timer, [&] { return view.web().title().startsWith(wanted); }));
+    }
+    if (std::count(relaid.begin(), relaid.end(), -1.0)) {
+        std::fprintf(stderr, "the page was not laid out at the width chosen\n");
+        return false;
+    }
+    std::sort(relaid.begin(), relaid.end());
+    std::printf(
+        "page width changed, 100 KB: laid out again median %.1f ms, slowest %.1f ms "
+        "(goal 100 ms)\n",
+        median(relaid), relaid.back());
+    return true;
+}
+
 // The machine's processors, busy and in all, so far: from /proc/stat.
 std::pair<double, double> processorTicks()
 {
@@ -491,7 +594,8 @@ int main(int argc, char *argv[])
         "painted after the engine's own frame of %.1f ms\n",
         bookKey, bookFrame);
     return continuousTyping(form1, view, bare, form1.preview(), fixture.path(u"doc"_s)) &&
-                   caretToOutline(form1, view, runs) && heldPage(form1, view.web())
+                   caretToOutline(form1, view, runs) && scrollFollows(form1, view, runs) &&
+                   widthChanges(form1, view, runs) && heldPage(form1, view.web())
                ? 0
                : 1;
 }
