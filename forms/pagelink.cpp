@@ -35,9 +35,11 @@ PageLink::PageLink(editor::SourceEdit &edit, engine::PreviewPane &pane)
     // that typing or following makes tells of no action, so nothing is followed back.
     m_scrolled.setSingleShot(true);
     m_scrolled.setInterval(0);
-    connect(m_edit.verticalScrollBar(), &QAbstractSlider::actionTriggered, &m_scrolled,
-            qOverload<>(&QTimer::start));
-    connect(&m_scrolled, &QTimer::timeout, this, &PageLink::sourceScrolled);
+    // The bar tells of its action with the line it goes to, before the view is moved and painted.
+    connect(m_edit.verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
+            [this] { sourceScrolled(m_edit.verticalScrollBar()->sliderPosition()); });
+    connect(&m_scrolled, &QTimer::timeout, this,
+            [this] { sourceScrolled(m_edit.verticalScrollBar()->value()); });
     // Page Up and Down scroll without telling the bar's action.
     m_edit.installEventFilter(this);
     connect(&events, &engine::PageEvents::pageScrolled, this, &PageLink::pageScrolled);
@@ -85,11 +87,10 @@ bool PageLink::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
-void PageLink::sourceScrolled()
+void PageLink::sourceScrolled(int topLine)
 {
     // The lines are never wrapped: the bar counts them.
-    const QTextBlock top =
-        m_edit.document()->findBlockByNumber(m_edit.verticalScrollBar()->value());
+    const QTextBlock top = m_edit.document()->findBlockByNumber(topLine);
     if (!top.isValid())
         return;
     const editor::SourceDocument &source = m_edit.source();

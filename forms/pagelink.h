@@ -34,14 +34,14 @@ private:
     void caretMoved();
     void follow();
     void picked(const QList<int> &elements);
-    void sourceScrolled();
+    void sourceScrolled(int topLine);
     void pageScrolled(const QList<int> &elements);
 
     editor::SourceEdit &m_edit;
     engine::PreviewPane &m_pane;
     QTimer m_soon;
     QTimer m_typing;
-    QTimer m_scrolled;  // the scroll bar moves after it tells of the person's action
+    QTimer m_scrolled;  // Page Up and Down: after the key has scrolled
 };
 
 }  // namespace forms
