@@ -76,3 +76,11 @@ function quorvaneTopElements() {
   }
   return chain;
 }
+
+// The element at the top stays at the top when the page is laid out at another width.
+function quorvaneKeepTopOnResize() {
+  const chain = quorvaneTopElements(), asked = Date.now();
+  if (chain.length)
+    addEventListener('resize', () => Date.now() - asked < 2000 && quorvaneScrollTo(chain[0]),
+                     { once: true });
+}

@@ -1,5 +1,6 @@
 #include "webview/webpreviewpane.h"
 
+#include <QActionGroup>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -522,8 +523,11 @@ void WebPreviewPane::makeOwnActions()
     m_widthMenu->setObjectName(u"pageWidthMenu"_s);
     connect(m_widthMenu.get(), &QMenu::aboutToShow, this, [this] {
         m_widthMenu->clear();
+        qDeleteAll(m_widthMenu->findChildren<QActionGroup *>(Qt::FindDirectChildrenOnly));
+        auto *group = new QActionGroup(m_widthMenu.get());
         for (const PageWidth &width : pageWidths()) {
             QAction *action = m_widthMenu->addAction(width.caption);
+            group->addAction(action);
             action->setCheckable(true);
             action->setChecked(width.width == m_pageWidth);
             connect(action, &QAction::triggered, this,
@@ -588,6 +592,8 @@ void WebPreviewPane::setPageWidth(int width)
         return;
     m_pageWidth = std::max(0, width);
     m_across->setValue(0);
+    if (m_isPreview)
+        ask(question(u"quorvaneKeepTopOnResize()"_s), [](const QVariant &) {});
     if (m_pageWidth == 0) {
         m_zoom = 1;
         m_view->setZoomFactor(1);
