@@ -33,7 +33,7 @@ PreviewFile::Job PreviewFile::jobFor(const TextSnapshot &text) const
 {
     // Written as the page will be read: in the charset it declares, else in the document's own.
     // Only the head of the page can declare one.
-    QString encoding = declaredEncoding(text.head(1024));
+    QString encoding = declaredEncoding(text.head(1024), m_documentEncoding);
     if (encoding.isEmpty())
         encoding = m_documentEncoding;
     return {text, encoding, PreviewPathFor(), m_fallbackFolder};

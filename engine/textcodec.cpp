@@ -1,5 +1,7 @@
 #include "engine/textcodec.h"
 
+#include <QHash>
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QStringList>
@@ -21,22 +23,6 @@ constexpr auto kFlags =
 
 // How far into a page a browser looks for its charset.
 constexpr qsizetype kPrescanBytes = 1024;
-
-QString declaredIn(QByteArrayView head)
-{
-    head = head.first(std::min(head.size(), kPrescanBytes));
-    // decoderForHtml answers UTF-8 both for a page that says so and for one that says nothing.
-    const QByteArray lower = head.toByteArray().toLower();
-    const qsizetype meta = lower.indexOf("meta ");
-    if (meta < 0 || lower.indexOf("charset=", meta) < 0)
-        return {};
-    const QStringDecoder decoder = QStringDecoder::decoderForHtml(head);
-    if (!decoder.isValid())
-        return {};
-    const QString name = QString::fromLatin1(decoder.name());
-    // A browser reads a page that claims UTF-16 without a byte-order mark as UTF-8.
-    return name.startsWith(u"UTF-16"_s) ? u"UTF-8"_s : name;
-}
 
 // Whether bytes, as the encoder made them from text, stand for exactly that text.
 bool isFaithful([[maybe_unused]] QStringView text, [[maybe_unused]] QByteArrayView bytes,
@@ -109,7 +95,7 @@ std::optional<DecodedText> decodeDocument(QByteArrayView bytes)
     // Bytes that are all ASCII read the same in the system encoding whatever they are meant
     // to be; only the page's own declaration tells (ISO-2022-JP is all ASCII).
     const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return c >= 0; });
-    const QString declared = declaredIn(bytes);
+    const QString declared = prescanEncoding(bytes);
     const QStringList candidates =
         !bom.isEmpty() ? QStringList{bom}
         : ascii        ? QStringList{declared, platform::systemEncoding()}
@@ -123,10 +109,289 @@ std::optional<DecodedText> decodeDocument(QByteArrayView bytes)
     return std::nullopt;
 }
 
-QString declaredEncoding(QStringView text)
+QString declaredEncoding(QStringView text, const QString &encoding)
 {
-    // The pre-scan reads ASCII only; anything else cannot spell a charset.
-    return declaredIn(text.first(std::min(text.size(), kPrescanBytes)).toLatin1());
+    text = text.first(std::min(text.size(), kPrescanBytes));
+    QStringEncoder encoder(encoding.toLatin1().constData(), QStringConverter::Flag::Stateless);
+    if (!encoder.isValid())
+        encoder = QStringEncoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    return prescanEncoding(QByteArray(encoder.encode(text)));
+}
+
+namespace {
+
+// The standard's own name for the encoding of a label; empty for none.
+QString standardEncoding(QStringView label)
+{
+    // Every label of the standard's table, by its encoding.
+    static const QHash<QString, QString> kLabels = [] {
+        const QList<std::pair<const char *, const char *>> table{
+            {"UTF-8", "unicode-1-1-utf-8 unicode11utf8 unicode20utf8 utf-8 utf8 x-unicode20utf8"},
+            {"IBM866", "866 cp866 csibm866 ibm866"},
+            {"ISO-8859-2",
+             "csisolatin2 iso-8859-2 iso-ir-101 iso8859-2 iso88592 iso_8859-2 "
+             "iso_8859-2:1987 l2 latin2"},
+            {"ISO-8859-3",
+             "csisolatin3 iso-8859-3 iso-ir-109 iso8859-3 iso88593 iso_8859-3 "
+             "iso_8859-3:1988 l3 latin3"},
+            {"ISO-8859-4",
+             "csisolatin4 iso-8859-4 iso-ir-110 iso8859-4 iso88594 iso_8859-4 "
+             "iso_8859-4:1988 l4 latin4"},
+            {"ISO-8859-5",
+             "csisolatincyrillic cyrillic iso-8859-5 iso-ir-144 iso8859-5 iso88595 "
+             "iso_8859-5 iso_8859-5:1988"},
+            {"ISO-8859-6",
+             "arabic asmo-708 csiso88596e csiso88596i csisolatinarabic ecma-114 "
+             "iso-8859-6 iso-8859-6-e iso-8859-6-i iso-ir-127 iso8859-6 iso88596 "
+             "iso_8859-6 iso_8859-6:1987"},
+            {"ISO-8859-7",
+             "csisolatingreek ecma-118 elot_928 greek greek8 iso-8859-7 iso-ir-126 "
+             "iso8859-7 iso88597 iso_8859-7 iso_8859-7:1987 sun_eu_greek"},
+            {"ISO-8859-8",
+             "csiso88598e csisolatinhebrew hebrew iso-8859-8 iso-8859-8-e "
+             "iso-ir-138 iso8859-8 iso88598 iso_8859-8 iso_8859-8:1988 visual"},
+            // The same bytes as ISO-8859-8, read in logical order.
+            {"ISO-8859-8", "csiso88598i iso-8859-8-i logical"},
+            {"ISO-8859-10", "csisolatin6 iso-8859-10 iso-ir-157 iso8859-10 iso885910 l6 latin6"},
+            {"ISO-8859-13", "iso-8859-13 iso8859-13 iso885913"},
+            {"ISO-8859-14", "iso-8859-14 iso8859-14 iso885914"},
+            {"ISO-8859-15", "csisolatin9 iso-8859-15 iso8859-15 iso885915 iso_8859-15 l9"},
+            {"ISO-8859-16", "iso-8859-16"},
+            {"KOI8-R", "cskoi8r koi koi8 koi8-r koi8_r"},
+            {"KOI8-U", "koi8-ru koi8-u"},
+            {"macintosh", "csmacintosh mac macintosh x-mac-roman"},
+            {"windows-874", "dos-874 iso-8859-11 iso8859-11 iso885911 tis-620 windows-874"},
+            {"windows-1250", "cp1250 windows-1250 x-cp1250"},
+            {"windows-1251", "cp1251 windows-1251 x-cp1251"},
+            {"windows-1252",
+             "ansi_x3.4-1968 ascii cp1252 cp819 csisolatin1 ibm819 iso-8859-1 "
+             "iso-ir-100 iso8859-1 iso88591 iso_8859-1 iso_8859-1:1987 l1 "
+             "latin1 us-ascii windows-1252 x-cp1252"},
+            {"windows-1253", "cp1253 windows-1253 x-cp1253"},
+            {"windows-1254",
+             "cp1254 csisolatin5 iso-8859-9 iso-ir-148 iso8859-9 iso88599 "
+             "iso_8859-9 iso_8859-9:1989 l5 latin5 windows-1254 x-cp1254"},
+            {"windows-1255", "cp1255 windows-1255 x-cp1255"},
+            {"windows-1256", "cp1256 windows-1256 x-cp1256"},
+            {"windows-1257", "cp1257 windows-1257 x-cp1257"},
+            {"windows-1258", "cp1258 windows-1258 x-cp1258"},
+            {"x-mac-cyrillic", "x-mac-cyrillic x-mac-ukrainian"},
+            {"GBK",
+             "chinese csgb2312 csiso58gb231280 gb2312 gb_2312 gb_2312-80 gbk iso-ir-58 "
+             "x-gbk"},
+            {"gb18030", "gb18030"},
+            {"Big5", "big5 big5-hkscs cn-big5 csbig5 x-x-big5"},
+            {"EUC-JP", "cseucpkdfmtjapanese euc-jp x-euc-jp"},
+            {"ISO-2022-JP", "csiso2022jp iso-2022-jp"},
+            {"Shift_JIS", "csshiftjis ms932 ms_kanji shift-jis shift_jis sjis windows-31j x-sjis"},
+            {"EUC-KR",
+             "cseuckr csksc56011987 euc-kr iso-ir-149 korean ks_c_5601-1987 "
+             "ks_c_5601-1989 ksc5601 ksc_5601 windows-949"},
+            // Decoded as one U+FFFD: no page can be read in it.
+            {"", "csiso2022kr hz-gb-2312 iso-2022-cn iso-2022-cn-ext iso-2022-kr replacement"},
+            {"UTF-16BE", "unicodefffe utf-16be"},
+            {"UTF-16LE", "csunicode iso-10646-ucs-2 ucs-2 unicode unicodefeff utf-16 utf-16le"},
+            {"x-user-defined", "x-user-defined"},
+        };
+        QHash<QString, QString> labels;
+        for (const auto &[encoding, names] : table)
+            for (const QString &name : QString::fromLatin1(names).split(u' '))
+                labels.insert(name, QString::fromLatin1(encoding));
+        return labels;
+    }();
+    // The label without the white space around it, in any case.
+    static const QRegularExpression kSpace(u"^[\\t\\n\\f\\r ]+|[\\t\\n\\f\\r ]+$"_s);
+    return kLabels.value(label.toString().remove(kSpace).toLower());
+}
+
+bool isSpace(char c)
+{
+    return c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ';
+}
+
+char lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c + 0x20) : c;
+}
+
+// The bytes the prescan reads, one at a time; reading past the end ends the prescan.
+struct Scan {
+    QByteArrayView bytes;
+    qsizetype at = 0;
+    bool more() const { return at < bytes.size(); }
+    char here() const { return bytes[at]; }
+    bool startsWith(const char *ascii, qsizetype length) const
+    {
+        if (bytes.size() - at < length)
+            return false;
+        for (qsizetype i = 0; i < length; ++i)
+            if (lower(bytes[at + i]) != ascii[i])
+                return false;
+        return true;
+    }
+};
+
+// HTML's "get an attribute": false when there is none, or the bytes end first.
+bool getAttribute(Scan &scan, QByteArray &name, QByteArray &value)
+{
+    while (scan.more() && (isSpace(scan.here()) || scan.here() == '/'))
+        ++scan.at;
+    if (!scan.more() || scan.here() == '>')
+        return false;
+    name.clear();
+    value.clear();
+    for (;; ++scan.at) {
+        if (!scan.more())
+            return false;
+        const char c = scan.here();
+        if (c == '=' && !name.isEmpty()) {
+            ++scan.at;
+            break;
+        }
+        if (isSpace(c)) {
+            while (scan.more() && isSpace(scan.here()))
+                ++scan.at;
+            if (!scan.more())
+                return false;
+            if (scan.here() != '=')
+                return true;
+            ++scan.at;
+            break;
+        }
+        if (c == '/' || c == '>')
+            return true;
+        name += lower(c);
+    }
+    while (scan.more() && isSpace(scan.here()))
+        ++scan.at;
+    if (!scan.more())
+        return false;
+    const char first = scan.here();
+    if (first == '"' || first == '\'') {
+        for (++scan.at; scan.more(); ++scan.at) {
+            if (scan.here() == first) {
+                ++scan.at;
+                return true;
+            }
+            value += lower(scan.here());
+        }
+        return false;
+    }
+    if (first == '>')
+        return true;
+    for (; scan.more(); ++scan.at) {
+        if (isSpace(scan.here()) || scan.here() == '>')
+            return true;
+        value += lower(scan.here());
+    }
+    return false;
+}
+
+}  // namespace
+
+QString encodingForLabel(QStringView label)
+{
+    const QString encoding = standardEncoding(label);
+    return isKnownEncoding(encoding) ? encoding : QString();
+}
+
+namespace {
+
+// HTML's "extracting a character encoding from a meta element", from a content attribute.
+std::optional<QString> charsetInContent(const QByteArray &content)
+{
+    for (qsizetype at = 0;;) {
+        at = content.indexOf("charset", at);
+        if (at < 0)
+            return std::nullopt;
+        at += 7;
+        while (at < content.size() && isSpace(content[at]))
+            ++at;
+        if (at >= content.size() || content[at] != '=')
+            continue;
+        ++at;
+        while (at < content.size() && isSpace(content[at]))
+            ++at;
+        if (at >= content.size())
+            return std::nullopt;
+        if (content[at] == '"' || content[at] == '\'') {
+            const qsizetype end = content.indexOf(content[at], at + 1);
+            if (end < 0)
+                return std::nullopt;
+            return standardEncoding(QString::fromLatin1(content.sliced(at + 1, end - at - 1)));
+        }
+        qsizetype end = at;
+        while (end < content.size() && !isSpace(content[end]) && content[end] != ';')
+            ++end;
+        return standardEncoding(QString::fromLatin1(content.sliced(at, end - at)));
+    }
+}
+
+}  // namespace
+
+QString prescanEncoding(QByteArrayView bytes)
+{
+    Scan scan{bytes.first(std::min(bytes.size(), kPrescanBytes))};
+    const auto skipPast = [&](char c) {
+        while (scan.more() && scan.here() != c)
+            ++scan.at;
+    };
+    const auto isLetter = [](char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; };
+    QByteArray name, value;
+    for (; scan.more(); ++scan.at) {
+        if (scan.startsWith("<!--", 4)) {
+            // Ends at a ">" after two "-", which may be those of its "<!--".
+            scan.at += 2;
+            while (scan.more() && !scan.startsWith("-->", 3))
+                ++scan.at;
+            scan.at += 2;
+        } else if (scan.startsWith("<meta", 5) && scan.bytes.size() > scan.at + 5 &&
+                   (isSpace(scan.bytes[scan.at + 5]) || scan.bytes[scan.at + 5] == '/')) {
+            scan.at += 5;
+            QList<QByteArray> seen;
+            bool gotPragma = false;
+            std::optional<bool> needPragma;
+            std::optional<QString> charset;  // empty: a label that is not known
+            while (getAttribute(scan, name, value)) {
+                if (seen.contains(name))
+                    continue;
+                seen.append(name);
+                if (name == "http-equiv") {
+                    gotPragma = gotPragma || value == "content-type";
+                } else if (name == "content") {
+                    const auto found = charsetInContent(value);
+                    if (found && !found->isEmpty() && !charset) {
+                        charset = *found;
+                        needPragma = true;
+                    }
+                } else if (name == "charset" && !charset) {
+                    charset = standardEncoding(QString::fromLatin1(value));
+                    needPragma = false;
+                }
+            }
+            if (!scan.more())
+                return {};  // the bytes ended inside the tag
+            if (!needPragma || (*needPragma && !gotPragma) || !charset || charset->isEmpty())
+                continue;
+            if (charset->startsWith(u"UTF-16"_s))
+                return u"UTF-8"_s;
+            if (*charset == u"x-user-defined"_s)
+                return u"windows-1252"_s;
+            return isKnownEncoding(*charset) ? *charset : QString();
+        } else if (scan.startsWith("<", 1) && scan.at + 1 < scan.bytes.size() &&
+                   (isLetter(scan.bytes[scan.at + 1]) ||
+                    (scan.bytes[scan.at + 1] == '/' && scan.at + 2 < scan.bytes.size() &&
+                     isLetter(scan.bytes[scan.at + 2])))) {
+            while (scan.more() && !isSpace(scan.here()) && scan.here() != '>')
+                ++scan.at;
+            while (getAttribute(scan, name, value)) {
+            }
+        } else if (scan.startsWith("<!", 2) || scan.startsWith("</", 2) ||
+                   scan.startsWith("<?", 2)) {
+            skipPast('>');
+        }
+    }
+    return {};
 }
 
 namespace {

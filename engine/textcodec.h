@@ -30,9 +30,19 @@ bool isKnownEncoding(const QString &encoding);
 // Nothing when a byte sequence is not valid in the encoding. A byte-order mark stays as text.
 std::optional<QString> decodeText(QByteArrayView bytes, const QString &encoding);
 
-// The charset the page declares in a <meta> tag near its start, as a browser's pre-scan finds
-// it; empty when it declares none, or one no converter here knows.
-QString declaredEncoding(QStringView text);
+// The encoding the web's encoding standard gives a label ("latin1" and "us-ascii" are
+// windows-1252, "x-sjis" is Shift_JIS), by the name the converters here take; empty for a label
+// it does not know, one whose bytes no page can be read in, or one no converter here knows.
+QString encodingForLabel(QStringView label);
+
+// The charset bytes declare in a <meta> tag within their first 1024 bytes, found as HTML's
+// prescan finds it (comments and other tags passed over, charset or http-equiv with content,
+// attributes in any order and quoting); empty when they declare none that is known here.
+QString prescanEncoding(QByteArrayView bytes);
+
+// The same for a text whose file would be in encoding (UTF-8 when unknown): how many bytes its
+// characters take decides how far the prescan reaches.
+QString declaredEncoding(QStringView text, const QString &encoding = {});
 
 // What becomes of a character the encoding cannot hold: the text is refused, or the character
 // is written as its character reference (&#x1F600;), as a page may write any character.

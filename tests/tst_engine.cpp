@@ -80,9 +80,62 @@ private slots:
             << QByteArray("\xff\xfe<\0p", 5) << QString() << unknown;
         QTest::addRow("lone surrogate in UTF-16")
             << QByteArray("\xff\xfe\x00\xd8", 4) << QString() << unknown;
+        QTest::addRow("Latin-1 declared, read as Windows writes it")
+            << "<meta charset=iso-8859-1>\x93q\x94\r\n"_ba << u"windows-1252"_s
+            << u"<meta charset=iso-8859-1>“q”\r\n"_s;
         QTest::addRow("declared, but invalid in it")
             << "<meta charset=euc-jp>\xc6\xfc\xcb\xff"_ba << QString() << unknown;
     }
+    // The charset a page declares, found as HTML's prescan finds it, by the encoding standard's
+    // labels; none where a browser finds none.
+    void prescan_data()
+    {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<QString>("encoding");
+        const auto row = [](const char *name, const QByteArray &head, const QString &encoding) {
+            QTest::addRow("%s", name) << head << encoding;
+        };
+        row("charset", "<meta charset=\"utf-8\">", u"UTF-8"_s);
+        row("in a comment", "<!-- <meta charset=euc-jp> --><meta charset=shift_jis>",
+            u"Shift_JIS"_s);
+        row("a comment that ends at once", "<!--><meta charset=euc-jp>", u"EUC-JP"_s);
+        row("content without http-equiv",
+            "<meta name=x content=\"charset=euc-jp\"><meta http-equiv=\"Content-Style-Type\" "
+            "content=\"text/css; charset=euc-jp\">",
+            QString());
+        row("content after http-equiv, reversed and quoted",
+            "<meta content=\"text/html; charset='EUC-JP'\"\nhttp-equiv=Content-Type>", u"EUC-JP"_s);
+        row("a line break after meta", "<meta\r\ncharset=euc-jp>", u"EUC-JP"_s);
+        row("a slash after meta", "<meta/charset=euc-jp>", u"EUC-JP"_s);
+        row("no space after meta", "<metacharset=euc-jp>", QString());
+        row("the first of two charsets", "<meta charset=euc-jp charset=shift_jis>", u"EUC-JP"_s);
+        row("an unknown label, then another tag", "<meta charset=bogus><meta charset=euc-jp>",
+            u"EUC-JP"_s);
+        row("inside another tag's value", "<p title=\"<meta charset=euc-jp>\"><meta charset=sjis>",
+            u"Shift_JIS"_s);
+        row("in a script's text", "<script>s = '<meta charset=euc-jp>'</script>", u"EUC-JP"_s);
+        row("ISO-8859-1", "<meta charset=ISO-8859-1>", u"windows-1252"_s);
+        row("latin1", "<meta charset=latin1>", u"windows-1252"_s);
+        row("us-ascii", "<meta charset=\" us-ascii \">", u"windows-1252"_s);
+        row("x-sjis", "<meta charset=x-sjis>", u"Shift_JIS"_s);
+        row("UTF-16 is read as UTF-8", "<meta charset=utf-16le>", u"UTF-8"_s);
+        row("x-user-defined",
+            "<meta http-equiv=content-type content=\"text/html;charset=x-user-defined\">",
+            u"windows-1252"_s);
+        row("the tag cut off", "<meta charset=euc-jp", QString());
+        row("past 1024 bytes", QByteArray(1010, ' ') + "<meta charset=euc-jp>", QString());
+    }
+    void prescan()
+    {
+        QFETCH(QByteArray, head);
+        QTEST(engine::prescanEncoding(head), "encoding");
+        // A text is measured in the bytes of its file: 340 kanji are 1020 bytes in UTF-8.
+        const QString before = QString(340, u'日');
+        QCOMPARE(engine::declaredEncoding(before + QString::fromLatin1(head), u"Shift_JIS"_s),
+                 head.size() + 680 <= 1024 ? engine::prescanEncoding(head) : QString());
+        QCOMPARE(engine::declaredEncoding(before + QString::fromLatin1(head)), QString());
+    }
+
     // Saved again, a document is its text and the CR LF the format adds, in its own encoding.
     void readAndSaveAgain()
     {
