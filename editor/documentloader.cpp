@@ -28,6 +28,7 @@ LoadedDocument loadDocument(const QString &path, const DocumentStyle &style, QTh
     QString kept = std::move(read.text);
     LineEnds ends = keep(kept);
     loaded.encoding = read.encoding;
+    loaded.notice = std::move(read.notice);
     task.progress(40);
     std::unique_ptr<QTextDocument> document(SourceDocument::newTextDocument(nullptr));
     document->setDefaultFont(style.font);

@@ -25,6 +25,7 @@ struct LoadedDocument {
     QList<qsizetype> pieces;                  // where its long lines are cut, see SourceDocument
     bool ambiguous = false;                   // see SourceDocument, which reads such a text whole
     QString encoding;
+    QString notice;  // what saving will change of its bytes, see ReadText
     // Why it could not be read; an empty message when it was cancelled.
     std::optional<QString> error;
 };

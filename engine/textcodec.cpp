@@ -109,6 +109,31 @@ std::optional<DecodedText> decodeDocument(QByteArrayView bytes)
     return std::nullopt;
 }
 
+QString rewrittenOnSave(QByteArrayView bytes, const QString &text, const QString &encoding)
+{
+    // UTF-8 writes each character one way only.
+    if (encoding == u"UTF-8"_s)
+        return {};
+    const EncodedText again = encodeText({text}, encoding);
+    if (again.result != EncodedText::Result::Ok || again.bytes == bytes)
+        return {};
+    // The first character whose bytes differ: all before it came back the same.
+    const qsizetype same =
+        std::mismatch(bytes.begin(), bytes.end(), again.bytes.cbegin(), again.bytes.cend()).first -
+        bytes.begin();
+    QStringDecoder decoder(encoding.toLatin1().constData());
+    qsizetype at = QString(decoder.decode(bytes.first(same))).size();
+    if (at > 0 && at < text.size() && text.at(at).isLowSurrogate())
+        --at;
+    at = std::clamp<qsizetype>(at, 0, std::max<qsizetype>(0, text.size() - 1));
+    const qsizetype length = at + 1 < text.size() && text.at(at).isHighSurrogate() ? 2 : 1;
+    const QString character = text.mid(at, length);
+    const int line = 1 + int(QStringView(text).first(at).count(u'\r'));
+    return u"%1 行目の「%2」などは、ファイルでは %3 の別の書き方で書かれています。保存すると、"
+           u"文字はそのままで、そのバイト列が標準の書き方に変わります。"_s.arg(line)
+               .arg(character, encoding);
+}
+
 QString declaredEncoding(QStringView text, const QString &encoding)
 {
     text = text.first(std::min(text.size(), kPrescanBytes));

@@ -24,6 +24,11 @@ struct DecodedText {
 // Nothing when none of them reads every byte: a silent U+FFFD would be saved back for good.
 std::optional<DecodedText> decodeDocument(QByteArrayView bytes);
 
+// What a person should know before saving bytes that read as text in encoding: that the
+// encoding writes one of its characters otherwise than the bytes have it (CP932's duplicates,
+// ISO-2022-JP's escapes), so that saving changes them. Empty when the bytes come back.
+QString rewrittenOnSave(QByteArrayView bytes, const QString &text, const QString &encoding);
+
 // Whether a converter here reads and writes the encoding.
 bool isKnownEncoding(const QString &encoding);
 

@@ -42,20 +42,21 @@ ReadText ReadTextFile(const QString &path)
     case platform::ReadBytes::Failure::None:
         break;
     case platform::ReadBytes::Failure::Open:
-        return {{}, {}, FileError(FileError::Kind::Open, path, read.error)};
+        return {{}, {}, FileError(FileError::Kind::Open, path, read.error), {}};
     case platform::ReadBytes::Failure::Read:
-        return {{}, {}, FileError(FileError::Kind::Read, path, read.error)};
+        return {{}, {}, FileError(FileError::Kind::Read, path, read.error), {}};
     case platform::ReadBytes::Failure::TooLarge:
-        return {
-            {},
-            {},
-            FileError(FileError::Kind::TooLarge, path,
-                      u"%1 MB を超えています。"_s.arg(platform::kMaxReadBytes / (1024 * 1024)))};
+        return {{},
+                {},
+                FileError(FileError::Kind::TooLarge, path,
+                          u"%1 MB を超えています。"_s.arg(platform::kMaxReadBytes / (1024 * 1024))),
+                {}};
     }
     std::optional<DecodedText> content = decodeDocument(read.bytes);
     if (!content)
-        return {{}, {}, FileError(FileError::Kind::Decode, path, QString())};
-    return {LinesFromFile(content->text), content->encoding, std::nullopt};
+        return {{}, {}, FileError(FileError::Kind::Decode, path, QString()), {}};
+    QString notice = rewrittenOnSave(read.bytes, content->text, content->encoding);
+    return {LinesFromFile(content->text), content->encoding, std::nullopt, std::move(notice)};
 }
 
 std::optional<FileError> WriteTextFile(const QString &path, const TextSnapshot &text,

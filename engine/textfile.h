@@ -21,6 +21,7 @@ struct ReadText {
     QString text;
     QString encoding;  // the one the document is in, to be saved in again
     std::optional<FileError> error;
+    QString notice;  // what saving will change of the bytes, told on opening; empty for nothing
 };
 
 // The document's text as LinesFromFile gives it; an empty file gives "".

@@ -63,9 +63,10 @@ Form1::Form1(const PaneMaker &makePane, const Folders &folders, QWidget *parent)
     // A new document is restored as one that saves, in the encoding it would have saved in.
     m_journal->setDocument(QString(), documentEncoding());
     connect(m_journal, &JournalKeeper::failed, this, [this](const QString &reason) {
-        m_webBrowser1.pane->setNotice(
+        m_journalNotice =
             u"保存していない内容の控えを書けません。編集は続けられますが、異常終了したときに"
-            u"戻せません。理由: %1"_s.arg(reason));
+            u"戻せません。理由: %1"_s.arg(reason);
+        showNotices();
     });
     // Ctrl+S and Ctrl+O wherever the focus is in the window.
     const auto shortcut = [this](const QKeySequence &keys, auto slot) {
@@ -123,7 +124,17 @@ std::optional<QString> Form1::saveDocument(const QString &path)
         return error->message();
     setDocument(path, encoding);
     m_document->setModified(false);
+    // The file holds the bytes saving writes now.
+    if (!std::exchange(m_openNotice, QString()).isEmpty())
+        showNotices();
     return std::nullopt;
+}
+
+void Form1::showNotices()
+{
+    QStringList notices{m_journalNotice, m_openNotice};
+    notices.removeAll(QString());
+    m_webBrowser1.pane->setNotice(notices.join(u'\n'));
 }
 
 bool Form1::save()
@@ -180,6 +191,8 @@ std::optional<QString> Form1::openDocument(const QString &path)
         return read.error->message();
     // Before the text, whose change refreshes the preview: it is shown from the document's place.
     setDocument(path, read.encoding);
+    m_openNotice = read.notice;
+    showNotices();
     m_document->setText(read.text);
     return std::nullopt;
 }
@@ -231,6 +244,8 @@ void Form1::openDocument(const QString &path, QWidget *asking, const Opened &don
             // Before the text, whose change refreshes the preview: it is shown from the
             // document's place.
             setDocument(path, loaded.encoding);
+            m_openNotice = std::move(loaded.notice);
+            showNotices();
             m_document->adopt(std::move(loaded));
             platform::releaseFreeMemory();
             done(std::nullopt);

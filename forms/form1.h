@@ -119,6 +119,9 @@ protected:
 
 private:
     void AutoLineBreak();
+    // What the person should know beside the page: the journal that cannot be written, and
+    // what saving the document opened will change of its bytes.
+    void showNotices();
 
     // The pane first: the preview file writes for it, and the policy refreshes through that.
     PaneParts m_webBrowser1;
@@ -136,6 +139,7 @@ private:
     QString m_documentFolder;
     QString m_documentPath;
     JournalKeeper *m_journal = nullptr;
+    QString m_journalNotice, m_openNotice;
     // Last, so that it goes first: a document still being read is given up.
     engine::Background m_opening;
 };

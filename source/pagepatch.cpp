@@ -122,6 +122,7 @@ struct Change {
     qsizetype oldEnd = 0;  // where the part of the old text that changed ends
     qsizetype delta = 0;   // the new text's length less the old one's
     qsizetype newLength = 0;
+    bool wasOpenAtEnd = false;  // the old text ends in a token still open: after its last one
 };
 
 Change changeBetween(QStringView was, QStringView text)
@@ -266,7 +267,9 @@ std::variant<qsizetype, Reload> readUntilResumed(QStringView text, const QList<P
         const qsizetype old = at - change.delta;
         if (change.newLength - at <= change.endsAlike && old >= anchor.end) {
             const qsizetype k = firstStartingFrom(tokens, old);
-            if ((k == tokens.size() || tokens[k].start == old) &&
+            // Past the old text's last token lies what was still open there, not nothing.
+            if (((k == tokens.size() && !change.wasOpenAtEnd) ||
+                 (k < tokens.size() && tokens[k].start == old)) &&
                 (k == 0 || tokens[k - 1].end <= old) &&
                 (k > 0 ? tokens[k - 1].foreign : 0) == nesting.foreignBefore())
                 return k;
@@ -448,7 +451,8 @@ std::variant<PagePatch, Reload> PageIndex::plan(const QString &text) const
     if (text.size() > kLargest || m_text.size() > kLargest)
         return Reload::Large;
     const QList<PageToken> &tokens = m_tokens;
-    const Change change = changeBetween(m_text, text);
+    Change change = changeBetween(m_text, text);
+    change.wasOpenAtEnd = m_openAtEnd;
     if (change.from == m_text.size() && change.delta == 0) {
         // Asked for again, a page is shown as loaded: only its scripts may have changed it.
         const bool scripted = std::any_of(tokens.cbegin(), tokens.cend(), [](const PageToken &t) {

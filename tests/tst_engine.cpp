@@ -86,6 +86,38 @@ private slots:
         QTest::addRow("declared, but invalid in it")
             << "<meta charset=euc-jp>\xc6\xfc\xcb\xff"_ba << QString() << unknown;
     }
+    // Bytes that their encoding reads, but writes otherwise, are told on opening, with the
+    // first such character and its line; bytes that come back as they are, are not.
+    void openingSaysWhatSavingChanges_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("said");
+        QTest::addRow("CP932, IBM's kanji where NEC put them")
+            << "<p>a\r\n\xed\x40</p>\r\n"_ba << u"2 行目の「纊」"_s;
+        QTest::addRow("CP932, a numeral in IBM's row")
+            << "<p>\xfa\x4a</p>\r\n"_ba << u"1 行目の「Ⅰ」"_s;
+        QTest::addRow("ISO-2022-JP, JIS Roman")
+            << "<meta charset=iso-2022-jp>\r\n\x1b(Jabc\x1b(B\r\n"_ba << u"2 行目の「a」"_s;
+        QTest::addRow("CP932 as Windows writes it")
+            << "<p>\x87\x54\xfa\x5c</p>\r\n"_ba << QString();
+        QTest::addRow("UTF-8") << "<p>\xe6\x97\xa5</p>\r\n"_ba << QString();
+    }
+    void openingSaysWhatSavingChanges()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, said);
+        QVERIFY(writeAll(path(u"page.html"_s), bytes));
+        const engine::ReadText read = engine::ReadTextFile(path(u"page.html"_s));
+        QVERIFY(!read.error);
+        QVERIFY2(said.isEmpty() ? read.notice.isEmpty() : read.notice.startsWith(said),
+                 qPrintable(read.notice));
+        // Saved, the text is the same, and the bytes now come back.
+        QVERIFY(!engine::WriteTextFile(path(u"page.html"_s), read.text, read.encoding));
+        const engine::ReadText again = engine::ReadTextFile(path(u"page.html"_s));
+        QCOMPARE(again.text, read.text + u"\r\n"_s);
+        QCOMPARE(again.notice, QString());
+    }
+
     // The charset a page declares, found as HTML's prescan finds it, by the encoding standard's
     // labels; none where a browser finds none.
     void prescan_data()
