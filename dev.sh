@@ -3,6 +3,7 @@
 #   bash dev.sh run    build and start the editor
 #   bash dev.sh test   build and run every test (what CI runs)
 #   bash dev.sh bench  build and print the benchmarks
+#   bash dev.sh fuzz [seconds]  run each fuzz target that long (default 600), keeping what it finds
 #   bash dev.sh package  build the Debian package quorvane_1.00_<arch>.deb here
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -14,8 +15,9 @@ PACKAGES=(cmake make g++ pkg-config qt6-base-dev qt6-webengine-dev qt6-translati
 # Real pages the benchmarks type into, whose lines end in LF alone: Debian ships them, and they
 # are not copied into the repository.
 BENCH_PACKAGES=(git-doc bash-doc autoconf-doc)
-# A real page the preview's tests edit: git's user manual.
-TEST_PACKAGES=(git-doc)
+# A real page the preview's tests edit: git's user manual. The fuzz targets: Debian's clang
+# and its libFuzzer and sanitizer runtimes.
+TEST_PACKAGES=(git-doc clang-14 libclang-rt-14-dev)
 JOBS=$(nproc 2>/dev/null || echo 2)
 
 install_missing() {
@@ -52,6 +54,28 @@ build() {
     cmake --build --preset "$1" -j"$JOBS"
 }
 
+# Each fuzz target for $1 seconds, from its seeds in tests/fuzz and what earlier runs kept in
+# build-fuzz/corpus; an input that breaks an oracle fails the run and is kept in build-fuzz.
+fuzz() {
+    local seconds=$1 target status
+    for target in tests/fuzz/fuzz_*.cpp; do
+        target=$(basename "$target" .cpp)
+        mkdir -p "build-fuzz/corpus/$target"
+        local leaks=1
+        [ "$target" != fuzz_emmet ] || leaks=0  # the JavaScript engine's garbage
+        status=0
+        "build-fuzz/tests/fuzz/$target" "build-fuzz/corpus/$target" "tests/fuzz/$target" \
+            -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -max_len=102400 \
+            -detect_leaks=$leaks -artifact_prefix="build-fuzz/$target-" -print_final_stats=1 \
+            >"build-fuzz/$target.log" 2>&1 || status=$?
+        echo "$target: $(grep -h -o 'Done [0-9]* runs in [0-9]* second(s)' "build-fuzz/$target.log")"
+        if [ "$status" -ne 0 ]; then
+            tail -n 40 "build-fuzz/$target.log" >&2
+            return "$status"
+        fi
+    done
+}
+
 check_format() {
     git ls-files -- '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 }
@@ -82,6 +106,15 @@ test)
     # The GUI-less tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
     build sanitize
     ctest --preset sanitize
+    # The readers of outside bytes, fuzzed for a while each.
+    build fuzz
+    fuzz 20
+    ;;
+fuzz)
+    install_missing "${TEST_PACKAGES[@]}"
+    fetch_grammars
+    build fuzz
+    fuzz "${2:-600}"
     ;;
 bench)
     install_missing "${BENCH_PACKAGES[@]}"
@@ -107,7 +140,7 @@ package)
     echo "Built $deb. Install it with: sudo apt install ./$deb"
     ;;
 *)
-    echo "usage: bash dev.sh run|test|bench|package" >&2
+    echo "usage: bash dev.sh run|test|bench|package|fuzz [seconds]" >&2
     exit 2
     ;;
 esac
