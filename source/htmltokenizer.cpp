@@ -232,6 +232,21 @@ qsizetype Tokenizer::tag(qsizetype from, Kind kind, PageToken &token)
 
 // Which formatting elements are open after the token, as the parser keeps them to make them
 // anew after a block closed them.
+QStringList openFormatting(const QList<PageToken> &tokens, qsizetype end)
+{
+    QStringList open;
+    for (qsizetype i = 0; i < end; ++i) {
+        const PageToken &t = tokens[i];
+        if (t.foreign != 0 || !html::isFormatting(t.name))
+            continue;
+        if (t.kind == PageToken::Kind::Start)
+            open.append(t.name);
+        else if (t.kind == PageToken::Kind::End && open.lastIndexOf(t.name) >= 0)
+            open.remove(open.lastIndexOf(t.name));
+    }
+    return open;
+}
+
 void Tokenizer::format(PageToken &token)
 {
     token.foreign = m_foreign;

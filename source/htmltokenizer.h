@@ -42,6 +42,10 @@ public:
     enum class Step { Token, Done, Open };
     Step next(PageToken &token);
     quint8 foreign() const { return m_foreign; }
+    // The formatting elements open before the text read, by name, innermost last: an end tag
+    // then closes the one it names, as the parser's does.
+    void setOpenFormatting(QStringList names) { m_formatting = std::move(names); }
+    const QStringList &openFormatting() const { return m_formatting; }
     // Once the text ended in a token (Step::Open): where it starts, what kind it is, and, for a
     // start tag, how far it was read; and the text element whose end tag was due, if any.
     qsizetype openAt() const { return m_openAt; }
@@ -72,6 +76,9 @@ private:
 // math, up to the end; false when a token is still open at the end of the text.
 bool readTokens(QStringView text, qsizetype from, quint8 foreign, QList<PageToken> &out,
                 html::Scripting scripting = html::Scripting::On);
+
+// The formatting elements open after tokens[0, end), read as a tokenizer reads them.
+QStringList openFormatting(const QList<PageToken> &tokens, qsizetype end);
 
 // The element an end tag typed at the end of text closes, its name as its start tag has it:
 // the innermost open, after what the tree builder closes by itself. None inside a tag, a

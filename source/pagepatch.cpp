@@ -242,12 +242,25 @@ std::variant<qsizetype, Reload> anchorInBody(const QList<PageToken> &tokens, qsi
     }
 }
 
+// A token's count of formatting elements open after it, from those open before it, by name.
+void reformat(PageToken &t, QStringList &open)
+{
+    if (t.foreign == 0 && html::isFormatting(t.name)) {
+        if (t.kind == Kind::Start)
+            open.append(t.name);
+        else if (t.kind == Kind::End && open.lastIndexOf(t.name) >= 0)
+            open.remove(open.lastIndexOf(t.name));
+    }
+    t.formatting = quint16(std::min<qsizetype>(open.size(), 65535));
+}
+
 // On through the new text from the anchor until its tokens are the old ones again: the first
 // old token from there on.
 std::variant<qsizetype, Reload> readUntilResumed(QStringView text, const QList<PageToken> &tokens,
                                                  qsizetype anchored, const Change &change,
                                                  PagePatch &patch, Nesting &nesting,
-                                                 bool nested = true)
+                                                 bool nested = true,
+                                                 QStringList *formattingAfter = nullptr)
 {
     // The slice starts after the anchor.
     const PageToken &anchor = tokens[anchored];
@@ -255,6 +268,10 @@ std::variant<qsizetype, Reload> readUntilResumed(QStringView text, const QList<P
     patch.firstToken = anchored + 1;
     patch.formatting = anchor.formatting;
     Tokenizer reader(text, anchor.end, anchor.foreign, anchor.formatting);
+    // By name, so that an end tag in the slice closes what was opened before it.
+    if (anchor.formatting > 0)
+        reader.setOpenFormatting(openFormatting(tokens, anchored + 1));
+    quint16 formatting = anchor.formatting;  // open after the last token read
     for (;;) {
         PageToken t;
         const Tokenizer::Step step = reader.next(t);
@@ -271,11 +288,20 @@ std::variant<qsizetype, Reload> readUntilResumed(QStringView text, const QList<P
             if (((k == tokens.size() && !change.wasOpenAtEnd) ||
                  (k < tokens.size() && tokens[k].start == old)) &&
                 (k == 0 || tokens[k - 1].end <= old) &&
-                (k > 0 ? tokens[k - 1].foreign : 0) == nesting.foreignBefore())
+                (k > 0 ? tokens[k - 1].foreign : 0) == nesting.foreignBefore() &&
+                // Inside one element, the formatting the parser makes anew after the slice is the
+                // same too, by name; the rest of the body is read again all the same.
+                (!nested ||
+                 ((k > 0 ? tokens[k - 1].formatting : 0) == formatting &&
+                  (formatting == 0 || openFormatting(tokens, k) == reader.openFormatting())))) {
+                if (formattingAfter)
+                    *formattingAfter = reader.openFormatting();
                 return k;
+            }
         }
         if (step == Tokenizer::Step::Done || (!nesting.take(t) && nested))
             return Reload::Structure;
+        formatting = t.formatting;
         patch.tokens.append(std::move(t));
     }
 }
@@ -420,8 +446,9 @@ std::variant<PagePatch, Reload> restOfBody(const QString &was, const QList<PageT
         return *why;
     const PageToken &anchor = tokens[std::get<qsizetype>(anchored)];
     Nesting nesting(anchor.foreign);
+    QStringList formatting;
     const auto resumed = readUntilResumed(text, tokens, std::get<qsizetype>(anchored), change,
-                                          patch, nesting, /*nested=*/false);
+                                          patch, nesting, /*nested=*/false, &formatting);
     if (const auto *why = std::get_if<Reload>(&resumed))
         return *why;
     const auto endsBody = [](const PageToken &t) {
@@ -434,6 +461,8 @@ std::variant<PagePatch, Reload> restOfBody(const QString &was, const QList<PageT
         PageToken moved = tokens[k];
         moved.start += change.delta;
         moved.end += change.delta;
+        // What the edit left open or closed is open or closed after it too.
+        reformat(moved, formatting);
         patch.tokens.append(std::move(moved));
     }
     if (const std::optional<Reload> why =
@@ -548,8 +577,15 @@ void PageIndex::applied(PagePatch patch, const QString &text, int first, int rem
         m_tokens[i].end += delta;
     }
     m_tokens.remove(patch.firstToken, patch.endToken - patch.firstToken);
+    const qsizetype after = patch.firstToken + patch.tokens.size();
     m_tokens.insert(patch.firstToken, patch.tokens.size(), PageToken());
     std::move(patch.tokens.begin(), patch.tokens.end(), m_tokens.begin() + patch.firstToken);
+    // A slice to the body's end may leave other formatting open after it.
+    if (patch.toBodyEnd && after < m_tokens.size()) {
+        QStringList open = openFormatting(m_tokens, after);
+        for (qsizetype i = after; i < m_tokens.size(); ++i)
+            reformat(m_tokens[i], open);
+    }
 }
 
 namespace {

@@ -125,6 +125,11 @@ private slots:
             u"body - - [\n<div><div>a</div>\n</div>] [\n<div><div>a<&/div>\n</div>]"_s);
         row("a table", u"<div>a</div>"_s, u"<div><table></table>a</div>"_s, u"element"_s);
         row("a charset", u"<div>a</div>"_s, u"<div><meta charset=x>a</div>"_s, u"head"_s);
+        // A slice that closes formatting opened before it changes how the parser reads what
+        // follows: the rest of the body is read again.
+        row("formatting opened before, closed in the slice", u"<p><b>a</p><p>c</p><p>d</p>"_s,
+            u"<p><b>a</p><p>c</b></p><p>d</p>"_s,
+            u"- p - [<p>c</p><p>d</p>] [<p>c</b></p><p>d</p>] f1"_s);
         // Found by fuzzing: what followed a comment left open at the end was taken for nothing.
         row("the end of a comment left open", u"<p>a</p><!/><!--</p>\n"_s, u"<p>a</p>!--</p>\n"_s,
             u"structure"_s);

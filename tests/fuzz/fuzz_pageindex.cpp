@@ -41,8 +41,9 @@ void describe(const char *what, const QString &text, const QList<source::PageTok
                      : QString(c);
     fprintf(stderr, "%s: %s\n", what, qPrintable(shown));
     for (const source::PageToken &t : tokens)
-        fprintf(stderr, "  %lld-%lld kind %d %s foreign %d\n", (long long)t.start, (long long)t.end,
-                int(t.kind), qPrintable(t.name), int(t.foreign));
+        fprintf(stderr, "  %lld-%lld kind %d %s foreign %d formatting %d\n", (long long)t.start,
+                (long long)t.end, int(t.kind), qPrintable(t.name), int(t.foreign),
+                int(t.formatting));
 }
 
 }  // namespace
@@ -70,10 +71,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                        now);
             FUZZ_CHECK(0 <= patch->firstToken && patch->firstToken <= patch->endToken &&
                        patch->endToken <= index.tokens().size());
+            const QList<source::PageToken> before = index.tokens();
             index.applied(*patch, now, -1, 0, {});
             source::PageIndex fresh;
             fresh.setText(now);
             if (!sameTokens(index.tokens(), fresh.tokens())) {
+                describe("before", text, before);
+                fprintf(stderr,
+                        "patch from %lld old end %lld new end %lld tokens %lld-%lld body end %d\n",
+                        (long long)patch->from, (long long)patch->oldEnd, (long long)patch->newEnd,
+                        (long long)patch->firstToken, (long long)patch->endToken,
+                        int(patch->toBodyEnd));
+                describe("patch", now, patch->tokens);
                 describe("was", text, index.tokens());
                 describe("now", now, fresh.tokens());
             }
