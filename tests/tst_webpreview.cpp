@@ -644,6 +644,9 @@ window.onload = () => {
         wheel(view->web().focusProxy(), 8);
         QTRY_VERIFY_WITH_TIMEOUT(lines->value() > before + 10 && pageTop() == lines->value(),
                                  10000);
+        const int down = lines->value();
+        wheel(view->web().focusProxy(), -3);
+        QTRY_VERIFY_WITH_TIMEOUT(lines->value() < down && pageTop() == lines->value(), 10000);
 
         // Typing at the end brings the caret's element into view, nothing else.
         form1->Text1().moveCaretToEnd();
