@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QString>
 #include <fuzzer/FuzzedDataProvider.h>
+#include <QString>
 
 // A text from the fuzzer's bytes, as UTF-8 where they are, each other byte a character of its
 // own (so that every byte counts); lone surrogates come from "\xed\xa0\x80".
@@ -16,10 +16,10 @@ inline QString takeText(FuzzedDataProvider &input, size_t most)
 }
 
 // Fails the run with what broke, so that libFuzzer keeps the input.
-#define FUZZ_CHECK(condition)                                                              \
-    do {                                                                                   \
-        if (!(condition)) {                                                                \
+#define FUZZ_CHECK(condition)                                                             \
+    do {                                                                                  \
+        if (!(condition)) {                                                               \
             fprintf(stderr, "%s:%d: %s does not hold\n", __FILE__, __LINE__, #condition); \
-            abort();                                                                       \
-        }                                                                                  \
+            abort();                                                                      \
+        }                                                                                 \
     } while (false)
