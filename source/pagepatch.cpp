@@ -204,6 +204,11 @@ std::variant<qsizetype, Reload> anchorBefore(const QList<PageToken> &tokens, qsi
         } else {
             if (t.name == u"html" || t.name == u"head")
                 return Reload::Head;
+            // Its text is not read as tags: the edit reaches its end tag.
+            if (t.foreign == 0 && isRawText(t.name))
+                return t.name == u"script"  ? Reload::Script
+                       : t.name == u"title" ? Reload::Head
+                                            : Reload::Element;
             patch.parent = t.page;
             patch.parentName = t.name;
         }
@@ -273,6 +278,8 @@ std::variant<qsizetype, Reload> readUntilResumed(QStringView text, const QList<P
         reader.setOpenFormatting(openFormatting(tokens, anchored + 1));
     quint16 formatting = anchor.formatting;  // open after the last token read
     for (;;) {
+        // Open before the token read next, which the old tokens may take over from.
+        const QStringList open = reader.openFormatting();
         PageToken t;
         const Tokenizer::Step step = reader.next(t);
         if (step == Tokenizer::Step::Open)
@@ -291,11 +298,10 @@ std::variant<qsizetype, Reload> readUntilResumed(QStringView text, const QList<P
                 (k > 0 ? tokens[k - 1].foreign : 0) == nesting.foreignBefore() &&
                 // Inside one element, the formatting the parser makes anew after the slice is the
                 // same too, by name; the rest of the body is read again all the same.
-                (!nested ||
-                 ((k > 0 ? tokens[k - 1].formatting : 0) == formatting &&
-                  (formatting == 0 || openFormatting(tokens, k) == reader.openFormatting())))) {
+                (!nested || ((k > 0 ? tokens[k - 1].formatting : 0) == formatting &&
+                             (formatting == 0 || openFormatting(tokens, k) == open)))) {
                 if (formattingAfter)
-                    *formattingAfter = reader.openFormatting();
+                    *formattingAfter = open;
                 return k;
             }
         }

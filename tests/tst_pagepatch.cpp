@@ -44,7 +44,11 @@ QStringList summary(const QList<PageToken> &tokens)
 {
     QStringList out;
     for (const PageToken &t : tokens)
-        out << u"%1-%2 %3 %4"_s.arg(t.start).arg(t.end).arg(int(t.kind)).arg(t.name);
+        out << u"%1-%2 %3 %4 f%5"_s.arg(t.start)
+                   .arg(t.end)
+                   .arg(int(t.kind))
+                   .arg(t.name)
+                   .arg(t.formatting);
     return out;
 }
 
@@ -97,6 +101,9 @@ private slots:
         row("a style sheet after svg", u"<svg><rect/></svg><style>a</style>"_s,
             u"<svg><rect/></svg><style>ab</style>"_s, u"style style - - [a] [ab]"_s);
         QTest::newRow("the title") << body << QString(body).replace(u"t<"_s, u"tt<"_s) << u"head"_s;
+        // Found by fuzzing: its end tag edited, the title's text was read as tags.
+        QTest::newRow("the title's end tag")
+            << body << QString(body).replace(u"</title>"_s, u"</tit x</title>"_s) << u"head"_s;
         // Left open or closed where not opened, the rest of the body is read again.
         row("a start tag left open", u"<p>a</p>"_s, u"<p><b>a</p>"_s,
             u"body - - [\n<p>a</p>] [\n<p><b>a</p>]"_s);

@@ -25,7 +25,8 @@ bool sameTokens(const QList<source::PageToken> &a, const QList<source::PageToken
     for (qsizetype i = 0; i < a.size(); ++i) {
         if (a[i].start != b[i].start || a[i].end != b[i].end || a[i].kind != b[i].kind ||
             a[i].name != b[i].name || a[i].selfClosing != b[i].selfClosing ||
-            a[i].handler != b[i].handler || a[i].foreign != b[i].foreign)
+            a[i].handler != b[i].handler || a[i].foreign != b[i].foreign ||
+            a[i].formatting != b[i].formatting)
             return false;
     }
     return true;
