@@ -96,10 +96,13 @@ std::optional<DecodedText> decodeDocument(QByteArrayView bytes)
     // to be; only the page's own declaration tells (ISO-2022-JP is all ASCII).
     const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return c >= 0; });
     const QString declared = prescanEncoding(bytes);
+    // Last, a charset declared further on: saving ends lone CRs in CR LF, which can push a
+    // declaration past the prescan's reach, and the file must open again all the same.
+    const QString further = declared.isEmpty() ? prescanEncoding(bytes, 64 * 1024) : QString();
     const QStringList candidates =
         !bom.isEmpty() ? QStringList{bom}
-        : ascii        ? QStringList{declared, platform::systemEncoding()}
-                       : QStringList{platform::systemEncoding(), declared, u"Shift_JIS"_s};
+        : ascii        ? QStringList{declared, platform::systemEncoding(), further}
+                       : QStringList{platform::systemEncoding(), declared, u"Shift_JIS"_s, further};
     for (const QString &encoding : candidates) {
         if (encoding.isEmpty())
             continue;
@@ -354,9 +357,9 @@ std::optional<QString> charsetInContent(const QByteArray &content)
 
 }  // namespace
 
-QString prescanEncoding(QByteArrayView bytes)
+QString prescanEncoding(QByteArrayView bytes, qsizetype reach)
 {
-    Scan scan{bytes.first(std::min(bytes.size(), kPrescanBytes))};
+    Scan scan{bytes.first(std::min(bytes.size(), reach))};
     const auto skipPast = [&](char c) {
         while (scan.more() && scan.here() != c)
             ++scan.at;

@@ -40,10 +40,10 @@ std::optional<QString> decodeText(QByteArrayView bytes, const QString &encoding)
 // it does not know, one whose bytes no page can be read in, or one no converter here knows.
 QString encodingForLabel(QStringView label);
 
-// The charset bytes declare in a <meta> tag within their first 1024 bytes, found as HTML's
-// prescan finds it (comments and other tags passed over, charset or http-equiv with content,
-// attributes in any order and quoting); empty when they declare none that is known here.
-QString prescanEncoding(QByteArrayView bytes);
+// The charset bytes declare in a <meta> tag within their first reach bytes (1024 for HTML's), found
+// as HTML's prescan finds it (comments and other tags passed over, charset or http-equiv with
+// content, attributes in any order and quoting); empty when they declare none that is known here.
+QString prescanEncoding(QByteArrayView bytes, qsizetype reach = 1024);
 
 // The same for a text whose file would be in encoding (UTF-8 when unknown): how many bytes its
 // characters take decides how far the prescan reaches.

@@ -101,6 +101,10 @@ private slots:
         QTest::addRow("CP932 as Windows writes it")
             << "<p>\x87\x54\xfa\x5c</p>\r\n"_ba << QString();
         QTest::addRow("UTF-8") << "<p>\xe6\x97\xa5</p>\r\n"_ba << QString();
+        // Found by fuzzing: saving ends each lone CR in CR LF, which pushed the charset past
+        // the prescan's 1024 bytes, and the file saved no longer opened.
+        QTest::addRow("a charset that saving pushes further")
+            << QByteArray(990, '\r') + "<meta charset=iso-8859-1>\xff\r\n" << QString();
     }
     void openingSaysWhatSavingChanges()
     {
