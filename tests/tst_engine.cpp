@@ -104,7 +104,8 @@ private slots:
         // Found by fuzzing: saving ends each lone CR in CR LF, which pushed the charset past
         // the prescan's 1024 bytes, and the file saved no longer opened.
         QTest::addRow("a charset that saving pushes further")
-            << QByteArray(990, '\r') + "<meta charset=iso-8859-1>\xff\r\n" << QString();
+            << QByteArray(990, '\r') + "<meta charset=iso-8859-1>\xff\r\n"
+            << QString();
     }
     void openingSaysWhatSavingChanges()
     {
