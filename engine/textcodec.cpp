@@ -96,13 +96,14 @@ std::optional<DecodedText> decodeDocument(QByteArrayView bytes)
     // to be; only the page's own declaration tells (ISO-2022-JP is all ASCII).
     const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return c >= 0; });
     const QString declared = prescanEncoding(bytes);
-    // Last, a charset declared further on: saving ends lone CRs in CR LF, which can push a
-    // declaration past the prescan's reach, and the file must open again all the same.
+    // Then a charset declared further on, as a browser reads the head on: saving ends lone CRs
+    // in CR LF, which can push a declaration past the prescan's reach, and the file must open
+    // again as it opened.
     const QString further = declared.isEmpty() ? prescanEncoding(bytes, 64 * 1024) : QString();
     const QStringList candidates =
         !bom.isEmpty() ? QStringList{bom}
         : ascii        ? QStringList{declared, platform::systemEncoding(), further}
-                       : QStringList{platform::systemEncoding(), declared, u"Shift_JIS"_s, further};
+                       : QStringList{platform::systemEncoding(), declared, further, u"Shift_JIS"_s};
     for (const QString &encoding : candidates) {
         if (encoding.isEmpty())
             continue;
