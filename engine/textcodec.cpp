@@ -107,7 +107,11 @@ std::optional<DecodedText> decodeDocument(QByteArrayView bytes)
     for (const QString &encoding : candidates) {
         if (encoding.isEmpty())
             continue;
-        if (std::optional<QString> text = decodeText(bytes, encoding))
+        std::optional<QString> text = decodeText(bytes, encoding);
+        // A converter may read a code it cannot write (an extension's kanji in ISO-2022-JP, or
+        // U+FFFD for one it has no character for): the text must save in what it was read in.
+        if (text && (encoding.startsWith(u"UTF-"_s) ||
+                     encodeText({*text}, encoding).result == EncodedText::Result::Ok))
             return DecodedText{std::move(*text), encoding};
     }
     return std::nullopt;

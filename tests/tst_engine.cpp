@@ -83,6 +83,11 @@ private slots:
         QTest::addRow("Latin-1 declared, read as Windows writes it")
             << "<meta charset=iso-8859-1>\x93q\x94\r\n"_ba << u"windows-1252"_s
             << u"<meta charset=iso-8859-1>“q”\r\n"_s;
+        // Found by fuzzing: ISO-2022-JP read a kanji that it cannot write, so the page did
+        // not save; all ASCII, it is UTF-8 as well.
+        QTest::addRow("ISO-2022-JP with a kanji it cannot write")
+            << "<meta charset=iso-2022-jp>\r\n\x1b$BF=|Kso"_ba << u"UTF-8"_s
+            << u"<meta charset=iso-2022-jp>\r\n\x1b$BF=|Kso\r\n"_s;
         QTest::addRow("declared, but invalid in it")
             << "<meta charset=euc-jp>\xc6\xfc\xcb\xff"_ba << QString() << unknown;
     }
