@@ -328,7 +328,9 @@ std::variant<qsizetype, Reload> readToTheEnd(const QList<PageToken> &tokens, qsi
                 return Reload::Structure;
             break;
         } else if (nesting.isClosed()) {
-            break;  // the end tag of the element the slice is in, or of one that closes it
+            // The end tag of the element the slice is in, or of one that closes it.
+            patch.closedBy = t.name;
+            break;
         } else if (!nesting.take(t)) {
             return Reload::Structure;
         }

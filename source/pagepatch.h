@@ -35,6 +35,7 @@ struct PagePatch {
     int parent = -1, before = -1, after = -1;
     QString parentName, beforeName, afterName;
     bool toBodyEnd = false;  // the slice runs to the end of the body, which takes tail
+    QString closedBy;        // the end tag after the slice, which closes the element it is in
     QString old, now, tail;  // the slice's source as the page reads it: lines end in LF
     QStringList names;       // of the elements the new slice starts, sorted, once each
     int formatting = 0;      // <b>, <i>, <a>... left open before the slice

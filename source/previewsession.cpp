@@ -47,6 +47,7 @@ QString patchScript(const PagePatch &patch)
         {u"beforeName"_s, patch.beforeName},
         {u"afterName"_s, patch.afterName},
         {u"toBodyEnd"_s, patch.toBodyEnd},
+        {u"closedBy"_s, patch.closedBy},
         {u"old"_s, patch.old},
         {u"now"_s, patch.now},
         {u"tail"_s, patch.tail},

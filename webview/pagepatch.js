@@ -22,6 +22,9 @@ const quorvaneFormatting = new Set(['a', 'b', 'big', 'code', 'em', 'font', 'i', 
 const quorvaneOwnRules = new Set(['table', 'tbody', 'thead', 'tfoot', 'tr', 'colgroup', 'select',
   'optgroup', 'option', 'html', 'head', 'frameset', 'template', 'textarea', 'title', 'style',
   'script', 'noscript', 'iframe', 'xmp', 'noembed', 'noframes', 'plaintext']);
+// Closed without a word by an end tag of an element around them.
+const quorvaneImplied = new Set(['dd', 'dt', 'li', 'optgroup', 'option', 'p', 'rb', 'rp', 'rt',
+  'rtc']);
 // Where the parser stops looking up for an open <p>, <li> and the like.
 const quorvaneSpecial = new Set(['applet', 'button', 'caption', 'html', 'table', 'td', 'th',
   'marquee', 'object', 'template', 'body', 'ol', 'ul', 'dl', 'select', 'fieldset', 'form']);
@@ -114,6 +117,14 @@ function quorvanePatch(p) {
   if (!body || !body.contains(parent) || parent.getRootNode() !== document) return 'head';
   if (p.toBodyEnd && parent !== body) return 'page';
   if (quorvaneClosesAround(parent, p.names)) return 'context';
+  // The end tag after the slice closes the element it is in: the parser may have closed that
+  // element long before and dropped the end tag, and a load puts the slice somewhere else.
+  if (p.closedBy) {
+    let e = parent;
+    for (; e && e.localName.toLowerCase() !== p.closedBy; e = e.parentElement)
+      if (e.namespaceURI === quorvaneXhtml && !quorvaneImplied.has(e.localName)) return 'context';
+    if (!e) return 'context';
+  }
   // Formatting elements left open and closed around by blocks are made anew in what follows:
   // more open in the source than enclose the element means some would be here.
   let enclosing = 0;
@@ -129,18 +140,30 @@ function quorvanePatch(p) {
     parent.namespaceURI === quorvaneXhtml;
   const range = document.createRange();
   range.selectNodeContents(parent);
-  const parse = text => Array.from(range.createContextualFragment(
-    dropsBreak && text.startsWith('\n') ? text.slice(1) : text).childNodes);
+  // A comment after the slice is read into what the slice leaves open, as a load would read
+  // the rest of the page: the slice must leave nothing open (an HTML tag's "/>" in MathML's
+  // <mi> closes nothing).
+  const marker = 'quorvane-slice-end';
+  const parse = text => {
+    const nodes = Array.from(range.createContextualFragment(
+      (dropsBreak && text.startsWith('\n') ? text.slice(1) : text) + `<!--${marker}-->`)
+      .childNodes);
+    const last = nodes.pop();
+    return last && last.nodeType === Node.COMMENT_NODE && last.data === marker ? nodes : null;
+  };
   // What the page shows must be what the old source made: not changed by the page's scripts,
   // nor by what the parser carried over from before it.
   const was = parse(p.old + p.tail);
-  if (was.length !== old.length || was.some((n, i) => !n.isEqualNode(old[i]))) return 'page';
+  if (!was || was.length !== old.length || was.some((n, i) => !n.isEqualNode(old[i])))
+    return 'page';
+  const now = parse(p.now + p.tail);
+  if (!now) return 'context';
 
   const count = nodes => nodes.reduce((c, n) =>
     c + (n.nodeType === Node.ELEMENT_NODE ? 1 + n.getElementsByTagName('*').length : 0), 0);
   const first = before ? p.before + 1 + before.getElementsByTagName('*').length : p.parent + 1;
   const removed = count(old);
-  quorvaneMorph(old, parse(p.now + p.tail), parent, after);
+  quorvaneMorph(old, now, parent, after);
   const names = [];
   for (let n = before ? before.nextSibling : parent.firstChild; n && n !== after;
        n = n.nextSibling) {
