@@ -141,13 +141,15 @@ function quorvanePatch(p) {
   const range = document.createRange();
   range.selectNodeContents(parent);
   // A comment after the slice is read into what the slice leaves open, as a load would read
-  // the rest of the page: the slice must leave nothing open (an HTML tag's "/>" in MathML's
-  // <mi> closes nothing).
+  // the rest of the page: a slice with more of the page after it must leave nothing open (an
+  // HTML tag's "/>" in MathML's <mi> closes nothing). At the page's end all is closed.
   const marker = 'quorvane-slice-end';
+  const more = p.after >= 0 || p.closedBy !== '';
   const parse = text => {
     const nodes = Array.from(range.createContextualFragment(
-      (dropsBreak && text.startsWith('\n') ? text.slice(1) : text) + `<!--${marker}-->`)
-      .childNodes);
+      (dropsBreak && text.startsWith('\n') ? text.slice(1) : text) +
+      (more ? `<!--${marker}-->` : '')).childNodes);
+    if (!more) return nodes;
     const last = nodes.pop();
     return last && last.nodeType === Node.COMMENT_NODE && last.data === marker ? nodes : null;
   };
