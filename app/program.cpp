@@ -51,7 +51,8 @@ Arguments parseArguments(int argc, char *argv[])
         u"HTML editor with a live preview: the source on the left, the page on the right."_s);
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    parser.addPositionalArgument(u"file"_s, u"The HTML file to open."_s, u"[file]"_s);
+    parser.addPositionalArgument(u"file"_s, u"The files to open, each as a document of its own."_s,
+                                 u"[file...]"_s);
     // The toolkit's own options are taken by it, and are no mistake here.
     for (const char *name :
          {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
@@ -87,27 +88,22 @@ Arguments parseArguments(int argc, char *argv[])
 
 }  // namespace
 
-void openFromCommandLine(forms::Form1 &form1, const QStringList &files)
+void openFromCommandLine(forms::Form1 &form1, const QStringList &files, qsizetype next)
 {
-    if (files.isEmpty())
+    if (next >= files.size())
         return;
-    // The window is up and in use while the message shows.
-    const auto say = [&form1](const QString &message) {
-        forms::warn(&form1, u"Quorvane"_s, message);
+    // Each file a document of its own, the first in the new document the window starts with,
+    // one after another (a large one is read on a thread); the window is in use meanwhile.
+    const QString path = QFileInfo(files[next]).absoluteFilePath();
+    const auto opened = [&form1, files, next](const std::optional<QString> &error) {
+        if (error && !error->isEmpty())
+            forms::warn(&form1, u"Quorvane"_s, *error);
+        openFromCommandLine(form1, files, next + 1);
     };
-    QString others;
-    if (files.size() > 1)
-        others = u"一度に開けるファイルは一つです。次のファイルは開きませんでした:\n"_s +
-                 files.mid(1).join(u'\n');
-    form1.openDocument(QFileInfo(files.first()).absoluteFilePath(), &form1,
-                       [say, others](const std::optional<QString> &error) {
-                           QString message = error.value_or(QString());
-                           if (!message.isEmpty() && !others.isEmpty())
-                               message += u"\n\n"_s;
-                           message += others;
-                           if (!message.isEmpty())
-                               say(message);
-                       });
+    if (next == 0)
+        form1.openDocument(path, &form1, opened);
+    else
+        form1.openAnother(path, &form1, opened);
 }
 
 void endWhenTheSystemAsks(forms::Form1 &form1)

@@ -22,6 +22,7 @@
 #include "editor/sourcedocument.h"
 #include "editor/writingaids.h"
 #include "source/pageformat.h"
+#include "source/pagelinks.h"
 
 using namespace Qt::StringLiterals;
 
@@ -304,6 +305,19 @@ void SourceEdit::focusOutEvent(QFocusEvent *event)
 void SourceEdit::mousePressEvent(QMouseEvent *event)
 {
     m_aids->close();
+    if (event->button() == Qt::LeftButton && event->modifiers() == Qt::ControlModifier) {
+        const QTextCursor at = cursorForPosition(event->position().toPoint());
+        // Only the text around the click is read: a link is within a tag.
+        constexpr qsizetype kAround = 8192;
+        const qsizetype position = m_source->textPosition(at.position());
+        const qsizetype from = std::max<qsizetype>(0, position - kAround);
+        const QString near = m_source->characters(from, 2 * kAround);
+        if (const std::optional<QString> link = source::linkAt(near, position - from)) {
+            emit linkClicked(*link, m_source->lineOf(at.position()));
+            event->accept();
+            return;
+        }
+    }
     QPlainTextEdit::mousePressEvent(event);
 }
 

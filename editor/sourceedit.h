@@ -67,6 +67,8 @@ signals:
     void failed(const QString &why);
     // A command off the UI thread has done what it does.
     void formatted();
+    // A Ctrl+click on the value of an href or src: the link as written, and its line (from 1).
+    void linkClicked(const QString &link, int line);
 
 protected:
     bool event(QEvent *event) override;

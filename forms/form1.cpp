@@ -11,7 +11,9 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSessionManager>
+#include <QTabBar>
 #include <QTimer>
+#include <QUrl>
 
 #include "editor/documentloader.h"
 #include "editor/sourcedocument.h"
@@ -27,6 +29,7 @@
 #include "forms/twipsgeometry.h"
 #include "forms/warning.h"
 #include "platform/memory.h"
+#include "source/pagelinks.h"
 
 using namespace Qt::StringLiterals;
 
@@ -41,11 +44,17 @@ Form1::Form1(const PaneMaker &makePane, const Folders &folders, QWidget *parent)
     setObjectName(u"Form1"_s);
     setWindowTitle(u"Quorvane"_s);
 
-    m_document = new editor::SourceDocument(this);
-    m_text1 = new editor::SourceEdit(*m_document, this);
-    m_text1->setObjectName(u"Text1"_s);
-    m_text1->setAccessibleName(u"HTML ソース"_s);
-    m_text1->setPageEncoding(m_preview.documentEncoding());
+    m_journalFolder = folders.journal;
+    m_newEncoding = m_preview.documentEncoding();
+    m_tabs = new QTabBar(this);
+    m_tabs->setObjectName(u"documentTabs"_s);
+    m_tabs->setAccessibleName(u"開いている文書"_s);
+    m_tabs->setDocumentMode(true);
+    m_tabs->setExpanding(false);
+    m_tabs->setTabsClosable(true);
+    m_tabs->setFocusPolicy(Qt::NoFocus);
+    m_tabs->hide();
+    makeCurrent(&newDocument());
     m_webBrowser1.widget->setObjectName(u"WebBrowser1"_s);
     m_webBrowser1.widget->setAccessibleName(u"プレビュー"_s);
     m_cmdsave = makeButton(this, u"cmdsave"_s);
@@ -58,16 +67,11 @@ Form1::Form1(const PaneMaker &makePane, const Folders &folders, QWidget *parent)
     m_timer1->setObjectName(u"Timer1"_s);
     m_timer1->setInterval(0);
 
-    connect(m_document, &editor::SourceDocument::changed, this, &Form1::Text1_Change);
-    m_journal = new JournalKeeper(*m_document, folders.journal, this);
-    // A new document is restored as one that saves, in the encoding it would have saved in.
-    m_journal->setDocument(QString(), documentEncoding());
-    connect(m_journal, &JournalKeeper::failed, this, [this](const QString &reason) {
-        m_journalNotice =
-            u"保存していない内容の控えを書けません。編集は続けられますが、異常終了したときに"
-            u"戻せません。理由: %1"_s.arg(reason);
-        showNotices();
+    connect(m_tabs, &QTabBar::currentChanged, this, [this](int index) {
+        if (index >= 0 && index < documentCount())
+            makeCurrent(m_documents[size_t(index)].get());
     });
+    connect(m_tabs, &QTabBar::tabCloseRequested, this, &Form1::closeDocument);
     // Ctrl+S and Ctrl+O wherever the focus is in the window.
     const auto shortcut = [this](const QKeySequence &keys, auto slot) {
         auto *action = new QAction(this);
@@ -78,18 +82,24 @@ Form1::Form1(const PaneMaker &makePane, const Folders &folders, QWidget *parent)
     };
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_S), [this] { save(); });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_O), &Form1::cmdsave_Click);
+    const auto step = [this](int by) {
+        setCurrentDocument((currentDocument() + by + documentCount()) % documentCount());
+    };
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Tab), [step] { step(1); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown), [step] { step(1); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), [step] { step(-1); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp), [step] { step(-1); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_W), [this] { closeDocument(currentDocument()); });
     // The desktop session ending asks as closing the window does; where it lets nothing be
     // asked, what is not saved waits in the journal for the next start.
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &session) {
-        if (!session.allowsInteraction())
-            m_journal->keepForNextStart();
-        else if (!mayEnd())
+        if (!session.allowsInteraction()) {
+            for (const auto &open : m_documents)
+                open->journal->keepForNextStart();
+        } else if (!mayEnd()) {
             session.cancel();
+        }
     });
-    new PageLink(*m_text1, *m_webBrowser1.pane);
-    new ProblemWatch(*m_text1, *m_webBrowser1.pane);
-    connect(m_text1, &editor::SourceEdit::failed, this,
-            [this](const QString &why) { warn(this, u"Quorvane"_s, why); });
     connect(m_timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(m_command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(m_cmd, &QPushButton::clicked, this, &Form1::cmd_Click);
@@ -106,44 +116,263 @@ const QString &Form1::previewPath() const
     return m_preview.previewPath();
 }
 
+Form1::Open &Form1::newDocument()
+{
+    auto open = std::make_unique<Open>();
+    Open *it = open.get();
+    it->document = new editor::SourceDocument(this);
+    it->edit = new editor::SourceEdit(*it->document, this);
+    it->edit->setAccessibleName(u"HTML ソース"_s);
+    it->encoding = m_newEncoding;
+    it->edit->setPageEncoding(it->encoding);
+    it->edit->hide();
+    connect(it->document, &editor::SourceDocument::changed, this, [this, it] {
+        // Edits in a stylesheet or script do not count toward the page's refreshes.
+        if (it == m_page)
+            Text1_Change();
+    });
+    connect(it->document, &editor::SourceDocument::modificationChanged, this, &Form1::showTabs);
+    connect(it->edit, &editor::SourceEdit::failed, this,
+            [this](const QString &why) { warn(this, u"Quorvane"_s, why); });
+    connect(it->edit, &editor::SourceEdit::linkClicked, this, &Form1::followLink);
+    it->journal = new JournalKeeper(*it->document, m_journalFolder, this);
+    // A new document is restored as one that saves, in the encoding it would have saved in.
+    it->journal->setDocument(QString(), it->encoding);
+    connect(it->journal, &JournalKeeper::failed, this, [this, it](const QString &reason) {
+        it->journalNotice =
+            u"保存していない内容の控えを書けません。編集は続けられますが、異常終了したときに"
+            u"戻せません。理由: %1"_s.arg(reason);
+        showNotices();
+    });
+    m_documents.push_back(std::move(open));
+    m_tabs->addTab(QString());
+    return *it;
+}
+
+int Form1::currentDocument() const
+{
+    for (size_t i = 0; i < m_documents.size(); ++i)
+        if (m_documents[i].get() == m_current)
+            return int(i);
+    return -1;
+}
+
+void Form1::setCurrentDocument(int index)
+{
+    if (index >= 0 && index < documentCount())
+        makeCurrent(m_documents[size_t(index)].get());
+}
+
+void Form1::addDocument()
+{
+    makeCurrent(&newDocument());
+}
+
+bool Form1::isPage(const Open &open)
+{
+    static const QStringList kPages{u"html"_s, u"htm"_s, u"xhtml"_s, u"shtml"_s};
+    return open.path.isEmpty() || kPages.contains(QFileInfo(open.path).suffix().toLower());
+}
+
+void Form1::makeCurrent(Open *open)
+{
+    const bool hadFocus = m_current && m_current->edit->hasFocus();
+    if (m_current && m_current != open) {
+        m_current->edit->hide();
+        m_current->edit->setObjectName(QString());
+    }
+    m_current = open;
+    m_recent.removeAll(open);
+    m_recent.append(open);
+    // The designed control is the editor in hand.
+    open->edit->setObjectName(u"Text1"_s);
+    open->edit->show();
+    if (hadFocus)
+        open->edit->setFocus();
+    const QSignalBlocker quiet(m_tabs);
+    m_tabs->setCurrentIndex(currentDocument());
+    choosePage();
+    showTabs();
+    showNotices();
+}
+
+void Form1::choosePage()
+{
+    Open *page = nullptr;
+    for (auto it = m_recent.crbegin(); it != m_recent.crend() && !page; ++it)
+        if (isPage(**it))
+            page = *it;
+    if (!page)
+        page = m_current;
+    if (page == m_page)
+        return;
+    const bool first = !m_page;
+    m_page = page;
+    delete m_pageLink;
+    delete m_problemWatch;
+    m_pageLink = new PageLink(*page->edit, *m_webBrowser1.pane);
+    m_problemWatch = new ProblemWatch(*page->edit, *m_webBrowser1.pane);
+    m_preview.setDocument(page->folder, page->encoding);
+    // Another page is shown at once, whatever the refresh mode.
+    if (!first)
+        m_policy.ReflectNow(page->document->snapshot());
+}
+
+void Form1::showTabs()
+{
+    for (size_t i = 0; i < m_documents.size(); ++i) {
+        const Open &open = *m_documents[i];
+        const QString name =
+            open.path.isEmpty() ? u"新しい文書"_s : QFileInfo(open.path).fileName();
+        m_tabs->setTabText(int(i), open.document->isModified() ? name + u" *"_s : name);
+        m_tabs->setTabToolTip(int(i), open.path.isEmpty() ? name : open.path);
+    }
+    const bool shown = m_documents.size() > 1;
+    if (m_tabs->isVisible() != shown || (shown && m_tabs->isHidden())) {
+        m_tabs->setVisible(shown);
+        Form_Resize();
+    }
+}
+
+bool Form1::closeDocument(int index)
+{
+    if (index < 0 || index >= documentCount())
+        return false;
+    Open *open = m_documents[size_t(index)].get();
+    if (!mayLose({open}))
+        return false;
+    if (m_documents.size() == 1)
+        addDocument();
+    m_recent.removeAll(open);
+    if (open == m_current)
+        makeCurrent(m_recent.last());
+    if (open == m_page) {
+        m_page = nullptr;
+        choosePage();
+    }
+    const QSignalBlocker quiet(m_tabs);
+    m_tabs->removeTab(index);
+    delete open->journal;
+    delete open->edit;
+    delete open->document;
+    m_documents.erase(m_documents.begin() + index);
+    m_tabs->setCurrentIndex(currentDocument());
+    showTabs();
+    return true;
+}
+
+void Form1::openAnother(const QString &path, QWidget *asking,
+                        const std::function<void(const std::optional<QString> &)> &done)
+{
+    const QString wanted = QFileInfo(path).absoluteFilePath();
+    for (const auto &open : m_documents) {
+        if (!open->path.isEmpty() && QFileInfo(open->path).absoluteFilePath() == wanted) {
+            makeCurrent(open.get());
+            done(std::nullopt);
+            return;
+        }
+    }
+    // An unchanged new document gives way to the file, as 開く would.
+    const bool reuse = m_current->path.isEmpty() && !m_current->document->isModified() &&
+                       m_current->document->size() == 0;
+    if (!reuse)
+        addDocument();
+    QPointer<editor::SourceDocument> added(reuse ? nullptr : m_current->document);
+    openDocument(wanted, asking, [this, added, done](const std::optional<QString> &error) {
+        if (error && added) {
+            for (size_t i = 0; i < m_documents.size(); ++i)
+                if (m_documents[i]->document == added)
+                    closeDocument(int(i));
+        }
+        done(error);
+    });
+}
+
+void Form1::followLink(const QString &link, int line)
+{
+    auto *edit = qobject_cast<editor::SourceEdit *>(sender());
+    const Open *from = m_current;
+    for (const auto &open : m_documents)
+        if (open->edit == edit)
+            from = open.get();
+    const std::optional<QString> file = source::linkedFile(link, from->folder);
+    m_linkNotice.clear();
+    if (!file) {
+        const bool relative = QUrl(link).scheme().isEmpty() && !link.startsWith(u'#');
+        m_linkNotice =
+            relative && from->folder.isEmpty()
+                ? u"%1 行目のリンク「%2」: 新しい文書にはフォルダーがないため、相対リンクの先が"
+                  u"分かりません。先に保存してください。"_s.arg(line)
+                      .arg(link)
+                : u"%1 行目のリンク「%2」はこのコンピューターのファイルではないため、開けません。"_s
+                      .arg(line)
+                      .arg(link);
+        showNotices();
+        return;
+    }
+    openAnother(*file, this, [this](const std::optional<QString> &error) {
+        if (error && !error->isEmpty())
+            warn(this, u"Quorvane"_s, *error);
+    });
+    showNotices();
+}
+
 void Form1::setDocument(const QString &path, const QString &encoding)
 {
-    m_documentPath = path;
-    m_documentFolder =
+    setDocumentOf(*m_current, path, encoding);
+}
+
+void Form1::setDocumentOf(Open &open, const QString &path, const QString &encoding)
+{
+    open.path = path;
+    open.folder =
         path.isEmpty() ? QString() : QDir::toNativeSeparators(QFileInfo(path).absolutePath());
-    m_preview.setDocument(m_documentFolder, encoding);
-    m_text1->setPageEncoding(encoding);
-    m_journal->setDocument(path, encoding);
+    open.encoding = encoding;
+    open.edit->setPageEncoding(encoding);
+    open.journal->setDocument(path, encoding);
+    if (&open == m_current)
+        choosePage();
+    if (&open == m_page)
+        m_preview.setDocument(open.folder, encoding);
+    showTabs();
 }
 
 std::optional<QString> Form1::saveDocument(const QString &path)
 {
-    const QString encoding = documentEncoding();
+    Open &open = *m_current;
+    const QString encoding = open.encoding;
     if (std::optional<engine::FileError> error =
-            engine::WriteTextFile(path, m_document->text(), encoding))
+            engine::WriteTextFile(path, open.document->text(), encoding))
         return error->message();
-    setDocument(path, encoding);
-    m_document->setModified(false);
+    setDocumentOf(open, path, encoding);
+    open.document->setModified(false);
     // The file holds the bytes saving writes now.
-    if (!std::exchange(m_openNotice, QString()).isEmpty())
+    if (!std::exchange(open.openNotice, QString()).isEmpty())
         showNotices();
     return std::nullopt;
 }
 
 void Form1::showNotices()
 {
-    QStringList notices{m_journalNotice, m_openNotice};
+    QStringList notices;
+    for (const auto &open : m_documents)
+        notices.append(open->journalNotice);
+    notices.append(m_current->openNotice);
+    notices.append(m_linkNotice);
     notices.removeAll(QString());
-    m_webBrowser1.pane->setNotice(notices.join(u'\n'));
+    notices.removeDuplicates();
+    const QString notice = notices.join(u'\n');
+    if (notice != std::exchange(m_shownNotice, notice))
+        m_webBrowser1.pane->setNotice(notice);
 }
 
 bool Form1::save()
 {
-    if (m_documentPath.isEmpty()) {
+    if (m_current->path.isEmpty()) {
         cmdsave_Click();
         return false;
     }
-    const std::optional<QString> error = saveDocument(m_documentPath);
+    const std::optional<QString> error = saveDocument(m_current->path);
     // The window stays in use, and the text as it was.
     if (error)
         warn(this, u"Quorvane"_s, *error);
@@ -152,14 +381,29 @@ bool Form1::save()
 
 bool Form1::mayEnd()
 {
-    if (!m_document->isModified())
+    QList<Open *> all;
+    for (const auto &open : m_documents)
+        all.append(open.get());
+    return mayLose(all);
+}
+
+bool Form1::mayLose(const QList<Open *> &documents)
+{
+    QList<Open *> unsaved;
+    QStringList names;
+    for (Open *open : documents) {
+        if (!open->document->isModified())
+            continue;
+        unsaved.append(open);
+        names.append(open->path.isEmpty() ? u"新しい文書"_s
+                                          : u"「%1」"_s.arg(QFileInfo(open->path).fileName()));
+    }
+    if (unsaved.isEmpty())
         return true;
-    const QString name = m_documentPath.isEmpty()
-                             ? u"新しい文書"_s
-                             : u"「%1」"_s.arg(QFileInfo(m_documentPath).fileName());
-    QMessageBox question(QMessageBox::Question, u"Quorvane"_s,
-                         u"%1 への変更が保存されていません。保存しますか?"_s.arg(name),
-                         QMessageBox::NoButton, this);
+    QMessageBox question(
+        QMessageBox::Question, u"Quorvane"_s,
+        u"%1 への変更が保存されていません。保存しますか?"_s.arg(names.join(u"、"_s)),
+        QMessageBox::NoButton, this);
     question.setObjectName(u"saveQuestion"_s);
     QPushButton *save = question.addButton(u"保存"_s, QMessageBox::AcceptRole);
     QPushButton *discard = question.addButton(u"保存しない"_s, QMessageBox::DestructiveRole);
@@ -169,17 +413,27 @@ bool Form1::mayEnd()
     question.exec();
     if (question.clickedButton() == discard)
         return true;
-    // A new document is saved through the file dialog, and the window stays meanwhile.
-    return question.clickedButton() == save && this->save();
+    if (question.clickedButton() != save)
+        return false;
+    // Each in its turn; a new document is saved through the file dialog, and the window stays
+    // meanwhile.
+    for (Open *open : unsaved) {
+        makeCurrent(open);
+        if (!this->save())
+            return false;
+    }
+    return true;
 }
 
 void Form1::endForTheSystem()
 {
-    if (const std::optional<QString> error = m_journal->keepForNextStart()) {
-        warn(this, u"Quorvane"_s,
-             u"終了するよう求められましたが、保存していない内容の控えを書けないため、終了せずに"
-             u"います。保存してから終了してください。理由: %1"_s.arg(*error));
-        return;
+    for (const auto &open : m_documents) {
+        if (const std::optional<QString> error = open->journal->keepForNextStart()) {
+            warn(this, u"Quorvane"_s,
+                 u"終了するよう求められましたが、保存していない内容の控えを書けないため、終了"
+                 u"せずにいます。保存してから終了してください。理由: %1"_s.arg(*error));
+            return;
+        }
     }
     QCoreApplication::exit(0);
 }
@@ -189,11 +443,12 @@ std::optional<QString> Form1::openDocument(const QString &path)
     const engine::ReadText read = engine::ReadTextFile(path);
     if (read.error)
         return read.error->message();
+    Open &open = *m_current;
     // Before the text, whose change refreshes the preview: it is shown from the document's place.
-    setDocument(path, read.encoding);
-    m_openNotice = read.notice;
+    setDocumentOf(open, path, read.encoding);
+    open.openNotice = read.notice;
     showNotices();
-    m_document->setText(read.text);
+    open.document->setText(read.text);
     return std::nullopt;
 }
 
@@ -232,21 +487,31 @@ void Form1::openDocument(const QString &path, QWidget *asking, const Opened &don
         done(QString());
     });
     m_opening.run(
-        [path, style = m_document->style(), home = thread()](const engine::Task &task) {
+        [path, style = m_current->document->style(), home = thread()](const engine::Task &task) {
             return editor::loadDocument(path, style, home, task);
         },
-        [this, path, ended, done](editor::LoadedDocument loaded) {
+        [this, path, ended, done, target = QPointer<editor::SourceDocument>(m_current->document)](
+            editor::LoadedDocument loaded) {
             ended();
             if (loaded.error) {
                 done(*loaded.error);
                 return;
             }
+            // Into the document it was opened for, though another be current now.
+            Open *open = nullptr;
+            for (const auto &candidate : m_documents)
+                if (candidate->document == target)
+                    open = candidate.get();
+            if (!open) {
+                done(QString());
+                return;
+            }
             // Before the text, whose change refreshes the preview: it is shown from the
             // document's place.
-            setDocument(path, loaded.encoding);
-            m_openNotice = std::move(loaded.notice);
+            setDocumentOf(*open, path, loaded.encoding);
+            open->openNotice = std::move(loaded.notice);
             showNotices();
-            m_document->adopt(std::move(loaded));
+            open->document->adopt(std::move(loaded));
             platform::releaseFreeMemory();
             done(std::nullopt);
         },
@@ -258,7 +523,7 @@ void Form1::openDocument(const QString &path, QWidget *asking, const Opened &don
 
 const QString &Form1::documentEncoding() const
 {
-    return m_preview.documentEncoding();
+    return m_current->encoding;
 }
 
 void Form1::Form_Load()
@@ -278,34 +543,44 @@ void Form1::Form_Resize()
     const float outerWidth = pixelsToTwips(frame.width(), dpi);
     const Form1Layout layout =
         layoutForm1(pixelsToTwips(width(), dpi), pixelsToTwips(height(), dpi), outerWidth);
-    placeInTwips(m_text1, layout.text1);
+    placeInTwips(m_tabs, layout.text1);
+    const QRect designed = m_tabs->geometry();
+    QRect source = designed;
+    // Tabs over the source while there are two documents or more; with one, as designed.
+    if (!m_tabs->isHidden()) {
+        const int tabs = m_tabs->sizeHint().height();
+        m_tabs->setGeometry(designed.x(), designed.y(), designed.width(), tabs);
+        source.setTop(designed.y() + tabs);
+    }
+    for (const auto &open : m_documents)
+        open->edit->setGeometry(source);
     placeInTwips(m_webBrowser1.widget, layout.webBrowser1);
 }
 
 void Form1::Text1_Change()
 {
-    m_policy.OnEdit(m_document->snapshot(), m_form3 ? m_form3->countingMode() : std::nullopt);
+    m_policy.OnEdit(m_page->document->snapshot(), m_form3 ? m_form3->countingMode() : std::nullopt);
     if (m_form3 && m_form3->lineBreakOn())
         AutoLineBreak();
 }
 
 void Form1::AutoLineBreak()
 {
-    if (!m_document->endsWith(u'>'))
+    if (!m_page->document->endsWith(u'>'))
         return;
     // Raises the nested change notification, which counts once more.
-    m_document->appendLineBreak();
-    m_text1->moveCaretToEnd();
+    m_page->document->appendLineBreak();
+    m_page->edit->moveCaretToEnd();
 }
 
 void Form1::Timer1_Timer()
 {
-    m_policy.OnTick(m_document->snapshot());
+    m_policy.OnTick(m_page->document->snapshot());
 }
 
 void Form1::Command1_Click()
 {
-    m_policy.ReflectNow(m_document->snapshot());
+    m_policy.ReflectNow(m_page->document->snapshot());
 }
 
 void Form1::cmd_Click()

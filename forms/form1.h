@@ -1,13 +1,17 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <memory>
+#include <vector>
 
 #include "engine/background.h"
 #include "engine/previewfile.h"
 #include "engine/refreshpolicy.h"
 
 class QPushButton;
+class QTabBar;
 class QTimer;
 
 namespace engine {
@@ -41,6 +45,8 @@ struct Folders {
 class Form2;
 class Form3;
 class JournalKeeper;
+class PageLink;
+class ProblemWatch;
 
 // The main window: the HTML source on the left, its preview on the right, four buttons above.
 class Form1 : public QWidget {
@@ -51,9 +57,10 @@ public:
     ~Form1() override;
     Q_DISABLE_COPY_MOVE(Form1)
 
-    editor::SourceEdit &Text1() const { return *m_text1; }
+    // The editor of the document in hand.
+    editor::SourceEdit &Text1() const { return *m_current->edit; }
     // The text Text1 shows.
-    editor::SourceDocument &document() const { return *m_document; }
+    editor::SourceDocument &document() const { return *m_current->document; }
     QTimer &Timer1() const { return *m_timer1; }
     Form3 &form3() const { return *m_form3; }
     // Nothing until the file dialog is first shown.
@@ -67,9 +74,27 @@ public:
     void setDocument(const QString &path, const QString &encoding);
     const QString &documentEncoding() const;
     // The folder of that document, native separators; empty before there is one.
-    const QString &documentFolder() const { return m_documentFolder; }
+    const QString &documentFolder() const { return m_current->folder; }
     // The document's own file; empty for a new one.
-    const QString &documentPath() const { return m_documentPath; }
+    const QString &documentPath() const { return m_current->path; }
+
+    // Several documents may be open, each with its own text, encoding, undo, caret and journal;
+    // tabs over the source show them while there are two or more. The preview shows the page:
+    // the HTML document made current last (with one document, that one, whatever it holds).
+    int documentCount() const { return int(m_documents.size()); }
+    int currentDocument() const;
+    void setCurrentDocument(int index);
+    editor::SourceDocument &pageDocument() const { return *m_page->document; }
+    QTabBar &tabs() const { return *m_tabs; }
+    // A new document, made current.
+    void addDocument();
+    // Closes a document, asking first when it holds changes not saved: whether it went. The
+    // last one gives way to a new document.
+    bool closeDocument(int index);
+    // Opens the file as a document of its own, or goes to it when it is open already; done
+    // hears how it went, as for openDocument.
+    void openAnother(const QString &path, QWidget *asking,
+                     const std::function<void(const std::optional<QString> &)> &done);
 
     // Writes the text to path in the document's encoding, which is then the document's file:
     // the text is saved. On failure nothing changes, and the message says why.
@@ -83,7 +108,7 @@ public:
     // waits in the journal for the next start. When the journal cannot take it, the program
     // stays and says why, so that the text can still be saved.
     void endForTheSystem();
-    const JournalKeeper &journal() const { return *m_journal; }
+    const JournalKeeper &journal() const { return *m_current->journal; }
 
     // Reads the document at path into the editor, in the encoding it is found to be in, as an
     // edit. On failure nothing changes, and the message says why.
@@ -118,6 +143,24 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    struct Open {
+        editor::SourceDocument *document = nullptr;
+        editor::SourceEdit *edit = nullptr;
+        JournalKeeper *journal = nullptr;
+        QString path, folder, encoding;
+        QString journalNotice, openNotice;
+    };
+    Open &newDocument();
+    void makeCurrent(Open *open);
+    void setDocumentOf(Open &open, const QString &path, const QString &encoding);
+    // Whether the document is shown as the page: an HTML file, or a new document.
+    static bool isPage(const Open &open);
+    void choosePage();
+    void showTabs();
+    void followLink(const QString &link, int line);
+    // Asks whether the changes of these documents may go: saved, or not. Whether they may.
+    bool mayLose(const QList<Open *> &documents);
+
     void AutoLineBreak();
     // What the person should know beside the page: the journal that cannot be written, and
     // what saving the document opened will change of its bytes.
@@ -127,8 +170,16 @@ private:
     PaneParts m_webBrowser1;
     engine::PreviewFile m_preview;
     engine::RefreshPolicy m_policy;
-    editor::SourceDocument *m_document = nullptr;
-    editor::SourceEdit *m_text1 = nullptr;
+    std::vector<std::unique_ptr<Open>> m_documents;
+    Open *m_current = nullptr;
+    Open *m_page = nullptr;
+    QList<Open *> m_recent;  // made current, the latest last
+    QTabBar *m_tabs = nullptr;
+    QPointer<PageLink> m_pageLink;
+    QPointer<ProblemWatch> m_problemWatch;
+    QString m_newEncoding;  // a new document's
+    QString m_linkNotice;
+    QString m_shownNotice;
     QPushButton *m_cmdsave = nullptr;
     QPushButton *m_cmd = nullptr;
     QPushButton *m_command1 = nullptr;
@@ -136,10 +187,7 @@ private:
     QTimer *m_timer1 = nullptr;
     Form3 *m_form3 = nullptr;
     Form2 *m_form2 = nullptr;
-    QString m_documentFolder;
-    QString m_documentPath;
-    JournalKeeper *m_journal = nullptr;
-    QString m_journalNotice, m_openNotice;
+    QString m_journalFolder;
     // Last, so that it goes first: a document still being read is given up.
     engine::Background m_opening;
 };

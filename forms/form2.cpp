@@ -1,5 +1,7 @@
 #include "forms/form2.h"
 
+#include <QAction>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -76,6 +78,15 @@ Form2::Form2(Form1 &form1)
     connect(command1, &QPushButton::clicked, this, &Form2::Command1_Click);
     connect(command2, &QPushButton::clicked, this, &Form2::Command2_Click);
     connect(m_text1, &QLineEdit::returnPressed, this, &Form2::Command2_Click);
+    // A second document beside the one in hand: from the list's menu, or Ctrl+Enter on it. 開く
+    // stays as it is.
+    auto *another = new QAction(u"新しいタブで開く"_s, m_file1);
+    another->setObjectName(u"openAnother"_s);
+    another->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return));
+    another->setShortcutContext(Qt::WidgetShortcut);
+    m_file1->addAction(another);
+    m_file1->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(another, &QAction::triggered, this, &Form2::File1_OpenAnother);
 
     // Where the document opened last lies, else where the program was started.
     if ((form1.documentFolder().isEmpty() || !setDirPath(form1.documentFolder())) &&
@@ -171,6 +182,22 @@ void Form2::Command1_Click()
                              else if (!error->isEmpty())
                                  warn(*error);
                          });
+}
+
+void Form2::File1_OpenAnother()
+{
+    const QString name = fileName();
+    if (name.isEmpty()) {
+        warn(u"開くファイルが選ばれていません。右の一覧からファイルを選んでください。"_s);
+        return;
+    }
+    m_form1.openAnother(engine::JoinPath(m_dirPath, name), this,
+                        [this](const std::optional<QString> &error) {
+                            if (!error)
+                                setVisible(false);
+                            else if (!error->isEmpty())
+                                warn(*error);
+                        });
 }
 
 void Form2::Command2_Click()

@@ -39,6 +39,8 @@ public slots:
     void Dir1_Change();
     void File1_Click();
     void Command1_Click();
+    // Opens the file chosen as a document of its own.
+    void File1_OpenAnother();
     void Command2_Click();
 
 protected:

@@ -38,6 +38,10 @@ QString notesOn(const engine::JournalEntry &entry, const QString &asideNote)
 // from goes once this program's own holds the text.
 void restore(Form1 &form1, const engine::JournalEntry &entry)
 {
+    // Into the new document the window starts with, else a document of its own.
+    if (!form1.documentPath().isEmpty() || form1.document().isModified() ||
+        form1.document().size() > 0)
+        form1.addDocument();
     form1.setDocument(entry.path, entry.encoding);
     form1.document().setText(entry.text);
     form1.document().setModified(true);
@@ -48,49 +52,60 @@ void restore(Form1 &form1, const engine::JournalEntry &entry)
     });
 }
 
+// Offers the first of entries, then the rest, one question at a time.
+void offerEach(Form1 &form1, QList<engine::JournalEntry> entries, const QString &asideNote)
+{
+    if (entries.isEmpty())
+        return;
+    const engine::JournalEntry entry = entries.takeFirst();
+    const QString name =
+        entry.path.isEmpty() ? u"新しい文書"_s : u"「%1」"_s.arg(QFileInfo(entry.path).fileName());
+    auto *box = new QMessageBox(
+        QMessageBox::Question, u"Quorvane"_s,
+        u"%1 の保存していない内容が残っています (%2 まで)。\n復元しますか?"_s.arg(
+            name, QLocale(QLocale::Japanese).toString(entry.written, u"yyyy/MM/dd HH:mm:ss"_s)),
+        QMessageBox::NoButton, &form1);
+    box->setObjectName(u"journalQuestion"_s);
+    box->setInformativeText(notesOn(entry, asideNote));
+    QPushButton *restoreButton = box->addButton(u"復元する"_s, QMessageBox::AcceptRole);
+    QPushButton *discard = box->addButton(u"破棄する"_s, QMessageBox::DestructiveRole);
+    box->setDefaultButton(restoreButton);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(box, &QMessageBox::finished, &form1,
+                     [&form1, box, restoreButton, discard, entry, entries] {
+                         if (box->clickedButton() == discard)
+                             engine::Journal::remove(entry.file);
+                         else if (box->clickedButton() == restoreButton)
+                             restore(form1, entry);
+                         offerEach(form1, entries, QString());
+                     });
+    box->open();
+}
+
 }  // namespace
 
 void offerJournal(Form1 &form1, const QString &folder)
 {
     // A journal that cannot be read is never deleted unread: it is set aside and named.
-    std::optional<engine::JournalEntry> entry;
+    QList<engine::JournalEntry> entries;
     QStringList setAside;
     for (const QString &file : engine::Journal::orphans(folder)) {
-        if ((entry = engine::Journal::read(file)))
-            break;
-        setAside.append(engine::Journal::setAside(file));
+        if (std::optional<engine::JournalEntry> entry = engine::Journal::read(file))
+            entries.append(std::move(*entry));
+        else
+            setAside.append(engine::Journal::setAside(file));
     }
     const QString asideNote =
         setAside.isEmpty()
             ? QString()
             : u"読み取れない控えがありました。消さずに次の場所に残してあります:\n%1"_s.arg(
                   setAside.join(u'\n'));
-    if (!entry) {
+    if (entries.isEmpty()) {
         if (!setAside.isEmpty())
             warn(&form1, u"Quorvane"_s, asideNote);
         return;
     }
-    const QString name = entry->path.isEmpty() ? u"新しい文書"_s
-                                               : u"「%1」"_s.arg(QFileInfo(entry->path).fileName());
-    auto *box = new QMessageBox(
-        QMessageBox::Question, u"Quorvane"_s,
-        u"%1 の保存していない内容が残っています (%2 まで)。\n復元しますか?"_s.arg(
-            name, QLocale(QLocale::Japanese).toString(entry->written, u"yyyy/MM/dd HH:mm:ss"_s)),
-        QMessageBox::NoButton, &form1);
-    box->setObjectName(u"journalQuestion"_s);
-    box->setInformativeText(notesOn(*entry, asideNote));
-    QPushButton *restoreButton = box->addButton(u"復元する"_s, QMessageBox::AcceptRole);
-    QPushButton *discard = box->addButton(u"破棄する"_s, QMessageBox::DestructiveRole);
-    box->setDefaultButton(restoreButton);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    QObject::connect(box, &QMessageBox::finished, &form1,
-                     [&form1, box, restoreButton, discard, entry = *entry] {
-                         if (box->clickedButton() == discard)
-                             engine::Journal::remove(entry.file);
-                         else if (box->clickedButton() == restoreButton)
-                             restore(form1, entry);
-                     });
-    box->open();
+    offerEach(form1, entries, asideNote);
 }
 
 JournalKeeper::JournalKeeper(editor::SourceDocument &document, const QString &folder,

@@ -13,9 +13,9 @@ namespace forms {
 
 class Form1;
 
-// Offers the text a program that ended without a word left unsaved in folder: taken back, it is
-// the document again, unsaved, with its file and encoding; thrown away, its journal goes.
-// Left unanswered, it is offered at the next start.
+// Offers each text that programs which ended without a word left unsaved in folder, one
+// question at a time: taken back, it is a document again, unsaved, with its file and encoding;
+// thrown away, its journal goes. Left unanswered, it is offered at the next start.
 void offerJournal(Form1 &form1, const QString &folder);
 
 // Keeps the journal of the text that is not saved: edits go to it as they are made, and it is

@@ -23,6 +23,12 @@ public:
     {
         stop();
         renew();
+        open(kind, folders, loadTimeout);
+    }
+    // The same in the folder as it is: a program started again.
+    void open(Pane kind = Pane::Recording, forms::Folders folders = {},
+              std::chrono::milliseconds loadTimeout = webview::WebPreviewPane::kLoadTimeout)
+    {
         QDir().mkpath(path(u"program"_s));
         if (folders.program.isEmpty())
             folders = {QDir::toNativeSeparators(path(u"program"_s)), path(u"private"_s),

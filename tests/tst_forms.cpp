@@ -435,6 +435,80 @@ private slots:
         QVERIFY(QDir(path(u"journal"_s)).entryList({u"*.qvj"_s}).isEmpty());
     }
 
+    // A page and its stylesheet side by side. Ctrl+click on the link opens the sheet in a tab of
+    // its own; the preview keeps the page; each keeps its own text and undo; closing one with
+    // changes asks first, and the window's question names every document not saved.
+    void severalDocuments()
+    {
+        QVERIFY(writeAll(path(u"page.html"_s), "<link rel=\"stylesheet\" href=\"s.css\">\r\n"));
+        QVERIFY(writeAll(path(u"s.css"_s), "p { color: red; }\r\n"));
+        app::openFromCommandLine(*form1, {path(u"page.html"_s)});
+        const QRect designed = text1().geometry();
+        const auto ctrlClick = [this](const QString &on) {
+            QTextCursor at = text1().textCursor();
+            at.setPosition(int(text1().toPlainText().indexOf(on)) + 1);
+            QTest::mouseClick(text1().viewport(), Qt::LeftButton, Qt::ControlModifier,
+                              text1().cursorRect(at).center());
+        };
+        ctrlClick(u"s.css"_s);
+        QCOMPARE(form1->documentCount(), 2);
+        QCOMPARE(form1->documentPath(), path(u"s.css"_s));
+        QCOMPARE(text1().text(), u"p { color: red; }\r\n"_s);
+        QVERIFY(!form1->tabs().isHidden());
+        QCOMPARE(form1->tabs().geometry().top(), designed.top());
+        QCOMPARE(text1().geometry().top(), form1->tabs().geometry().bottom() + 1);
+        QCOMPARE(text1().geometry().bottom(), designed.bottom());
+        // Typing in the sheet writes nothing of it into the preview.
+        const qsizetype before = loads();
+        type(u"a"_s);
+        QCOMPARE(loads(), before);
+        QCOMPARE(readAll(form1->previewPath()), "<link rel=\"stylesheet\" href=\"s.css\">\r\n\r\n");
+        QCOMPARE(form1->tabs().tabText(1), u"s.css *"_s);
+        QTest::keyClick(&text1(), Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(form1->documentPath(), path(u"page.html"_s));
+        type(u"b"_s);
+        QCOMPARE(loads(), before + 1);
+        QTest::keyClick(&text1(), Qt::Key_PageDown, Qt::ControlModifier);
+        QCOMPARE(form1->documentPath(), path(u"s.css"_s));
+        QTest::keyClick(&text1(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(text1().text(), u"p { color: red; }\r\n"_s);
+        QCOMPARE(form1->pageDocument().text(), u"b<link rel=\"stylesheet\" href=\"s.css\">\r\n"_s);
+        // Both unsaved: the window's question names both.
+        type(u"c"_s);
+        QString asked;
+        const auto answer = [&](const QString &button) {
+            QTimer::singleShot(0, form1.get(), [&asked, this, button] {
+                auto *question = form1->findChild<QMessageBox *>(u"saveQuestion"_s);
+                asked = question->text();
+                for (QAbstractButton *each : question->buttons())
+                    if (each->text() == button)
+                        each->click();
+            });
+        };
+        answer(u"キャンセル"_s);
+        QVERIFY(!form1->mayEnd());
+        QVERIFY(asked.contains(u"「page.html」"_s) && asked.contains(u"「s.css」"_s));
+        // As the window manager gives the window back its focus after the question.
+        QApplication::setActiveWindow(form1.get());
+        // Ctrl+W on the sheet asks of it alone; with one document left, no tabs.
+        answer(u"保存しない"_s);
+        QTest::keyClick(&text1(), Qt::Key_W, Qt::ControlModifier);
+        QVERIFY(!asked.contains(u"page.html"_s) && asked.contains(u"「s.css」"_s));
+        QCOMPARE(form1->documentCount(), 1);
+        QVERIFY(form1->tabs().isHidden());
+        QCOMPARE(text1().geometry(), designed);
+        QCOMPARE(readAll(path(u"s.css"_s)), "p { color: red; }\r\n");
+        QApplication::setActiveWindow(form1.get());
+        // The last one closed gives way to a new document, whose relative links lead nowhere.
+        answer(u"保存しない"_s);
+        QTest::keyClick(&text1(), Qt::Key_W, Qt::ControlModifier);
+        QVERIFY(form1->documentPath().isEmpty() && text1().text().isEmpty());
+        type(u"<a href=s.css>"_s);
+        ctrlClick(u"s.css"_s);
+        QCOMPARE(form1->documentCount(), 1);
+        QVERIFY(recording.notices.last().contains(u"フォルダーがない"_s));
+    }
+
     // A new document's Ctrl+S, and Ctrl+O, go to the file dialog.
     void newDocumentKeys()
     {
@@ -519,6 +593,37 @@ private slots:
         QCOMPARE(form1->documentPath(), QString());
         QCOMPARE(form1->documentEncoding(), u"UTF-8"_s);
         QCOMPARE(readAll(path(u"b.html"_s)), "<p>b.html</p>\r\n");
+    }
+
+    // Ended by the system with two documents not saved: the next start offers both, one after
+    // the other, and each comes back as a document of its own that saves its own bytes.
+    void twoDocumentsRestored()
+    {
+        QVERIFY(writeAll(path(u"s.css"_s), "p { color: red; }\r\n"));
+        app::openFromCommandLine(*form1, {path(u"b.html"_s), path(u"s.css"_s)});
+        type(u"x"_s);
+        QTest::keyClick(&text1(), Qt::Key_Tab, Qt::ControlModifier);
+        type(u"y"_s);
+        form1->endForTheSystem();
+        stop();
+        open();
+        forms::offerJournal(*form1, path(u"journal"_s));
+        for (int i = 0; i < 2; ++i) {
+            QTRY_COMPARE(form1->findChildren<QMessageBox *>(u"journalQuestion"_s).size(), 1);
+            auto *question = form1->findChild<QMessageBox *>(u"journalQuestion"_s);
+            QTest::mouseClick(question->buttons().first(), Qt::LeftButton);
+            QTRY_VERIFY(!question->isVisible());
+            delete question;
+        }
+        QCOMPARE(form1->documentCount(), 2);
+        QApplication::setActiveWindow(form1.get());
+        for (int i = 0; i < 2; ++i) {
+            form1->setCurrentDocument(i);
+            QVERIFY(form1->document().isModified());
+            QTest::keyClick(&text1(), Qt::Key_S, Qt::ControlModifier);
+        }
+        QCOMPARE(readAll(path(u"b.html"_s)), "y<p>b.html</p>\r\n\r\n");
+        QCOMPARE(readAll(path(u"s.css"_s)), "xp { color: red; }\r\n\r\n");
     }
 
     // The role the next test starts this program in: it types into a new document or a page,
@@ -761,18 +866,22 @@ private slots:
         QVERIFY(text1().text().contains(u"<meta charset=\"Shift_JIS\">"_s));
     }
 
-    // Named on the command line: the first file opens as the dialog opens it, and the others
-    // are named in a message; one file alone needs no message.
+    // Named on the command line: the first file opens as the dialog opens it, the others each
+    // as a document of its own, with tabs; one that will not open is named in a message.
     void filesFromTheCommandLine()
     {
         app::openFromCommandLine(*form1, {path(u"b.html"_s)});
         QCOMPARE(text1().text(), u"<p>b.html</p>\r\n"_s);
         QVERIFY(form1->findChildren<QMessageBox *>().isEmpty());
-        app::openFromCommandLine(*form1, {path(u"A.HTML"_s), u"other.html"_s});
-        QCOMPARE(text1().text(), u"<p>A.HTML</p>\r\n"_s);
-        QCOMPARE(form1->documentFolder(), path());
+        QVERIFY(form1->tabs().isHidden());
+        app::openFromCommandLine(*form1, {path(u"A.HTML"_s), path(u"b.html"_s), u"other.html"_s});
+        QCOMPARE(form1->documentCount(), 2);
+        QCOMPARE(text1().text(), u"<p>b.html</p>\r\n"_s);
+        QVERIFY(!form1->tabs().isHidden());
+        QCOMPARE(form1->tabs().tabText(0), u"A.HTML"_s);
+        QCOMPARE(form1->tabs().tabText(1), u"b.html"_s);
         const QList<QMessageBox *> boxes = form1->findChildren<QMessageBox *>();
-        QVERIFY(boxes.size() == 1 && boxes.first()->text().endsWith(u"\nother.html"_s));
+        QVERIFY(boxes.size() == 1 && boxes.first()->text().contains(u"other.html"_s));
     }
 
     void saveUsesTheNameAsTyped()

@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "source/htmlsource.h"
+#include "source/pagelinks.h"
 #include "source/pagepatch.h"
 #include "source/pagewidths.h"
 #include "source/search.h"
@@ -301,6 +302,41 @@ private slots:
     }
 
     // The widths a page's media rules change at, and the stylesheets it links and imports.
+    // The link a Ctrl+click at "|" follows, and the file it leads to from /site.
+    void links_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("link");  // "-": none there
+        QTest::addColumn<QString>("file");  // "-": none
+        QTest::newRow("a stylesheet") << u"<link rel=stylesheet href=\"css/s|.css\">"_s
+                                      << u"css/s.css"_s << u"/site/css/s.css"_s;
+        QTest::newRow("unquoted, at its end")
+            << u"<img src=a.png|>"_s << u"a.png"_s << u"/site/a.png"_s;
+        QTest::newRow("query and fragment") << u"<a href='../b%20c.html?v=1&amp;w#top|'>"_s
+                                            << u"../b%20c.html?v=1&w#top"_s << u"/b c.html"_s;
+        QTest::newRow("a file: URL")
+            << u"<script src=\"file:///tmp/|x.js\">"_s << u"file:///tmp/x.js"_s << u"/tmp/x.js"_s;
+        QTest::newRow("the web") << u"<a href=\"https://|example.org/\">"_s
+                                 << u"https://example.org/"_s << u"-"_s;
+        QTest::newRow("no scheme, another host")
+            << u"<link href=\"//cdn/|x.css\">"_s << u"//cdn/x.css"_s << u"-"_s;
+        QTest::newRow("a fragment") << u"<a href=\"#t|op\">"_s << u"#top"_s << u"-"_s;
+        QTest::newRow("on the tag's name") << u"<li|nk href=s.css>"_s << u"-"_s << u"-"_s;
+        QTest::newRow("in text after the tag") << u"<p>href=\"s.|css\"</p>"_s << u"-"_s << u"-"_s;
+        QTest::newRow("another attribute") << u"<a title=\"s.|css\" href=x>"_s << u"-"_s << u"-"_s;
+    }
+    void links()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, link);
+        QFETCH(QString, file);
+        const qsizetype at = text.indexOf(u'|');
+        text.remove(at, 1);
+        QCOMPARE(source::linkAt(text, at).value_or(u"-"_s), link);
+        if (link != u"-")
+            QCOMPARE(source::linkedFile(link, u"/site"_s).value_or(u"-"_s), file);
+    }
+
     void pageWidths_data()
     {
         QTest::addColumn<QString>("text");

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+#include <optional>
+
+namespace source {
+
+// The link written at position in an HTML text: the value of the href or src attribute of the
+// tag it is in, when position is on that value; nothing elsewhere.
+std::optional<QString> linkAt(QStringView text, qsizetype position);
+
+// The local file a link leads to from folder: a relative path or a file: URL, without its query
+// or fragment. Nothing for a link to the web, a data: URL or a bare fragment, and for a
+// relative link when there is no folder.
+std::optional<QString> linkedFile(const QString &link, const QString &folder);
+
+}  // namespace source
