@@ -176,7 +176,8 @@ bool Form1::isPage(const Open &open)
 
 void Form1::makeCurrent(Open *open)
 {
-    const bool hadFocus = m_current && m_current->edit->hasFocus();
+    // Typing goes on in the document gone to (not at the start, where the design gives focus).
+    const bool focus = m_current != nullptr;
     if (m_current && m_current != open) {
         m_current->edit->hide();
         m_current->edit->setObjectName(QString());
@@ -187,7 +188,7 @@ void Form1::makeCurrent(Open *open)
     // The designed control is the editor in hand.
     open->edit->setObjectName(u"Text1"_s);
     open->edit->show();
-    if (hadFocus)
+    if (focus)
         open->edit->setFocus();
     const QSignalBlocker quiet(m_tabs);
     m_tabs->setCurrentIndex(currentDocument());
