@@ -15,10 +15,10 @@ using namespace Qt::StringLiterals;
 namespace editor {
 
 LoadedDocument loadDocument(const QString &path, const DocumentStyle &style, QThread *home,
-                            const engine::Task &task)
+                            const engine::Task &task, const QString &pageEncoding)
 {
     LoadedDocument loaded;
-    engine::ReadText read = engine::ReadTextFile(path);
+    engine::ReadText read = engine::ReadTextFile(path, pageEncoding);
     if (read.error) {
         loaded.error = read.error->message();
         return loaded;

@@ -38,7 +38,8 @@ struct DocumentStyle {
 
 // Reads, decodes and lays out the file at path on the calling thread, for home, the thread of the
 // editor that takes it. The task hears of the share done, 0 to 100, and a cancel stops it soon.
+// A stylesheet or script with no encoding of its own is read in pageEncoding.
 LoadedDocument loadDocument(const QString &path, const DocumentStyle &style, QThread *home,
-                            const engine::Task &task);
+                            const engine::Task &task, const QString &pageEncoding = {});
 
 }  // namespace editor

@@ -83,7 +83,23 @@ std::optional<QString> decodeText(QByteArrayView bytes, const QString &encoding)
     return text;
 }
 
-std::optional<DecodedText> decodeDocument(QByteArrayView bytes)
+QString cssCharset(QByteArrayView bytes)
+{
+    // Byte for byte as CSS has it: no space or case may differ, and the label ends in ";.
+    constexpr QByteArrayView kStart = "@charset \"";
+    if (!bytes.startsWith(kStart))
+        return {};
+    const QByteArrayView rest =
+        bytes.sliced(kStart.size()).first(std::min<qsizetype>(1024, bytes.size() - kStart.size()));
+    const qsizetype end = rest.indexOf(QByteArrayView("\";"));
+    if (end < 0)
+        return {};
+    const QString encoding = encodingForLabel(QString::fromLatin1(rest.first(end)));
+    return encoding.startsWith(u"UTF-16"_s) ? u"UTF-8"_s : encoding;
+}
+
+std::optional<DecodedText> decodeDocument(QByteArrayView bytes, Declares declares,
+                                          const QString &pageEncoding)
 {
     QString bom;
     if (bytes.startsWith("\xef\xbb\xbf"))
@@ -95,15 +111,23 @@ std::optional<DecodedText> decodeDocument(QByteArrayView bytes)
     // Bytes that are all ASCII read the same in the system encoding whatever they are meant
     // to be; only the page's own declaration tells (ISO-2022-JP is all ASCII).
     const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return c >= 0; });
-    const QString declared = prescanEncoding(bytes);
+    const QString declared = declares == Declares::Meta ? prescanEncoding(bytes) : QString();
     // Then a charset declared further on, as a browser reads the head on: saving ends lone CRs
     // in CR LF, which can push a declaration past the prescan's reach, and the file must open
     // again as it opened.
-    const QString further = declared.isEmpty() ? prescanEncoding(bytes, 64 * 1024) : QString();
+    const QString further = declared.isEmpty() && declares == Declares::Meta
+                                ? prescanEncoding(bytes, 64 * 1024)
+                                : QString();
     const QStringList candidates =
         !bom.isEmpty() ? QStringList{bom}
-        : ascii        ? QStringList{declared, platform::systemEncoding(), further}
-                       : QStringList{platform::systemEncoding(), declared, further, u"Shift_JIS"_s};
+        : declares != Declares::Meta
+            ? QStringList{declares == Declares::CharsetRule ? cssCharset(bytes) : QString(),
+                          // Without its mark, UTF-16 would read another file once saving has
+                          // made its byte count even.
+                          pageEncoding.startsWith(u"UTF-16"_s) ? QString() : pageEncoding,
+                          u"UTF-8"_s, platform::systemEncoding(), u"Shift_JIS"_s}
+        : ascii ? QStringList{declared, platform::systemEncoding(), further}
+                : QStringList{platform::systemEncoding(), declared, further, u"Shift_JIS"_s};
     for (const QString &encoding : candidates) {
         if (encoding.isEmpty())
             continue;

@@ -19,10 +19,21 @@ struct DecodedText {
     QString encoding;
 };
 
-// A document's text and the encoding it is in, chosen in this order: a byte-order mark; the
-// system encoding when every byte is valid in it; the charset the page declares; Shift_JIS.
-// Nothing when none of them reads every byte: a silent U+FFFD would be saved back for good.
-std::optional<DecodedText> decodeDocument(QByteArrayView bytes);
+// Where a file says its encoding, as a browser reads it: a page in a <meta>, a stylesheet in
+// the "@charset" it starts with, a script nowhere (it is read in its page's).
+enum class Declares { Meta, CharsetRule, Nothing };
+
+// A document's text and the encoding it is in, chosen in this order: a byte-order mark; for a
+// page, the system encoding when every byte is valid in it, the charset the page declares;
+// for a stylesheet or script, the charset it declares, the page's encoding, UTF-8, the system
+// encoding; then Shift_JIS. Nothing when none of them reads every byte: a silent U+FFFD would be
+// saved back for good.
+std::optional<DecodedText> decodeDocument(QByteArrayView bytes, Declares declares = Declares::Meta,
+                                          const QString &pageEncoding = {});
+
+// The encoding a stylesheet's first rule, @charset "label";, names, as CSS reads it (UTF-16
+// labels mean UTF-8); empty for none.
+QString cssCharset(QByteArrayView bytes);
 
 // What a person should know before saving bytes that read as text in encoding: that the
 // encoding writes one of its characters otherwise than the bytes have it (CP932's duplicates,

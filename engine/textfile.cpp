@@ -1,5 +1,7 @@
 #include "engine/textfile.h"
 
+#include <QFileInfo>
+
 #include <QDir>
 
 #include "engine/textcodec.h"
@@ -35,7 +37,7 @@ QString LinesFromFile(const QString &content)
     return text;
 }
 
-ReadText ReadTextFile(const QString &path)
+ReadText ReadTextFile(const QString &path, const QString &pageEncoding)
 {
     platform::ReadBytes read = platform::readFileBytes(path);
     switch (read.failure) {
@@ -52,7 +54,11 @@ ReadText ReadTextFile(const QString &path)
                           u"%1 MB を超えています。"_s.arg(platform::kMaxReadBytes / (1024 * 1024))),
                 {}};
     }
-    std::optional<DecodedText> content = decodeDocument(read.bytes);
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    const Declares declares = suffix == u"css"                      ? Declares::CharsetRule
+                              : suffix == u"js" || suffix == u"mjs" ? Declares::Nothing
+                                                                    : Declares::Meta;
+    std::optional<DecodedText> content = decodeDocument(read.bytes, declares, pageEncoding);
     if (!content)
         return {{}, {}, FileError(FileError::Kind::Decode, path, QString()), {}};
     QString notice = rewrittenOnSave(read.bytes, content->text, content->encoding);

@@ -24,8 +24,9 @@ struct ReadText {
     QString notice;  // what saving will change of the bytes, told on opening; empty for nothing
 };
 
-// The document's text as LinesFromFile gives it; an empty file gives "".
-ReadText ReadTextFile(const QString &path);
+// The document's text as LinesFromFile gives it; an empty file gives "". A stylesheet or script
+// (by its name's ending) with no encoding of its own is read in pageEncoding, as its page would.
+ReadText ReadTextFile(const QString &path, const QString &pageEncoding = {});
 
 // A character the encoding could not hold, written as its reference instead, and its line.
 struct Referenced {

@@ -441,7 +441,8 @@ void Form1::endForTheSystem()
 
 std::optional<QString> Form1::openDocument(const QString &path)
 {
-    const engine::ReadText read = engine::ReadTextFile(path);
+    // A stylesheet or script is read as the page shown would read it.
+    const engine::ReadText read = engine::ReadTextFile(path, m_page->encoding);
     if (read.error)
         return read.error->message();
     Open &open = *m_current;
@@ -488,8 +489,9 @@ void Form1::openDocument(const QString &path, QWidget *asking, const Opened &don
         done(QString());
     });
     m_opening.run(
-        [path, style = m_current->document->style(), home = thread()](const engine::Task &task) {
-            return editor::loadDocument(path, style, home, task);
+        [path, style = m_current->document->style(), home = thread(),
+         page = m_page->encoding](const engine::Task &task) {
+            return editor::loadDocument(path, style, home, task, page);
         },
         [this, path, ended, done, target = QPointer<editor::SourceDocument>(m_current->document)](
             editor::LoadedDocument loaded) {

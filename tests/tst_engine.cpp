@@ -91,6 +91,51 @@ private slots:
         QTest::addRow("declared, but invalid in it")
             << "<meta charset=euc-jp>\xc6\xfc\xcb\xff"_ba << QString() << unknown;
     }
+    // A stylesheet or script reads its encoding as a browser reads it: a byte-order mark, then a
+    // stylesheet's own @charset, then the page's encoding (EUC-JP here), then UTF-8; it saves
+    // back in it.
+    void stylesheetsAndScripts_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("encoding");
+        QTest::newRow("@charset")
+            << u"a.css"_s << "@charset \"Shift_JIS\";\r\np::after { content: \"\x93\xfa\"; }"_ba
+            << u"Shift_JIS"_s;
+        QTest::newRow("@charset spelt otherwise is none")
+            << u"b.css"_s << "@CHARSET \"Shift_JIS\"; \xc6\xfc"_ba << u"EUC-JP"_s;
+        QTest::newRow("a UTF-16 label means UTF-8")
+            << u"c.css"_s << "@charset \"utf-16\"; \xe6\x97\xa5"_ba << u"UTF-8"_s;
+        QTest::newRow("a <meta> is no stylesheet's")
+            << u"d.css"_s << "/* <meta charset=shift_jis> */ \xc6\xfc"_ba << u"EUC-JP"_s;
+        QTest::newRow("a script in its page's")
+            << u"e.js"_s << "var s = '\xc6\xfc';"_ba << u"EUC-JP"_s;
+        QTest::newRow("a mark over the page's")
+            << u"f.js"_s << "\xef\xbb\xbfvar s;"_ba << u"UTF-8"_s;
+        QTest::newRow("invalid in the page's")
+            << u"g.mjs"_s << "var s = '\xe6\x97\xa5';"_ba << u"UTF-8"_s;
+        // Found by fuzzing: once saved, the bytes of a UTF-16 page's script without a mark read
+        // as UTF-16, another text.
+        QTest::newRow("a UTF-16 page's, without a mark")
+            << u"h.js"_s << "<\0\0\r\r<\r\0em"_ba << u"UTF-8"_s;
+    }
+    void stylesheetsAndScripts()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QVERIFY(writeAll(path(name), bytes));
+        const QString page = name == u"h.js" ? u"UTF-16BE"_s : u"EUC-JP"_s;
+        const engine::ReadText read = engine::ReadTextFile(path(name), page);
+        QTEST(read.encoding, "encoding");
+        QVERIFY(!engine::WriteTextFile(path(name), read.text, read.encoding));
+        // Read again, the same text, with the line end saving adds.
+        const engine::ReadText again = engine::ReadTextFile(path(name), page);
+        QCOMPARE(again.encoding, read.encoding);
+        QCOMPARE(again.text, read.text + u"\r\n"_s);
+        if (!bytes.contains('\r'))
+            QCOMPARE(readAll(path(name)), bytes + "\r\n\r\n");
+    }
+
     // Bytes that their encoding reads, but writes otherwise, are told on opening, with the
     // first such character and its line; bytes that come back as they are, are not.
     void openingSaysWhatSavingChanges_data()

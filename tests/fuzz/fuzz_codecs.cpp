@@ -9,7 +9,8 @@
 
 namespace {
 
-// The encodings a page is read in here: by its mark, the system's, its charset, Shift_JIS.
+// The encodings a page is read in here: by its mark, the system's, its charset, Shift_JIS; and
+// those a page may be in, whose stylesheets and scripts are read in them.
 const char *const kEncodings[] = {"UTF-8",      "Shift_JIS", "EUC-JP",       "ISO-2022-JP",
                                   "UTF-16LE",   "UTF-16BE",  "windows-1252", "GBK",
                                   "Big5",       "EUC-KR",    "KOI8-R",       "windows-1251",
@@ -19,10 +20,15 @@ struct Opened {
     QString text, encoding;
 };
 
+// What the file is read as: a page, a stylesheet or a script, and its page's encoding.
+engine::Declares declares = engine::Declares::Meta;
+QString pageEncoding;
+
 // What opening the bytes gives, as ReadTextFile does without the file.
 std::optional<Opened> open(QByteArrayView bytes)
 {
-    const std::optional<engine::DecodedText> decoded = engine::decodeDocument(bytes);
+    const std::optional<engine::DecodedText> decoded =
+        engine::decodeDocument(bytes, declares, pageEncoding);
     if (!decoded)
         return std::nullopt;
     return Opened{engine::LinesFromFile(decoded->text), decoded->encoding};
@@ -43,16 +49,22 @@ std::optional<QByteArray> save(const Opened &document)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzedDataProvider input(data, size);
-    // A page that declares one of them, written in it, or any bytes at all.
+    // A page, stylesheet or script that declares one of them, written in it, or any bytes at
+    // all; a stylesheet or script read for a page in one of them.
+    declares = input.PickValueInArray(
+        {engine::Declares::Meta, engine::Declares::CharsetRule, engine::Declares::Nothing});
+    pageEncoding = QString::fromLatin1(input.PickValueInArray(kEncodings));
     QByteArray bytes;
     if (input.ConsumeBool()) {
-        const char *encoding = input.PickValueInArray(kEncodings);
-        bytes = "<meta charset=" + QByteArray(encoding) + ">\r\n";
+        const QByteArray encoding = input.PickValueInArray(kEncodings);
+        bytes = declares == engine::Declares::CharsetRule ? "@charset \"" + encoding + "\";\r\n"
+                                                          : "<meta charset=" + encoding + ">\r\n";
     }
     const std::string rest = input.ConsumeRemainingBytesAsString();
     bytes += QByteArray(rest.data(), qsizetype(rest.size()));
 
-    const std::optional<engine::DecodedText> decoded = engine::decodeDocument(bytes);
+    const std::optional<engine::DecodedText> decoded =
+        engine::decodeDocument(bytes, declares, pageEncoding);
     const std::optional<Opened> opened = open(bytes);
     FUZZ_CHECK(decoded.has_value() == opened.has_value());
     if (!opened)
