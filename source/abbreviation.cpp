@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QJSEngine>
 #include <QJSValue>
+#include <QRegularExpression>
 
 #include "source/completion.h"
 
@@ -87,6 +88,19 @@ bool isWhole(QStringView abbreviation)
     return open.isEmpty() && !u">+^*.#:"_s.contains(abbreviation.back());
 }
 
+// Emmet makes every element asked for: "p*9999999" would hold the program for minutes and fill
+// its memory. Where the repeats, multiplied together, ask for more than this, nothing is made.
+bool makesTooMany(QStringView word)
+{
+    constexpr double kMostMade = 1000;
+    static const QRegularExpression kTimes(u"\\*(\\d+)"_s);
+    double made = 1;
+    for (auto it = kTimes.globalMatch(word); it.hasNext();)
+        if ((made *= it.next().captured(1).toDouble()) > kMostMade)
+            return true;
+    return false;
+}
+
 bool isPlainWord(QStringView word, bool digits)
 {
     return std::all_of(word.begin(), word.end(), [digits](QChar c) {
@@ -145,7 +159,8 @@ std::optional<Expansion> Abbreviations::expandMarkup(QStringView line, const Set
     qsizetype word = line.size();
     while (word > 0 && !line[word - 1].isSpace())
         --word;
-    if (word == line.size() || isPlainWord(line.sliced(word), true))
+    if (word == line.size() || isPlainWord(line.sliced(word), true) ||
+        makesTooMany(line.sliced(word)))
         return std::nullopt;
     QJSValue *emmet = this->emmet();
     if (!emmet)
