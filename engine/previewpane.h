@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -62,6 +63,15 @@ public:
     // Something of the program's own that the person should know, told beside the page whatever
     // page is shown; empty for nothing.
     virtual void setNotice(const QString &notice) { (void)notice; }
+
+    // A file the page uses, open here with changes not saved: the page is served these bytes for
+    // it, until nothing is told for it (its own bytes on disk again).
+    virtual void setUnsaved(const QString &file, const std::optional<QByteArray> &bytes)
+    {
+        (void)file, (void)bytes;
+    }
+    // A file the page uses changed, here or on disk: the page is loaded again.
+    virtual void usedChanged() {}
 
     // A problem of the document's own as HTML, with its place in the editor (from 1).
     struct Problem {

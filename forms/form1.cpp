@@ -19,6 +19,7 @@
 #include "editor/sourcedocument.h"
 #include "editor/sourceedit.h"
 #include "engine/previewpane.h"
+#include "engine/textcodec.h"
 #include "engine/textfile.h"
 #include "forms/form1layout.h"
 #include "forms/form2.h"
@@ -30,6 +31,7 @@
 #include "forms/warning.h"
 #include "platform/memory.h"
 #include "source/pagelinks.h"
+#include "source/pagewidths.h"
 
 using namespace Qt::StringLiterals;
 
@@ -66,6 +68,16 @@ Form1::Form1(const PaneMaker &makePane, const Folders &folders, QWidget *parent)
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(u"Timer1"_s);
     m_timer1->setInterval(0);
+    m_usedPause = new QTimer(this);
+    m_usedPause->setObjectName(u"usedPause"_s);
+    m_usedPause->setSingleShot(true);
+    m_usedPause->setInterval(kUsedPause);
+    connect(m_usedPause, &QTimer::timeout, this, [this] {
+        const QStringList edited = std::exchange(m_usedEdited, {});
+        if (std::any_of(edited.cbegin(), edited.cend(),
+                        [this](const QString &file) { return pageUses(file); }))
+            m_webBrowser1.pane->usedChanged();
+    });
 
     connect(m_tabs, &QTabBar::currentChanged, this, [this](int index) {
         if (index >= 0 && index < documentCount())
@@ -130,8 +142,14 @@ Form1::Open &Form1::newDocument()
         // Edits in a stylesheet or script do not count toward the page's refreshes.
         if (it == m_page)
             Text1_Change();
+        else
+            otherChanged(*it);
     });
-    connect(it->document, &editor::SourceDocument::modificationChanged, this, &Form1::showTabs);
+    connect(it->document, &editor::SourceDocument::modificationChanged, this, [this, it] {
+        showTabs();
+        if (it != m_page)
+            otherChanged(*it);
+    });
     connect(it->edit, &editor::SourceEdit::failed, this,
             [this](const QString &why) { warn(this, u"Quorvane"_s, why); });
     connect(it->edit, &editor::SourceEdit::linkClicked, this, &Form1::followLink);
@@ -251,6 +269,7 @@ bool Form1::closeDocument(int index)
         m_page = nullptr;
         choosePage();
     }
+    serveUnsaved(*open, true);
     const QSignalBlocker quiet(m_tabs);
     m_tabs->removeTab(index);
     delete open->journal;
@@ -318,6 +337,66 @@ void Form1::followLink(const QString &link, int line)
     showNotices();
 }
 
+void Form1::serveUnsaved(const Open &open, bool closing)
+{
+    if (open.path.isEmpty())
+        return;
+    std::optional<QByteArray> bytes;
+    if (!closing && open.document->isModified()) {
+        // As saving would write it; what the encoding cannot hold is served from disk instead.
+        engine::EncodedText encoded =
+            engine::encodeText(open.document->snapshot(), u"\r\n", open.encoding);
+        if (encoded.result == engine::EncodedText::Result::Ok)
+            bytes = std::move(encoded.bytes);
+    }
+    m_webBrowser1.pane->setUnsaved(open.path, bytes);
+    if (closing && open.document->isModified() && pageUses(open.path))
+        m_webBrowser1.pane->usedChanged();
+}
+
+void Form1::otherChanged(Open &open)
+{
+    if (open.path.isEmpty())
+        return;
+    serveUnsaved(open);
+    if (&open == m_saving)
+        return;
+    if (!m_usedEdited.contains(open.path))
+        m_usedEdited.append(open.path);
+    m_usedPause->start();
+}
+
+bool Form1::pageUses(const QString &file) const
+{
+    const QString wanted = QFileInfo(file).absoluteFilePath();
+    // The page's links, then what its stylesheets import, a few deep, as the editor has them.
+    QStringList files;
+    for (const QString &link : source::linksOf(m_page->document->text()))
+        if (const std::optional<QString> linked = source::linkedFile(link, m_page->folder))
+            files.append(*linked);
+    for (qsizetype from = 0, depth = 0; depth < 4 && from < files.size(); ++depth) {
+        const qsizetype to = files.size();
+        for (qsizetype i = from; i < to && files.size() < 64; ++i) {
+            if (!files[i].endsWith(u".css"_s, Qt::CaseInsensitive))
+                continue;
+            QString css;
+            const auto open =
+                std::find_if(m_documents.cbegin(), m_documents.cend(), [&](const auto &o) {
+                    return !o->path.isEmpty() && QFileInfo(o->path).absoluteFilePath() == files[i];
+                });
+            css = open != m_documents.cend() ? (*open)->document->text()
+                                             : engine::ReadTextFile(files[i]).text;
+            const QString folder = QFileInfo(files[i]).absolutePath();
+            for (const QString &import : source::cssImports(css))
+                if (const std::optional<QString> linked = source::linkedFile(import, folder))
+                    files.append(*linked);
+        }
+        from = to;
+    }
+    return std::any_of(files.cbegin(), files.cend(),
+                       [&](const QString &f) { return QFileInfo(f).absoluteFilePath() == wanted; });
+}
+
 void Form1::setDocument(const QString &path, const QString &encoding)
 {
     setDocumentOf(*m_current, path, encoding);
@@ -346,7 +425,10 @@ std::optional<QString> Form1::saveDocument(const QString &path)
             engine::WriteTextFile(path, open.document->text(), encoding))
         return error->message();
     setDocumentOf(open, path, encoding);
+    // The file holds what the page was served: no load for it.
+    m_saving = &open;
     open.document->setModified(false);
+    m_saving = nullptr;
     // The file holds the bytes saving writes now.
     if (!std::exchange(open.openNotice, QString()).isEmpty())
         showNotices();
@@ -584,6 +666,11 @@ void Form1::Timer1_Timer()
 void Form1::Command1_Click()
 {
     m_policy.ReflectNow(m_page->document->snapshot());
+    // A script or stylesheet typed into is shown at once too.
+    if (m_usedPause->isActive()) {
+        m_usedPause->stop();
+        QMetaObject::invokeMethod(m_usedPause, "timeout");
+    }
 }
 
 void Form1::cmd_Click()

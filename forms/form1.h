@@ -158,6 +158,12 @@ private:
     void choosePage();
     void showTabs();
     void followLink(const QString &link, int line);
+    // A document other than the page changed, or was saved or closed: the page is served its
+    // text as the editor has it, and, once typing pauses, loaded again if it uses the file.
+    void otherChanged(Open &open);
+    void serveUnsaved(const Open &open, bool closing = false);
+    // Whether the page links the file, or imports it through its stylesheets.
+    bool pageUses(const QString &file) const;
     // Asks whether the changes of these documents may go: saved, or not. Whether they may.
     bool mayLose(const QList<Open *> &documents);
 
@@ -180,6 +186,17 @@ private:
     QString m_newEncoding;  // a new document's
     QString m_linkNotice;
     QString m_shownNotice;
+
+public:
+    // How long typing in a script or stylesheet the page uses must pause before the page
+    // loads again with it: a half-typed script is never run on each key.
+    static constexpr int kUsedPause = 1000;
+
+private:
+    // After the last edit of a file the page uses, before the page is loaded again with it.
+    QTimer *m_usedPause = nullptr;
+    QStringList m_usedEdited;  // the files edited meanwhile
+    const Open *m_saving = nullptr;
     QPushButton *m_cmdsave = nullptr;
     QPushButton *m_cmd = nullptr;
     QPushButton *m_command1 = nullptr;

@@ -36,6 +36,24 @@ std::optional<QString> linkAt(QStringView text, qsizetype position)
     return std::nullopt;
 }
 
+QStringList linksOf(QStringView html)
+{
+    static const QRegularExpression kTag(u"<[A-Za-z][^>]*>"_s);
+    static const QRegularExpression kLink(
+        u"\\s(?:href|src)\\s*=\\s*(?:\"([^\"]*)\"|'([^']*)'|([^\\s\"'=<>`]+))"_s,
+        QRegularExpression::CaseInsensitiveOption);
+    QStringList links;
+    for (auto tag = kTag.globalMatch(html); tag.hasNext();) {
+        const QString text = tag.next().captured();
+        for (auto it = kLink.globalMatch(text); it.hasNext();) {
+            const QRegularExpressionMatch match = it.next();
+            QString link = match.captured(1) + match.captured(2) + match.captured(3);
+            links.append(link.replace(u"&amp;"_s, u"&"_s).trimmed());
+        }
+    }
+    return links;
+}
+
 std::optional<QString> linkedFile(const QString &link, const QString &folder)
 {
     const QUrl url(link);

@@ -76,7 +76,7 @@ const char *reloadName(Reload reason)
 {
     static const char *const kNames[kReloadReasons] = {
         "not shown", "large",   "encoding",   "head", "script",
-        "structure", "element", "unfinished", "same", "page"};
+        "structure", "element", "unfinished", "same", "page",   "used"};
     return kNames[int(reason)];
 }
 

@@ -22,8 +22,9 @@ enum class Reload {
     Unfinished,  // a tag or comment still being typed where the edit ends
     Same,        // the same text again, on a page with scripts: loaded again to run them
     Page,        // the page refused: its scripts changed what the edit touches, or its context
+    Used,        // a file the page uses changed (a script, a stylesheet, an image)
 };
-inline constexpr int kReloadReasons = int(Reload::Page) + 1;
+inline constexpr int kReloadReasons = int(Reload::Used) + 1;
 const char *reloadName(Reload reason);
 
 // What the page must do to show the new text as a load of it would: the nodes of one element

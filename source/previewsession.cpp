@@ -217,8 +217,20 @@ void PreviewSession::startLoad()
     }
     m_requested = m_refreshed;
     m_timeout.start();
+    if (std::exchange(m_usedChanged, false)) {
+        load(Reload::Used);
+        return;
+    }
     if (const std::optional<Reload> why = startPatch())
         load(*why);
+}
+
+void PreviewSession::usedChanged()
+{
+    m_usedChanged = true;
+    m_stopped = false;
+    if (m_gate.refresh())
+        startLoad();
 }
 
 void PreviewSession::load(Reload why)

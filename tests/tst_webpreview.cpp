@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -16,6 +17,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTextBlock>
+#include <QTimer>
 #include <QToolButton>
 #include <QWebEnginePage>
 #include <QWheelEvent>
@@ -25,6 +27,7 @@
 #include "editor/sourceedit.h"
 #include "engine/textfile.h"
 #include "platform/process.h"
+#include "source/pagepatch.h"
 #include "tests/fixture.h"
 #include "tests/pages.h"
 #include "webview/consolestrip.h"
@@ -321,6 +324,39 @@ private slots:
             }
         }
         qInfo("%d edits, %d in place", edits, view->updates().inPlace);
+    }
+
+    // A script the page uses, opened by a Ctrl+click on its link and typed into: the page runs
+    // it once typing pauses, never on each key, and at once on 今すぐ反映; it is served as the
+    // editor has it, and the file on disk stays as it was.
+    void scriptTypedIntoRunsOnceTypingPauses()
+    {
+        QVERIFY(QDir().mkpath(path(u"site"_s)));
+        QVERIFY(writeAll(path(u"site/s.js"_s),
+                         "sessionStorage.runs = +(sessionStorage.runs || 0) + 1;\r\n"));
+        QVERIFY(writeAll(path(u"site/page.html"_s), "<script src=\"s.js\"></script><p>x</p>\r\n"));
+        QVERIFY(!form1->openDocument(path(u"site/page.html"_s)));
+        const auto runs = [this] {
+            return evaluate(view->web(), u"+sessionStorage.runs"_s).toInt();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(runs(), 1, 10000);
+        QTextCursor at = form1->Text1().textCursor();
+        at.setPosition(int(form1->Text1().toPlainText().indexOf(u"s.js"_s)) + 1);
+        QTest::mouseClick(form1->Text1().viewport(), Qt::LeftButton, Qt::ControlModifier,
+                          form1->Text1().cursorRect(at).center());
+        QCOMPARE(form1->documentPath(), path(u"site/s.js"_s));
+        const int used = view->updates().loads[size_t(source::Reload::Used)];
+        QTest::keyClicks(&form1->Text1(), u"var q = 2;"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(evaluate(view->web(), u"window.q"_s).toInt() == 2, 10000);
+        QCOMPARE(runs(), 2);
+        QCOMPARE(view->updates().loads[size_t(source::Reload::Used)], used + 1);
+        QTest::keyClicks(&form1->Text1(), u" q = 3;"_s);
+        QTest::mouseClick(form1->findChild<QPushButton *>(u"Command1"_s), Qt::LeftButton);
+        QVERIFY(form1->findChild<QTimer *>(u"usedPause"_s)->isActive() == false);
+        QTRY_VERIFY_WITH_TIMEOUT(evaluate(view->web(), u"window.q"_s).toInt() == 3, 10000);
+        QCOMPARE(runs(), 3);
+        QCOMPARE(readAll(path(u"site/s.js"_s)),
+                 "sessionStorage.runs = +(sessionStorage.runs || 0) + 1;\r\n");
     }
 
     // A page from Windows with its own stylesheet and image, one from the web, and scripts that

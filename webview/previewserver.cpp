@@ -2,6 +2,8 @@
 
 #include "platform/fileio.h"
 
+#include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -13,8 +15,8 @@ namespace webview {
 
 namespace {
 
-// Streams a file to the socket as the socket takes it, then closes.
-void send(QTcpSocket *socket, int status, const QByteArray &headers, QFile *body)
+// Streams a file (or the bytes of one) to the socket as the socket takes it, then closes.
+void send(QTcpSocket *socket, int status, const QByteArray &headers, QIODevice *body)
 {
     static const QHash<int, QByteArray> kReasons{
         {200, "OK"}, {307, "Temporary Redirect"}, {400, "Bad Request"}, {404, "Not Found"}};
@@ -55,6 +57,15 @@ void PreviewServer::setPreview(const QString &previewFile, const QString &encodi
     m_routes->setPreview(previewFile, encoding);
 }
 
+void PreviewServer::setUnsaved(const QString &file, const std::optional<QByteArray> &bytes)
+{
+    const QString key = QDir::cleanPath(QFileInfo(file).absoluteFilePath());
+    if (bytes)
+        m_unsaved.insert(key, *bytes);
+    else
+        m_unsaved.remove(key);
+}
+
 void PreviewServer::setDocumentFolder(const QString &folder)
 {
     m_routes->setDocumentFolder(folder);
@@ -86,6 +97,22 @@ void PreviewServer::incomingConnection(qintptr socketDescriptor)
         const PreviewRoutes::Answer found = m_routes->answer(request.host, request.path);
         if (found.status == 307) {
             send(socket, 307, "Location: " + found.location.toEncoded() + "\r\n", nullptr);
+            return;
+        }
+        // A document open here is served as the editor has it, not as it was last saved.
+        const auto unsaved = found.status == 200 && !found.preview
+                                 ? m_unsaved.constFind(QDir::cleanPath(found.file))
+                                 : m_unsaved.cend();
+        if (unsaved != m_unsaved.cend()) {
+            auto *bytes = new QBuffer;
+            bytes->setData(*unsaved);
+            bytes->open(QIODevice::ReadOnly);
+            const QByteArray headers = "Content-Type: " + found.type +
+                                       "\r\nContent-Length: " + QByteArray::number(bytes->size()) +
+                                       "\r\n";
+            if (request.head)
+                delete std::exchange(bytes, nullptr);
+            send(socket, 200, headers, bytes);
             return;
         }
         auto *file = new QFile(found.file);

@@ -24,6 +24,9 @@ public:
     void setDocumentFolder(const QString &folder);
     // The address the view loads for the preview file.
     QUrl previewUrl();
+    // What is served for a file instead of its bytes on disk: a document open here with changes
+    // not saved. Nothing: the file's own bytes again.
+    void setUnsaved(const QString &file, const std::optional<QByteArray> &bytes);
 
 signals:
     // The preview file is being served: which file it is on disk, when that can be told.
@@ -34,6 +37,7 @@ protected:
 
 private:
     std::optional<PreviewRoutes> m_routes;  // made once the port is known
+    QHash<QString, QByteArray> m_unsaved;   // by the file's absolute path, '/' separators
 };
 
 }  // namespace webview

@@ -312,6 +312,17 @@ void WebPreviewPane::ask(const QString &script,
         });
 }
 
+void WebPreviewPane::setUnsaved(const QString &file, const std::optional<QByteArray> &bytes)
+{
+    m_server->setUnsaved(file, bytes);
+}
+
+void WebPreviewPane::usedChanged()
+{
+    m_pageInput.invalidate();
+    m_session->usedChanged();
+}
+
 void WebPreviewPane::setDocumentFolder(const QString &folder)
 {
     m_folder = folder;
