@@ -70,8 +70,9 @@ public:
     {
         (void)file, (void)bytes;
     }
-    // A file the page uses changed, here or on disk: the page is loaded again.
-    virtual void usedChanged() {}
+    // A file the page uses changed, here or on disk: the page is loaded again; unlessLoading,
+    // not when a load started since the change is under way.
+    virtual void usedChanged(bool unlessLoading = false) { (void)unlessLoading; }
 
     // A problem of the document's own as HTML, with its place in the editor (from 1).
     struct Problem {

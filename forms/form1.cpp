@@ -4,8 +4,10 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressDialog>
@@ -29,6 +31,7 @@
 #include "forms/problemwatch.h"
 #include "forms/twipsgeometry.h"
 #include "forms/warning.h"
+#include "platform/fileio.h"
 #include "platform/memory.h"
 #include "source/pagelinks.h"
 #include "source/pagewidths.h"
@@ -68,6 +71,13 @@ Form1::Form1(const PaneMaker &makePane, const Folders &folders, QWidget *parent)
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(u"Timer1"_s);
     m_timer1->setInterval(0);
+    m_watcher = new QFileSystemWatcher(this);
+    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &Form1::changedOnDisk);
+    // The page's links are read again a while after it changes, not on each key.
+    m_watchSoon = new QTimer(this);
+    m_watchSoon->setSingleShot(true);
+    m_watchSoon->setInterval(2000);
+    connect(m_watchSoon, &QTimer::timeout, this, &Form1::watchFiles);
     m_usedPause = new QTimer(this);
     m_usedPause->setObjectName(u"usedPause"_s);
     m_usedPause->setSingleShot(true);
@@ -140,10 +150,12 @@ Form1::Open &Form1::newDocument()
     it->edit->hide();
     connect(it->document, &editor::SourceDocument::changed, this, [this, it] {
         // Edits in a stylesheet or script do not count toward the page's refreshes.
-        if (it == m_page)
+        if (it == m_page) {
             Text1_Change();
-        else
+            m_watchSoon->start();
+        } else {
             otherChanged(*it);
+        }
     });
     connect(it->document, &editor::SourceDocument::modificationChanged, this, [this, it] {
         showTabs();
@@ -366,35 +378,114 @@ void Form1::otherChanged(Open &open)
     m_usedPause->start();
 }
 
-bool Form1::pageUses(const QString &file) const
+QStringList Form1::usedFiles() const
 {
-    const QString wanted = QFileInfo(file).absoluteFilePath();
     // The page's links, then what its stylesheets import, a few deep, as the editor has them.
     QStringList files;
     for (const QString &link : source::linksOf(m_page->document->text()))
         if (const std::optional<QString> linked = source::linkedFile(link, m_page->folder))
-            files.append(*linked);
+            files.append(QFileInfo(*linked).absoluteFilePath());
     for (qsizetype from = 0, depth = 0; depth < 4 && from < files.size(); ++depth) {
         const qsizetype to = files.size();
         for (qsizetype i = from; i < to && files.size() < 64; ++i) {
             if (!files[i].endsWith(u".css"_s, Qt::CaseInsensitive))
                 continue;
-            QString css;
-            const auto open =
-                std::find_if(m_documents.cbegin(), m_documents.cend(), [&](const auto &o) {
-                    return !o->path.isEmpty() && QFileInfo(o->path).absoluteFilePath() == files[i];
-                });
-            css = open != m_documents.cend() ? (*open)->document->text()
-                                             : engine::ReadTextFile(files[i]).text;
+            const Open *open = documentAt(files[i]);
+            const QString css = open ? open->document->text() : engine::ReadTextFile(files[i]).text;
             const QString folder = QFileInfo(files[i]).absolutePath();
             for (const QString &import : source::cssImports(css))
                 if (const std::optional<QString> linked = source::linkedFile(import, folder))
-                    files.append(*linked);
+                    files.append(QFileInfo(*linked).absoluteFilePath());
         }
         from = to;
     }
-    return std::any_of(files.cbegin(), files.cend(),
-                       [&](const QString &f) { return QFileInfo(f).absoluteFilePath() == wanted; });
+    files.removeDuplicates();
+    return files;
+}
+
+bool Form1::pageUses(const QString &file) const
+{
+    return usedFiles().contains(QFileInfo(file).absoluteFilePath());
+}
+
+Form1::Open *Form1::documentAt(const QString &file) const
+{
+    const QString wanted = QFileInfo(file).absoluteFilePath();
+    for (const auto &open : m_documents)
+        if (!open->path.isEmpty() && QFileInfo(open->path).absoluteFilePath() == wanted)
+            return open.get();
+    return nullptr;
+}
+
+void Form1::watchFiles()
+{
+    QStringList wanted = usedFiles();
+    for (const auto &open : m_documents)
+        if (!open->path.isEmpty())
+            wanted.append(QFileInfo(open->path).absoluteFilePath());
+    wanted.removeDuplicates();
+    const QStringList watched = m_watcher->files();
+    for (const QString &file : watched)
+        if (!wanted.contains(file))
+            m_watcher->removePath(file);
+    for (const QString &file : std::as_const(wanted))
+        if (!watched.contains(file) && QFileInfo::exists(file))
+            m_watcher->addPath(file);
+}
+
+void Form1::changedOnDisk(const QString &file)
+{
+    // A file replaced by a rename is no longer watched: it is watched again.
+    if (QFileInfo::exists(file) && !m_watcher->files().contains(file))
+        m_watcher->addPath(file);
+    Open *open = documentAt(file);
+    if (!open) {
+        if (pageUses(file))
+            m_webBrowser1.pane->usedChanged();
+        return;
+    }
+    // What this program saved last is no news.
+    const platform::ReadBytes read = platform::readFileBytes(file);
+    if (read.failure != platform::ReadBytes::Failure::None ||
+        bytesHash(read.bytes) == open->savedHash || m_asking.contains(file))
+        return;
+    m_asking.append(file);
+    const QString name = QFileInfo(file).fileName();
+    // Not modal: typing goes on meanwhile, and the answer comes when it comes.
+    auto *question = new QMessageBox(
+        QMessageBox::Question, u"Quorvane"_s,
+        open->document->isModified()
+            ? u"「%1」が他のプログラムで変更されました。読み込み直すと、ここでの保存していない"
+              u"変更は失われます。読み込み直しますか?"_s.arg(name)
+            : u"「%1」が他のプログラムで変更されました。読み込み直しますか?"_s.arg(name),
+        QMessageBox::NoButton, this);
+    question->setObjectName(u"changedOnDiskQuestion"_s);
+    question->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton *again = question->addButton(u"読み込み直す"_s, QMessageBox::AcceptRole);
+    QPushButton *keep = question->addButton(u"このままにする"_s, QMessageBox::RejectRole);
+    question->setDefaultButton(open->document->isModified() ? keep : again);
+    question->setEscapeButton(keep);
+    QPointer<editor::SourceDocument> asked(open->document);
+    connect(question, &QMessageBox::finished, this, [this, question, again, file, asked] {
+        m_asking.removeAll(file);
+        // Asked of the document it was: it may have been closed meanwhile.
+        Open *open = documentAt(file);
+        if (question->clickedButton() != again || !open || open->document != asked)
+            return;
+        Open *const was = m_current;
+        makeCurrent(open);
+        if (const std::optional<QString> error = openDocument(file))
+            warn(this, u"Quorvane"_s, *error);
+        else
+            open->document->setModified(false);
+        makeCurrent(was);
+    });
+    question->open();
+}
+
+QByteArray Form1::bytesHash(const QByteArray &bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
 }
 
 void Form1::setDocument(const QString &path, const QString &encoding)
@@ -415,6 +506,10 @@ void Form1::setDocumentOf(Open &open, const QString &path, const QString &encodi
     if (&open == m_page)
         m_preview.setDocument(open.folder, encoding);
     showTabs();
+    // Its own file at once; what the page uses a while later.
+    if (!path.isEmpty() && !m_watcher->files().contains(QFileInfo(path).absoluteFilePath()))
+        m_watcher->addPath(QFileInfo(path).absoluteFilePath());
+    m_watchSoon->start();
 }
 
 std::optional<QString> Form1::saveDocument(const QString &path)
@@ -425,6 +520,7 @@ std::optional<QString> Form1::saveDocument(const QString &path)
             engine::WriteTextFile(path, open.document->text(), encoding))
         return error->message();
     setDocumentOf(open, path, encoding);
+    open.savedHash = bytesHash(platform::readFileBytes(path).bytes);
     // The file holds what the page was served: no load for it.
     m_saving = &open;
     open.document->setModified(false);
@@ -528,6 +624,7 @@ std::optional<QString> Form1::openDocument(const QString &path)
     if (read.error)
         return read.error->message();
     Open &open = *m_current;
+    open.savedHash = bytesHash(platform::readFileBytes(path).bytes);
     // Before the text, whose change refreshes the preview: it is shown from the document's place.
     setDocumentOf(open, path, read.encoding);
     open.openNotice = read.notice;
@@ -666,10 +763,14 @@ void Form1::Timer1_Timer()
 void Form1::Command1_Click()
 {
     m_policy.ReflectNow(m_page->document->snapshot());
-    // A script or stylesheet typed into is shown at once too.
+    // A script or stylesheet typed into is shown at once too, by the load just started if the
+    // page's scripts made it load.
     if (m_usedPause->isActive()) {
         m_usedPause->stop();
-        QMetaObject::invokeMethod(m_usedPause, "timeout");
+        const QStringList edited = std::exchange(m_usedEdited, {});
+        if (std::any_of(edited.cbegin(), edited.cend(),
+                        [this](const QString &file) { return pageUses(file); }))
+            m_webBrowser1.pane->usedChanged(true);
     }
 }
 

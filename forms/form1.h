@@ -10,6 +10,7 @@
 #include "engine/previewfile.h"
 #include "engine/refreshpolicy.h"
 
+class QFileSystemWatcher;
 class QPushButton;
 class QTabBar;
 class QTimer;
@@ -149,6 +150,7 @@ private:
         JournalKeeper *journal = nullptr;
         QString path, folder, encoding;
         QString journalNotice, openNotice;
+        QByteArray savedHash;  // of the bytes opened or saved last here
     };
     Open &newDocument();
     void makeCurrent(Open *open);
@@ -162,8 +164,17 @@ private:
     // text as the editor has it, and, once typing pauses, loaded again if it uses the file.
     void otherChanged(Open &open);
     void serveUnsaved(const Open &open, bool closing = false);
+    // The files the page links, and those its stylesheets import, a few deep.
+    QStringList usedFiles() const;
     // Whether the page links the file, or imports it through its stylesheets.
     bool pageUses(const QString &file) const;
+    Open *documentAt(const QString &file) const;
+    // The files open here and those the page uses are watched: changed on disk by another
+    // program, a document open here is offered to be read again, and the page loads again
+    // with a file it uses.
+    void watchFiles();
+    void changedOnDisk(const QString &file);
+    static QByteArray bytesHash(const QByteArray &bytes);
     // Asks whether the changes of these documents may go: saved, or not. Whether they may.
     bool mayLose(const QList<Open *> &documents);
 
@@ -197,6 +208,9 @@ private:
     QTimer *m_usedPause = nullptr;
     QStringList m_usedEdited;  // the files edited meanwhile
     const Open *m_saving = nullptr;
+    QFileSystemWatcher *m_watcher = nullptr;
+    QTimer *m_watchSoon = nullptr;
+    QStringList m_asking;  // files whose change on disk is being asked about
     QPushButton *m_cmdsave = nullptr;
     QPushButton *m_cmd = nullptr;
     QPushButton *m_command1 = nullptr;

@@ -225,8 +225,11 @@ void PreviewSession::startLoad()
         load(*why);
 }
 
-void PreviewSession::usedChanged()
+void PreviewSession::usedChanged(bool unlessLoading)
 {
+    // A load under way asks for every file again.
+    if (unlessLoading && m_loading)
+        return;
     m_usedChanged = true;
     m_stopped = false;
     if (m_gate.refresh())
@@ -235,6 +238,7 @@ void PreviewSession::usedChanged()
 
 void PreviewSession::load(Reload why)
 {
+    m_loading = true;
     ++m_updates.loads[size_t(why)];
     qCDebug(lcUpdates) << "loaded:" << reloadName(why);
     // The browser takes a load of the page it shows as a reload, which keeps the reader's place.
@@ -335,6 +339,7 @@ void PreviewSession::read(const Question &asked, const QVariant &answer)
 
 void PreviewSession::ended()
 {
+    m_loading = false;
     m_timeout.stop();
     if (m_gate.finished())
         startLoad();

@@ -39,8 +39,9 @@ public:
     // A refresh's text is being written, in encoding, as the file will hold it: an idle page may
     // be brought up to it in place before the file is done. A load waits for the file.
     void writing(const engine::TextSnapshot &text, const QString &encoding);
-    // A file the page uses changed: the page is loaded again, as the preview file stands.
-    void usedChanged();
+    // A file the page uses changed: the page is loaded again, as the preview file stands; not
+    // again, when asked, if a load started since is under way.
+    void usedChanged(bool unlessLoading = false);
 
     // What the pane saw. The preview file is served: which file it is on disk.
     void served(std::optional<quint64> file);
@@ -118,9 +119,10 @@ private:
     QTimer m_timeout;
     // Refreshes told, the one whose load was asked for last, and the last the engine started.
     quint64 m_refreshed = 0, m_requested = 0, m_loaded = 0;
-    bool m_stopping = false;  // the process of a page that held it is being ended
-    bool m_stopped = false;   // and not loaded again until the next refresh
+    bool m_stopping = false;     // the process of a page that held it is being ended
+    bool m_stopped = false;      // and not loaded again until the next refresh
     bool m_usedChanged = false;  // the next start loads the page
+    bool m_loading = false;      // a load, not an update in place, is under way
     quint64 m_page = 0;
     quint64 m_lastQuestion = 0;
     std::map<quint64, Question> m_questions;

@@ -509,6 +509,37 @@ private slots:
         QVERIFY(recording.notices.last().contains(u"フォルダーがない"_s));
     }
 
+    // A document changed on disk by another program is offered to be read again; with edits
+    // not saved, the question says they would be lost, and keeping them keeps them. Its own
+    // save is no news.
+    void changedOnDiskIsOffered()
+    {
+        app::openFromCommandLine(*form1, {path(u"b.html"_s)});
+        QTest::keyClick(&text1(), Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(writeAll(path(u"b.html"_s), "<p>other</p>\r\n"));
+        const auto asked = [this] {
+            QMessageBox *question = nullptr;
+            [&] {
+                QTRY_VERIFY(question = form1->findChild<QMessageBox *>(u"changedOnDiskQuestion"_s));
+            }();
+            return question;
+        };
+        QMessageBox *question = asked();
+        QVERIFY(question && !question->text().contains(u"失われます"_s));
+        QTest::mouseClick(question->buttons().first(), Qt::LeftButton);
+        QCOMPARE(text1().text(), u"<p>other</p>\r\n"_s);
+        QVERIFY(!form1->document().isModified());
+        type(u"x"_s);
+        QVERIFY(writeAll(path(u"b.html"_s), "<p>third</p>\r\n"));
+        QTRY_VERIFY(!form1->findChild<QMessageBox *>(u"changedOnDiskQuestion"_s) ||
+                    form1->findChild<QMessageBox *>(u"changedOnDiskQuestion"_s) != question);
+        question = asked();
+        QVERIFY(question && question->text().contains(u"失われます"_s));
+        QTest::mouseClick(question->buttons().last(), Qt::LeftButton);
+        QCOMPARE(text1().text(), u"x<p>other</p>\r\n"_s);
+        QVERIFY(form1->document().isModified());
+    }
+
     // A new document's Ctrl+S, and Ctrl+O, go to the file dialog.
     void newDocumentKeys()
     {

@@ -2,6 +2,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDirIterator>
+#include <QFileSystemWatcher>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -357,6 +358,26 @@ private slots:
         QCOMPARE(runs(), 3);
         QCOMPARE(readAll(path(u"site/s.js"_s)),
                  "sessionStorage.runs = +(sessionStorage.runs || 0) + 1;\r\n");
+    }
+
+    // An image the page shows, changed on disk by another program: the page takes it.
+    void imageChangedOnDiskIsShown()
+    {
+        QVERIFY(QDir().mkpath(path(u"site"_s)));
+        QVERIFY(QImage(7, 5, QImage::Format_RGB32).save(path(u"site/a.png"_s)));
+        QVERIFY(writeAll(path(u"site/page.html"_s), "<img id=\"i\" src=\"a.png\">\r\n"));
+        QVERIFY(!form1->openDocument(path(u"site/page.html"_s)));
+        const auto width = [this] {
+            return evaluate(view->web(), u"i.complete ? i.naturalWidth : 0"_s).toInt();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(width(), 7, 10000);
+        // Once the page's links are watched.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            form1->findChild<QFileSystemWatcher *>()->files().contains(path(u"site/a.png"_s)),
+            10000);
+        QVERIFY(QImage(9, 4, QImage::Format_RGB32).save(path(u"site/a.png"_s)));
+        QTRY_COMPARE_WITH_TIMEOUT(width(), 9, 10000);
+        QCOMPARE(view->updates().loads[size_t(source::Reload::Used)], 1);
     }
 
     // A page from Windows with its own stylesheet and image, one from the web, and scripts that

@@ -317,10 +317,10 @@ void WebPreviewPane::setUnsaved(const QString &file, const std::optional<QByteAr
     m_server->setUnsaved(file, bytes);
 }
 
-void WebPreviewPane::usedChanged()
+void WebPreviewPane::usedChanged(bool unlessLoading)
 {
     m_pageInput.invalidate();
-    m_session->usedChanged();
+    m_session->usedChanged(unlessLoading);
 }
 
 void WebPreviewPane::setDocumentFolder(const QString &folder)

@@ -44,7 +44,7 @@ public:
     void showFailure(const engine::FileError &error) override;
     void setDocumentFolder(const QString &folder) override;
     void setUnsaved(const QString &file, const std::optional<QByteArray> &bytes) override;
-    void usedChanged() override;
+    void usedChanged(bool unlessLoading = false) override;
     void setWarning(const QString &warning, int line) override;
     void setProblems(const QList<Problem> &problems, const QString &note) override;
     void setNotice(const QString &notice) override;
