@@ -170,34 +170,32 @@ void Form2::File1_Click()
 
 void Form2::Command1_Click()
 {
-    const QString name = fileName();
-    if (name.isEmpty()) {
-        warn(u"開くファイルが選ばれていません。右の一覧からファイルを選んでください。"_s);
-        return;
-    }
-    m_form1.openDocument(engine::JoinPath(m_dirPath, name), this,
-                         [this](const std::optional<QString> &error) {
-                             if (!error)
-                                 setVisible(false);
-                             else if (!error->isEmpty())
-                                 warn(*error);
-                         });
+    openChosen(false);
 }
 
 void Form2::File1_OpenAnother()
+{
+    openChosen(true);
+}
+
+void Form2::openChosen(bool another)
 {
     const QString name = fileName();
     if (name.isEmpty()) {
         warn(u"開くファイルが選ばれていません。右の一覧からファイルを選んでください。"_s);
         return;
     }
-    m_form1.openAnother(engine::JoinPath(m_dirPath, name), this,
-                        [this](const std::optional<QString> &error) {
-                            if (!error)
-                                setVisible(false);
-                            else if (!error->isEmpty())
-                                warn(*error);
-                        });
+    const auto done = [this](const std::optional<QString> &error) {
+        if (!error)
+            setVisible(false);
+        else if (!error->isEmpty())
+            warn(*error);
+    };
+    const QString path = engine::JoinPath(m_dirPath, name);
+    if (another)
+        m_form1.openAnother(path, this, done);
+    else
+        m_form1.openDocument(path, this, done);
 }
 
 void Form2::Command2_Click()

@@ -47,6 +47,8 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    // The file chosen, into the document in hand or as a document of its own.
+    void openChosen(bool another);
     void fillDir1(const QStringList &subfolders);
     void fillFile1();
     void selectDriveOf(const QString &folder);

@@ -824,6 +824,16 @@ private slots:
         text1().moveCursor(QTextCursor::End);
         type(u"<b>"_s);
         QTRY_COMPARE_WITH_TIMEOUT(preview(), text1().text().toUtf8() + "\r\n", 20000);
+        // Ctrl+Enter on the list opens a file beside the one in hand, as a document of its own.
+        form1->cmdsave_Click();
+        select(u"other.html"_s);
+        auto *list = form2().findChild<QListWidget *>(u"File1"_s);
+        QApplication::setActiveWindow(&form2());
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(form1->documentCount(), 2);
+        QCOMPARE(text1().text(), u"<p>other</p>\r\n"_s);
+        QVERIFY(!form2().isVisible());
     }
 
     void fileDialogBrowses()
