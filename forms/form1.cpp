@@ -256,6 +256,8 @@ void Form1::showTabs()
         const QString name =
             open.path.isEmpty() ? u"新しい文書"_s : QFileInfo(open.path).fileName();
         m_tabs->setTabText(int(i), open.document->isModified() ? name + u" *"_s : name);
+        m_tabs->setAccessibleTabName(
+            int(i), open.document->isModified() ? name + u" (保存していない変更あり)"_s : name);
         m_tabs->setTabToolTip(int(i), open.path.isEmpty() ? name : open.path);
     }
     const bool shown = m_documents.size() > 1;
