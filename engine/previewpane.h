@@ -70,6 +70,8 @@ public:
     {
         (void)file, (void)bytes;
     }
+    // A stylesheet the page uses has this text now: the page restyles in place, or loads.
+    virtual void restyle(const QString &file, const QString &text) { (void)file, (void)text; }
     // A file the page uses changed, here or on disk: the page is loaded again; unlessLoading,
     // not when a load started since the change is under way.
     virtual void usedChanged(bool unlessLoading = false) { (void)unlessLoading; }

@@ -157,10 +157,11 @@ Form1::Open &Form1::newDocument()
             otherChanged(*it);
         }
     });
+    // Saved, it is served from its file again; an undo back to the saved text is a change too.
     connect(it->document, &editor::SourceDocument::modificationChanged, this, [this, it] {
         showTabs();
         if (it != m_page)
-            otherChanged(*it);
+            serveUnsaved(*it);
     });
     connect(it->edit, &editor::SourceEdit::failed, this,
             [this](const QString &why) { warn(this, u"Quorvane"_s, why); });
@@ -370,11 +371,15 @@ void Form1::serveUnsaved(const Open &open, bool closing)
 
 void Form1::otherChanged(Open &open)
 {
-    if (open.path.isEmpty())
+    if (open.path.isEmpty() || open.reading)
         return;
     serveUnsaved(open);
-    if (&open == m_saving)
+    // A stylesheet the page uses restyles it at once, with no load.
+    if (open.path.endsWith(u".css"_s, Qt::CaseInsensitive) &&
+        usedFiles().contains(QFileInfo(open.path).absoluteFilePath())) {
+        m_webBrowser1.pane->restyle(open.path, open.document->text());
         return;
+    }
     if (!m_usedEdited.contains(open.path))
         m_usedEdited.append(open.path);
     m_usedPause->start();
@@ -382,6 +387,11 @@ void Form1::otherChanged(Open &open)
 
 QStringList Form1::usedFiles() const
 {
+    // Read again only after the page changed, not on each key in a stylesheet.
+    if (m_usedRead == m_page->document->revision() && m_usedFor == m_page)
+        return m_used;
+    m_usedRead = m_page->document->revision();
+    m_usedFor = m_page;
     // The page's links, then what its stylesheets import, a few deep, as the editor has them.
     QStringList files;
     for (const QString &link : source::linksOf(m_page->document->text()))
@@ -402,6 +412,7 @@ QStringList Form1::usedFiles() const
         from = to;
     }
     files.removeDuplicates();
+    m_used = files;
     return files;
 }
 
@@ -476,10 +487,14 @@ void Form1::changedOnDisk(const QString &file)
             return;
         Open *const was = m_current;
         makeCurrent(open);
-        if (const std::optional<QString> error = openDocument(file))
+        if (const std::optional<QString> error = openDocument(file)) {
             warn(this, u"Quorvane"_s, *error);
-        else
+        } else {
             open->document->setModified(false);
+            // The page shows what was read, as it would what was typed.
+            if (open != m_page)
+                otherChanged(*open);
+        }
         makeCurrent(was);
     });
     question->open();
@@ -523,10 +538,7 @@ std::optional<QString> Form1::saveDocument(const QString &path)
         return error->message();
     setDocumentOf(open, path, encoding);
     open.savedHash = bytesHash(platform::readFileBytes(path).bytes);
-    // The file holds what the page was served: no load for it.
-    m_saving = &open;
     open.document->setModified(false);
-    m_saving = nullptr;
     // The file holds the bytes saving writes now.
     if (!std::exchange(open.openNotice, QString()).isEmpty())
         showNotices();
@@ -631,7 +643,10 @@ std::optional<QString> Form1::openDocument(const QString &path)
     setDocumentOf(open, path, read.encoding);
     open.openNotice = read.notice;
     showNotices();
+    // The text of the file is no news to the page.
+    open.reading = true;
     open.document->setText(read.text);
+    open.reading = false;
     return std::nullopt;
 }
 
@@ -695,7 +710,9 @@ void Form1::openDocument(const QString &path, QWidget *asking, const Opened &don
             setDocumentOf(*open, path, loaded.encoding);
             open->openNotice = std::move(loaded.notice);
             showNotices();
+            open->reading = true;
             open->document->adopt(std::move(loaded));
+            open->reading = false;
             platform::releaseFreeMemory();
             done(std::nullopt);
         },

@@ -151,6 +151,7 @@ private:
         QString path, folder, encoding;
         QString journalNotice, openNotice;
         QByteArray savedHash;  // of the bytes opened or saved last here
+        bool reading = false;  // its file is being read into it
     };
     Open &newDocument();
     void makeCurrent(Open *open);
@@ -207,10 +208,13 @@ private:
     // After the last edit of a file the page uses, before the page is loaded again with it.
     QTimer *m_usedPause = nullptr;
     QStringList m_usedEdited;  // the files edited meanwhile
-    const Open *m_saving = nullptr;
     QFileSystemWatcher *m_watcher = nullptr;
     QTimer *m_watchSoon = nullptr;
     QStringList m_asking;  // files whose change on disk is being asked about
+    // The files the page uses, as read at a revision of the page.
+    mutable QStringList m_used;
+    mutable quint64 m_usedRead = 0;
+    mutable const Open *m_usedFor = nullptr;
     QPushButton *m_cmdsave = nullptr;
     QPushButton *m_cmd = nullptr;
     QPushButton *m_command1 = nullptr;

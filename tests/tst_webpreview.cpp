@@ -22,6 +22,7 @@
 #include <QToolButton>
 #include <QWebEnginePage>
 #include <QWheelEvent>
+#include <numeric>
 
 #include "app/japanese.h"
 #include "editor/sourcedocument.h"
@@ -358,6 +359,46 @@ private slots:
         QCOMPARE(runs(), 3);
         QCOMPARE(readAll(path(u"site/s.js"_s)),
                  "sessionStorage.runs = +(sessionStorage.runs || 0) + 1;\r\n");
+    }
+
+    // A stylesheet the page links, opened by a Ctrl+click and typed into key by key: after each
+    // key the page's computed style is the new one, with no load; the file on disk is untouched.
+    void stylesheetTypedIntoRestylesInPlace()
+    {
+        QVERIFY(QDir().mkpath(path(u"site"_s)));
+        const QByteArray css = "p { color: rgb(1, 2, 3); }\r\n";
+        QVERIFY(writeAll(path(u"site/s.css"_s), css));
+        QVERIFY(writeAll(path(u"site/page.html"_s),
+                         "<link rel=\"stylesheet\" href=\"s.css\"><p id=\"p\">x</p>\r\n"));
+        QVERIFY(!form1->openDocument(path(u"site/page.html"_s)));
+        const auto colour = [this] {
+            return evaluate(view->web(), u"getComputedStyle(p).color"_s).toString();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(colour(), u"rgb(1, 2, 3)"_s, 10000);
+        QTextCursor at = form1->Text1().textCursor();
+        at.setPosition(int(form1->Text1().toPlainText().indexOf(u"s.css"_s)) + 1);
+        QTest::mouseClick(form1->Text1().viewport(), Qt::LeftButton, Qt::ControlModifier,
+                          form1->Text1().cursorRect(at).center());
+        QCOMPARE(form1->documentPath(), path(u"site/s.css"_s));
+        const auto loads = [this] {
+            const auto &all = view->updates().loads;
+            return std::accumulate(all.cbegin(), all.cend(), 0);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(!form1->preview().isWriting() && !view->isUpdating(), 10000);
+        const int loaded = loads();
+        QTextCursor caret = form1->Text1().textCursor();
+        caret.setPosition(int(form1->Text1().toPlainText().indexOf(u"1,"_s)) + 1);
+        form1->Text1().setTextCursor(caret);
+        QTest::keyClick(&form1->Text1(), Qt::Key_0);
+        QTRY_COMPARE_WITH_TIMEOUT(colour(), u"rgb(10, 2, 3)"_s, 10000);
+        QTest::keyClick(&form1->Text1(), Qt::Key_0);
+        QTRY_COMPARE_WITH_TIMEOUT(colour(), u"rgb(100, 2, 3)"_s, 10000);
+        // Half typed, as the browser reads it: a declaration it cannot read is dropped.
+        QTest::keyClick(&form1->Text1(), Qt::Key_ParenLeft);
+        QTRY_COMPARE_WITH_TIMEOUT(colour(), u"rgb(0, 0, 0)"_s, 10000);
+        QCOMPARE(loads(), loaded);
+        QCOMPARE(view->restyled(), 3);
+        QCOMPARE(readAll(path(u"site/s.css"_s)), css);
     }
 
     // An image the page shows, changed on disk by another program: the page takes it.

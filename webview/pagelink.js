@@ -84,3 +84,34 @@ function quorvaneKeepTopOnResize() {
     addEventListener('resize', () => Date.now() - asked < 2000 && quorvaneScrollTo(chain[0]),
                      { once: true });
 }
+
+// A stylesheet the page uses, given new text: each sheet of the page (or imported by one) served
+// from the file is emptied and given the rules the browser's own parser reads from the text, so
+// the page restyles with no load. False where that cannot be (an @import in the text, a sheet of
+// another origin, none found): the page loads instead.
+function quorvaneRestyle(path, text) {
+  const found = [];
+  const visit = sheet => {
+    try {
+      if (sheet.href && decodeURIComponent(new URL(sheet.href).pathname).endsWith(path))
+        found.push(sheet);
+      for (const rule of sheet.cssRules)
+        if (rule instanceof CSSImportRule && rule.styleSheet) visit(rule.styleSheet);
+    } catch (e) {
+      // Another origin's rules cannot be read.
+    }
+  };
+  for (const sheet of document.styleSheets) visit(sheet);
+  if (!found.length || /@import/i.test(text)) return false;
+  const parsed = new CSSStyleSheet();
+  parsed.replaceSync(text);
+  try {
+    for (const sheet of found) {
+      while (sheet.cssRules.length) sheet.deleteRule(sheet.cssRules.length - 1);
+      for (const rule of parsed.cssRules) sheet.insertRule(rule.cssText, sheet.cssRules.length);
+    }
+  } catch (e) {
+    return false;
+  }
+  return true;
+}

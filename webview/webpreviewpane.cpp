@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QList>
@@ -236,6 +238,8 @@ void WebPreviewPane::followSession()
     connect(m_session, &source::PreviewSession::updated, this, [this] {
         if (m_isPreview)
             emit pageEvents().elementsFound();
+        if (!m_restyles.isEmpty())
+            restyleDue();
     });
     connect(m_session, &source::PreviewSession::elementsChanged, this,
             [this] { m_outline->pageChanging(); });
@@ -315,6 +319,30 @@ void WebPreviewPane::ask(const QString &script,
 void WebPreviewPane::setUnsaved(const QString &file, const std::optional<QByteArray> &bytes)
 {
     m_server->setUnsaved(file, bytes);
+}
+
+void WebPreviewPane::restyle(const QString &file, const QString &text)
+{
+    m_restyles.insert(QDir::cleanPath(QFileInfo(file).absoluteFilePath()), text);
+    // After a load or an update under way, which may have read the sheet before this text.
+    if (!m_session->isUpdating())
+        restyleDue();
+}
+
+void WebPreviewPane::restyleDue()
+{
+    const QHash<QString, QString> due = std::exchange(m_restyles, {});
+    for (auto it = due.cbegin(); it != due.cend(); ++it) {
+        const QByteArray arguments =
+            QJsonDocument(QJsonArray{it.key(), it.value()}).toJson(QJsonDocument::Compact);
+        ask(question(u"quorvaneRestyle(...%1)"_s.arg(QString::fromUtf8(arguments))),
+            [this](const QVariant &answer) {
+                if (answer.toBool())
+                    ++m_restyled;
+                else
+                    usedChanged();
+            });
+    }
 }
 
 void WebPreviewPane::usedChanged(bool unlessLoading)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
@@ -45,6 +46,9 @@ public:
     void setDocumentFolder(const QString &folder) override;
     void setUnsaved(const QString &file, const std::optional<QByteArray> &bytes) override;
     void usedChanged(bool unlessLoading = false) override;
+    void restyle(const QString &file, const QString &text) override;
+    // How many times a stylesheet's text restyled the page in place.
+    int restyled() const { return m_restyled; }
     void setWarning(const QString &warning, int line) override;
     void setProblems(const QList<Problem> &problems, const QString &note) override;
     void setNotice(const QString &notice) override;
@@ -94,6 +98,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void restyleDue();
     // The page, on a profile of its own.
     void makePage();
     // What the session decides, done.
@@ -122,6 +127,8 @@ private:
 
     source::PreviewSession *m_session = nullptr;
     PreviewServer *m_server = nullptr;
+    QHash<QString, QString> m_restyles;  // stylesheets' texts due, by file
+    int m_restyled = 0;
     RendererWatch *m_watch = nullptr;
     QUrl m_url;
     QString m_folder;
