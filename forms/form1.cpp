@@ -238,7 +238,8 @@ void Form1::choosePage()
         page = m_current;
     if (page == m_page)
         return;
-    const bool first = !m_page;
+    // The first page is shown by the start's own refresh.
+    const bool first = !m_pageLink;
     m_page = page;
     delete m_pageLink;
     delete m_problemWatch;
@@ -710,6 +711,7 @@ void Form1::openDocument(const QString &path, QWidget *asking, const Opened &don
             setDocumentOf(*open, path, loaded.encoding);
             open->openNotice = std::move(loaded.notice);
             showNotices();
+            open->savedHash = bytesHash(platform::readFileBytes(path).bytes);
             open->reading = true;
             open->document->adopt(std::move(loaded));
             open->reading = false;
