@@ -75,8 +75,8 @@ bool closesItself(const PageToken &token, quint8 foreignBefore)
 const char *reloadName(Reload reason)
 {
     static const char *const kNames[kReloadReasons] = {
-        "not shown", "large",   "encoding",   "head", "script",
-        "structure", "element", "unfinished", "same", "page",   "used"};
+        "not shown", "large",      "encoding", "head", "script", "structure",
+        "element",   "unfinished", "same",     "page", "used"};
     return kNames[int(reason)];
 }
 
