@@ -232,7 +232,7 @@ void Form1::choosePage()
 {
     Open *page = nullptr;
     for (auto it = m_recent.crbegin(); it != m_recent.crend() && !page; ++it)
-        if (isPage(**it))
+        if (isPage(**it) && !(*it)->opening)
             page = *it;
     if (!page)
         page = m_current;
@@ -311,8 +311,13 @@ void Form1::openAnother(const QString &path, QWidget *asking,
     // An unchanged new document gives way to the file, as 開く would.
     const bool reuse = m_current->path.isEmpty() && !m_current->document->isModified() &&
                        m_current->document->size() == 0;
-    if (!reuse)
-        addDocument();
+    // Not the page while it has no name: the preview stays with the page shown.
+    if (!reuse) {
+        Open &added = newDocument();
+        added.opening = true;
+        makeCurrent(&added);
+        added.opening = false;
+    }
     QPointer<editor::SourceDocument> added(reuse ? nullptr : m_current->document);
     openDocument(wanted, asking, [this, added, done](const std::optional<QString> &error) {
         if (error && added) {

@@ -152,6 +152,7 @@ private:
         QString journalNotice, openNotice;
         QByteArray savedHash;  // of the bytes opened or saved last here
         bool reading = false;  // its file is being read into it
+        bool opening = false;  // made for a file about to be read into it
     };
     Open &newDocument();
     void makeCurrent(Open *open);

@@ -180,8 +180,10 @@ void PreviewSession::failureShown()
 
 void PreviewSession::folderChanged()
 {
-    // The page's addresses resolve elsewhere now: it is loaded again.
+    // The page's addresses resolve elsewhere now: it is loaded again, after a load under way too,
+    // which would read the page's elements anew.
     m_index.clear();
+    m_loadNext = Reload::NotShown;
 }
 
 quint64 PreviewSession::ask(Question question)
@@ -217,8 +219,8 @@ void PreviewSession::startLoad()
     }
     m_requested = m_refreshed;
     m_timeout.start();
-    if (std::exchange(m_usedChanged, false)) {
-        load(Reload::Used);
+    if (const std::optional<Reload> why = std::exchange(m_loadNext, std::nullopt)) {
+        load(*why);
         return;
     }
     if (const std::optional<Reload> why = startPatch())
@@ -230,7 +232,7 @@ void PreviewSession::usedChanged(bool unlessLoading)
     // A load under way asks for every file again.
     if (unlessLoading && m_loading)
         return;
-    m_usedChanged = true;
+    m_loadNext = Reload::Used;
     m_stopped = false;
     if (m_gate.refresh())
         startLoad();

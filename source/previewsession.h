@@ -119,10 +119,10 @@ private:
     QTimer m_timeout;
     // Refreshes told, the one whose load was asked for last, and the last the engine started.
     quint64 m_refreshed = 0, m_requested = 0, m_loaded = 0;
-    bool m_stopping = false;     // the process of a page that held it is being ended
-    bool m_stopped = false;      // and not loaded again until the next refresh
-    bool m_usedChanged = false;  // the next start loads the page
-    bool m_loading = false;      // a load, not an update in place, is under way
+    bool m_stopping = false;           // the process of a page that held it is being ended
+    bool m_stopped = false;            // and not loaded again until the next refresh
+    std::optional<Reload> m_loadNext;  // the next start loads the page, for this
+    bool m_loading = false;            // a load, not an update in place, is under way
     quint64 m_page = 0;
     quint64 m_lastQuestion = 0;
     std::map<quint64, Question> m_questions;

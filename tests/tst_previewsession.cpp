@@ -18,7 +18,8 @@ private slots:
         // latest file served and its load started, l that load done, f failed, p another page
         // in the view, e the elements read, a the patch applied, h the page's process held and
         // ended, x the process ended by itself, m a failure shown in the page's place, w the
-        // next text being written, j a refresh of the next text in Shift_JIS
+        // next text being written, j a refresh of the next text in Shift_JIS, d the document's
+        // folder changed, c a file the page uses changed
         QTest::addColumn<QString>("events");
         // After each event: L load, P patch, E read the elements, M a message, u shown by a
         // load, U shown in place; - nothing.
@@ -43,6 +44,11 @@ private slots:
             << edits << u"rsrh"_s << u"L - - L"_s;
         QTest::addRow("a process that ended is said") << edits << u"rsx"_s << u"L - M"_s;
         QTest::addRow("a failure shown ends the wait") << edits << u"rmr"_s << u"L - L"_s;
+        // Its elements, read by a load begun before, are of a page from the other folder.
+        QTest::addRow("the folder changed during a load: the next refresh loads")
+            << edits << u"rsdler"_s << u"L - - E u L"_s;
+        QTest::addRow("a file the page uses changed: it loads, after a load under way")
+            << edits << u"rslecscle"_s << u"L - E u L - - E uL"_s;
         QTest::addRow("in another encoding, ASCII is patched and the rest loads")
             << QStringList{u"<p>a</p>"_s, u"<p>ab</p>"_s, u"<p>ab日本</p>"_s} << u"jslejaj"_s
             << u"L - E u P U L"_s;
@@ -123,6 +129,12 @@ private slots:
                 break;
             case 'm':
                 session.failureShown();
+                break;
+            case 'd':
+                session.folderChanged();
+                break;
+            case 'c':
+                session.usedChanged();
                 break;
             }
             QCoreApplication::processEvents();

@@ -385,6 +385,8 @@ private slots:
             return std::accumulate(all.cbegin(), all.cend(), 0);
         };
         QTRY_VERIFY_WITH_TIMEOUT(!form1->preview().isWriting() && !view->isUpdating(), 10000);
+        // Opening the sheet leaves the page as it was, styled from its folder.
+        QCOMPARE(colour(), u"rgb(1, 2, 3)"_s);
         const int loaded = loads();
         QTextCursor caret = form1->Text1().textCursor();
         caret.setPosition(int(form1->Text1().toPlainText().indexOf(u"1,"_s)) + 1);
