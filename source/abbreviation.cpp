@@ -89,11 +89,14 @@ bool isWhole(QStringView abbreviation)
 }
 
 // Emmet makes every element asked for: "p*9999999" would hold the program for minutes and fill
-// its memory. Where the repeats, multiplied together, ask for more than this, nothing is made.
+// its memory. Where the repeats, multiplied together, ask for more than this, nothing is made;
+// nor is a whole page ("!") made more than once.
 bool makesTooMany(QStringView word)
 {
     constexpr double kMostMade = 1000;
     static const QRegularExpression kTimes(u"\\*(\\d+)"_s);
+    if (word.contains(u'!') && word.contains(u'*'))
+        return true;
     double made = 1;
     for (auto it = kTimes.globalMatch(word); it.hasNext();)
         if ((made *= it.next().captured(1).toDouble()) > kMostMade)

@@ -67,6 +67,7 @@ private slots:
         // Found by fuzzing: Emmet made all 7.8 million, and the program froze.
         row("more made than a page wants", u"!*7799542ptor"_s, u""_s);
         row("repeats multiplied", u"table>tr*40>td*30"_s, u""_s);
+        row("a whole page repeated", u"!*746"_s, u""_s);
         row("an open group", u"(ul>li"_s, u""_s);
         row("a trailing operator", u"ul>"_s, u""_s);
         row("a stray bracket", u"div)"_s, u""_s);
