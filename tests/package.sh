@@ -61,7 +61,9 @@ HOME="$work/home" XDG_CACHE_HOME="$work/cache" QT_QPA_PLATFORM=xcb \
             sleep 0.1
         done
         kill -0 $! 2>/dev/null && echo up >"$2/state"
-        kill $! 2>/dev/null || true' _ "$work/root/usr/bin/quorvane" "$work" "$preview"
+        kill $! 2>/dev/null || true
+        # Its ending still writes (the web engine, the journal): done before the folder goes.
+        wait $! 2>/dev/null || true' _ "$work/root/usr/bin/quorvane" "$work" "$preview"
 [ -f "$work/state" ] || { cat "$work/log" >&2; fail "the program did not stay up"; }
 grep -q '"Quorvane"' "$work/windows" || fail "no window titled Quorvane"
 cmp -s "$preview" "$work/page/expected" || fail "the named page is not in the preview in the user's cache"
