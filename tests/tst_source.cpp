@@ -7,6 +7,7 @@
 #include "source/pagepatch.h"
 #include "source/pagewidths.h"
 #include "source/search.h"
+#include "source/stylesheetrules.h"
 
 using namespace Qt::StringLiterals;
 using source::Colour;
@@ -335,6 +336,69 @@ private slots:
         QCOMPARE(source::linkAt(text, at).value_or(u"-"_s), link);
         if (link != u"-")
             QCOMPARE(source::linkedFile(link, u"/site"_s).value_or(u"-"_s), file);
+    }
+
+    // A stylesheet divided as the browser's parser divides it; rules joined by "|".
+    void stylesheetRules_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("rules");
+        QTest::addRow("rules, at-rules, what lies between")
+            << u"<!-- a{x:1} /* b{} */\r\n@import 'x;y.css' ;@media (a;b) { p{} q{} } -->"_s
+            << u"a{x:1}|@import 'x;y.css' ;|@media (a;b) { p{} q{} }"_s;
+        QTest::addRow("a ; and a stray } belong to the rule they are in")
+            << u"a; b{} } c {d{}} e"_s << u"a; b{}|} c {d{}}|e"_s;
+        QTest::addRow("brackets close only what they opened")
+            << u"a{ ( } ) } b{ [ ) ] }"_s << u"a{ ( } ) }|b{ [ ) ] }"_s;
+        QTest::addRow("strings, escapes and comments hold no brackets")
+            << u"a{content:'}'} b{x:\\}} c{y:\"\n} d{/*}*/}"_s
+            << u"a{content:'}'}|b{x:\\}}|c{y:\"\n}|d{/*}*/}"_s;
+        QTest::addRow("an unquoted url( holds what it holds")
+            << u"a{b:url( x{;'.png)} c{d:URL(\"}\")} e{f:-url(}) }"_s
+            << u"a{b:url( x{;'.png)}|c{d:URL(\"}\")}|e{f:-url(}) }"_s;
+        QTest::addRow("url spelled with escapes")
+            << u"a{b:\\75 rl(}{)} c{}"_s << u"a{b:\\75 rl(}{)}|c{}"_s;
+        QTest::addRow("left open: the rest is the rule's")
+            << u"a{x:1} b{x:(1}} /* c{} */ d{} "_s << u"a{x:1}|b{x:(1}} /* c{} */ d{} "_s;
+    }
+    void stylesheetRules()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, rules);
+        QStringList found;
+        for (const QStringView rule : source::stylesheetRules(text))
+            found.append(rule.toString());
+        QCOMPARE(found.join(u'|'), rules);
+    }
+
+    void ruleChange_data()
+    {
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QStringList>("after");
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("removed");
+        QTest::addColumn<QStringList>("inserted");
+        const QStringList abc{u"a{}"_s, u"b{}"_s, u"c{}"_s};
+        QTest::addRow("one rule changed") << abc << QStringList{u"a{}"_s, u"b{x:1}"_s, u"c{}"_s}
+                                          << 1 << 1 << QStringList{u"b{x:1}"_s};
+        QTest::addRow("one added at the end")
+            << abc << (abc + QStringList{u"d{}"_s}) << 3 << 0 << QStringList{u"d{}"_s};
+        QTest::addRow("the first taken away") << abc << abc.mid(1) << 0 << 1 << QStringList{};
+        QTest::addRow("a repeated rule taken away")
+            << QStringList{u"a{}"_s, u"a{}"_s} << QStringList{u"a{}"_s} << 1 << 1 << QStringList{};
+        QTest::addRow("nothing") << abc << abc << 3 << 0 << QStringList{};
+    }
+    void ruleChange()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(QStringList, after);
+        QFETCH(int, first);
+        QFETCH(int, removed);
+        QFETCH(QStringList, inserted);
+        const source::RuleChange change = source::ruleChange(before, after);
+        QCOMPARE(change.first, first);
+        QCOMPARE(change.removed, removed);
+        QCOMPARE(change.inserted, inserted);
     }
 
     void pageWidths_data()

@@ -362,11 +362,14 @@ private slots:
     }
 
     // A stylesheet the page links, opened by a Ctrl+click and typed into key by key: after each
-    // key the page's computed style is the new one, with no load; the file on disk is untouched.
+    // key the page's computed style is the new one, and its rules are those a load would read
+    // from the editor's text, with no load; the file on disk is untouched.
     void stylesheetTypedIntoRestylesInPlace()
     {
         QVERIFY(QDir().mkpath(path(u"site"_s)));
-        const QByteArray css = "p { color: rgb(1, 2, 3); }\r\n";
+        const QByteArray css =
+            "p { color: rgb(1, 2, 3); }\r\nb { color: red; }\r\n"
+            "@media screen { i { color: blue; } }\r\n";
         QVERIFY(writeAll(path(u"site/s.css"_s), css));
         QVERIFY(writeAll(path(u"site/page.html"_s),
                          "<link rel=\"stylesheet\" href=\"s.css\"><p id=\"p\">x</p>\r\n"));
@@ -388,18 +391,50 @@ private slots:
         // Opening the sheet leaves the page as it was, styled from its folder.
         QCOMPARE(colour(), u"rgb(1, 2, 3)"_s);
         const int loaded = loads();
-        QTextCursor caret = form1->Text1().textCursor();
-        caret.setPosition(int(form1->Text1().toPlainText().indexOf(u"1,"_s)) + 1);
-        form1->Text1().setTextCursor(caret);
-        QTest::keyClick(&form1->Text1(), Qt::Key_0);
+        editor::SourceEdit &edit = form1->Text1();
+        const auto caretAfter = [&](const QString &found) {
+            QTextCursor caret = edit.textCursor();
+            caret.setPosition(int(edit.toPlainText().indexOf(found) + found.size()));
+            edit.setTextCursor(caret);
+        };
+        const auto rules = [this](const QString &script) {
+            return evaluate(view->web(),
+                            u"Array.from("_s + script + u".cssRules, r => r.cssText).join('\\n')"_s)
+                .toString();
+        };
+        const auto asLoaded = [&] {
+            const QString text = QString::fromUtf8(
+                QJsonDocument(QJsonArray{edit.toPlainText()}).toJson(QJsonDocument::Compact));
+            return rules(u"(() => { const s = new CSSStyleSheet(); s.replaceSync("_s + text +
+                         u"[0]); return s; })()"_s);
+        };
+        caretAfter(u"(1"_s);
+        QTest::keyClick(&edit, Qt::Key_0);
         QTRY_COMPARE_WITH_TIMEOUT(colour(), u"rgb(10, 2, 3)"_s, 10000);
-        QTest::keyClick(&form1->Text1(), Qt::Key_0);
+        QTest::keyClick(&edit, Qt::Key_0);
         QTRY_COMPARE_WITH_TIMEOUT(colour(), u"rgb(100, 2, 3)"_s, 10000);
         // Half typed, as the browser reads it: a declaration it cannot read is dropped.
-        QTest::keyClick(&form1->Text1(), Qt::Key_ParenLeft);
+        QTest::keyClick(&edit, Qt::Key_ParenLeft);
         QTRY_COMPARE_WITH_TIMEOUT(colour(), u"rgb(0, 0, 0)"_s, 10000);
+        // Edits that change how the rest of the sheet reads, and what undoes them.
+        const QList<std::pair<QString, QString>> edits{
+            {u"red;"_s, u" x"_s}, {u"}\n"_s, u"{"_s},     {u"}\n{"_s, u"\b"_s}, {u"}\n"_s, u"/*"_s},
+            {u"/*"_s, u"\b\b"_s}, {u"screen "_s, u"}"_s}, {u"(100("_s, u"\b"_s}};
+        for (const auto &[after, keys] : edits) {
+            caretAfter(after);
+            for (const QChar key : keys) {
+                if (key == u'\b')
+                    QTest::keyClick(&edit, Qt::Key_Backspace);
+                else
+                    QTest::keyClicks(&edit, key);
+                QTRY_COMPARE_WITH_TIMEOUT(rules(u"document.styleSheets[0]"_s), asLoaded(), 10000);
+            }
+        }
+        QCOMPARE(colour(), u"rgb(100, 2, 3)"_s);
         QCOMPARE(loads(), loaded);
-        QCOMPARE(view->restyled(), 3);
+        // The sheet once whole, then only the rules each key touched.
+        QCOMPARE(view->restyledWhole(), 1);
+        QCOMPARE(view->restyledRules(), 12);
         QCOMPARE(readAll(path(u"site/s.css"_s)), css);
     }
 

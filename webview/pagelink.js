@@ -85,11 +85,8 @@ function quorvaneKeepTopOnResize() {
                      { once: true });
 }
 
-// A stylesheet the page uses, given new text: each sheet of the page (or imported by one) served
-// from the file is emptied and given the rules the browser's own parser reads from the text, so
-// the page restyles with no load. False where that cannot be (an @import in the text, a sheet of
-// another origin, none found): the page loads instead.
-function quorvaneRestyle(path, text) {
+// The sheets of the page (or imported by one) served from the file at path.
+function quorvaneSheetsOf(path) {
   const found = [];
   const visit = sheet => {
     try {
@@ -102,16 +99,71 @@ function quorvaneRestyle(path, text) {
     }
   };
   for (const sheet of document.styleSheets) visit(sheet);
-  if (!found.length || /@import/i.test(text)) return false;
-  const parsed = new CSSStyleSheet();
-  parsed.replaceSync(text);
-  try {
-    for (const sheet of found) {
+  return found;
+}
+
+// For each sheet restyled here, which of the text's rules it holds: a rule the browser cannot
+// read is dropped, as a load drops it. These scripts are given again with every question.
+var quorvaneHeld = quorvaneHeld || new WeakMap();
+
+// A stylesheet the page uses, given new text as its rules: each sheet served from the file is
+// emptied and given them, so the page restyles with no load. False where that cannot be (an
+// @import, which would fetch anew; a sheet of another origin; none found): the page loads instead.
+function quorvaneRestyle(path, rules) {
+  const found = quorvaneSheetsOf(path);
+  if (!found.length || rules.some(rule => /^@import/i.test(rule))) return false;
+  for (const sheet of found) {
+    try {
       while (sheet.cssRules.length) sheet.deleteRule(sheet.cssRules.length - 1);
-      for (const rule of parsed.cssRules) sheet.insertRule(rule.cssText, sheet.cssRules.length);
+      quorvaneHeld.set(sheet, rules.map(rule => quorvaneInsert(sheet, rule, sheet.cssRules.length)));
+    } catch (e) {
+      quorvaneHeld.delete(sheet);
+      return false;
     }
+  }
+  return true;
+}
+
+function quorvaneInsert(sheet, rule, at) {
+  try {
+    sheet.insertRule(rule, at);
+    return true;
   } catch (e) {
     return false;
+  }
+}
+
+// Only the rules an edit touched: removed of them from first give way to inserted. False where
+// a sheet was not restyled here whole first, or has changed since (the page's scripts may add
+// rules): the whole text follows.
+function quorvaneRestyleRules(path, first, removed, inserted) {
+  const found = quorvaneSheetsOf(path);
+  if (!found.length || inserted.some(rule => /^@import/i.test(rule))) return false;
+  for (const sheet of found) {
+    const held = quorvaneHeld.get(sheet);
+    if (!held || first + removed > held.length ||
+        held.reduce((n, kept) => n + kept, 0) !== sheet.cssRules.length) {
+      quorvaneHeld.delete(sheet);
+      return false;
+    }
+  }
+  for (const sheet of found) {
+    const held = quorvaneHeld.get(sheet);
+    let at = 0;
+    for (let i = 0; i < first; ++i) at += held[i];
+    try {
+      for (let i = first; i < first + removed; ++i)
+        if (held[i]) sheet.deleteRule(at);
+    } catch (e) {
+      quorvaneHeld.delete(sheet);
+      return false;
+    }
+    const added = inserted.map(rule => {
+      const kept = quorvaneInsert(sheet, rule, at);
+      at += kept;
+      return kept;
+    });
+    held.splice(first, removed, ...added);
   }
   return true;
 }

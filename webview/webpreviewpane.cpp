@@ -26,6 +26,7 @@
 #include "platform/process.h"
 #include "platform/systemencoding.h"
 #include "source/pagewidths.h"
+#include "source/stylesheetrules.h"
 #include "webview/consolestrip.h"
 #include "webview/elementoutline.h"
 #include "webview/previewserver.h"
@@ -333,16 +334,53 @@ void WebPreviewPane::restyleDue()
 {
     const QHash<QString, QString> due = std::exchange(m_restyles, {});
     for (auto it = due.cbegin(); it != due.cend(); ++it) {
+        const QString &file = it.key();
+        QStringList rules;
+        for (const QStringView rule : source::stylesheetRules(it.value()))
+            rules.append(rule.toString());
+        const auto last = m_sheets.find(file);
+        if (last == m_sheets.end()) {
+            restyleWhole(file, rules);
+            continue;
+        }
+        source::RuleChange change = source::ruleChange(*last, rules);
+        *last = rules;
+        // Only what lies between rules changed: the page is as it should be.
+        if (change.removed == 0 && change.inserted.isEmpty())
+            continue;
+        // An edit that changes how the rest of the sheet reads touches the rest.
+        if (change.removed + change.inserted.size() > kFewestRules) {
+            restyleWhole(file, rules);
+            continue;
+        }
         const QByteArray arguments =
-            QJsonDocument(QJsonArray{it.key(), it.value()}).toJson(QJsonDocument::Compact);
-        ask(question(u"quorvaneRestyle(...%1)"_s.arg(QString::fromUtf8(arguments))),
-            [this](const QVariant &answer) {
+            QJsonDocument(QJsonArray{file, change.first, change.removed,
+                                     QJsonArray::fromStringList(change.inserted)})
+                .toJson(QJsonDocument::Compact);
+        ask(question(u"quorvaneRestyleRules(...%1)"_s.arg(QString::fromUtf8(arguments))),
+            [this, file, rules](const QVariant &answer) {
                 if (answer.toBool())
-                    ++m_restyled;
+                    ++m_restyledRules;
                 else
-                    usedChanged();
+                    restyleWhole(file, rules);
             });
     }
+}
+
+void WebPreviewPane::restyleWhole(const QString &file, const QStringList &rules)
+{
+    m_sheets.insert(file, rules);
+    const QByteArray arguments = QJsonDocument(QJsonArray{file, QJsonArray::fromStringList(rules)})
+                                     .toJson(QJsonDocument::Compact);
+    ask(question(u"quorvaneRestyle(...%1)"_s.arg(QString::fromUtf8(arguments))),
+        [this, file](const QVariant &answer) {
+            if (answer.toBool()) {
+                ++m_restyledWhole;
+                return;
+            }
+            m_sheets.remove(file);
+            usedChanged();
+        });
 }
 
 void WebPreviewPane::usedChanged(bool unlessLoading)

@@ -47,8 +47,10 @@ public:
     void setUnsaved(const QString &file, const std::optional<QByteArray> &bytes) override;
     void usedChanged(bool unlessLoading = false) override;
     void restyle(const QString &file, const QString &text) override;
-    // How many times a stylesheet's text restyled the page in place.
-    int restyled() const { return m_restyled; }
+    // How many times a stylesheet's text restyled the page in place: the sheet's rules replaced
+    // whole, and only the rules an edit touched.
+    int restyledWhole() const { return m_restyledWhole; }
+    int restyledRules() const { return m_restyledRules; }
     void setWarning(const QString &warning, int line) override;
     void setProblems(const QList<Problem> &problems, const QString &note) override;
     void setNotice(const QString &notice) override;
@@ -98,7 +100,10 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // More rules changed than this are given whole.
+    static constexpr qsizetype kFewestRules = 64;
     void restyleDue();
+    void restyleWhole(const QString &file, const QStringList &rules);
     // The page, on a profile of its own.
     void makePage();
     // What the session decides, done.
@@ -127,8 +132,10 @@ private:
 
     source::PreviewSession *m_session = nullptr;
     PreviewServer *m_server = nullptr;
-    QHash<QString, QString> m_restyles;  // stylesheets' texts due, by file
-    int m_restyled = 0;
+    QHash<QString, QString> m_restyles;    // stylesheets' texts due, by file
+    QHash<QString, QStringList> m_sheets;  // the rules each stylesheet last restyled the page with
+    int m_restyledWhole = 0;
+    int m_restyledRules = 0;
     RendererWatch *m_watch = nullptr;
     QUrl m_url;
     QString m_folder;

@@ -1,16 +1,19 @@
 // What reads the text at the caret and the page as a whole: the completion context, the end tag
-// to close and the page check. No crash, and no hang (libFuzzer's -timeout).
+// to close and the page check. No crash, and no hang (libFuzzer's -timeout). And a stylesheet
+// divided into rules: in order, each begun by what begins a rule; the change from one sheet's
+// rules to another's makes the other's.
 #include <cstdio>
 
 #include "source/completion.h"
 #include "source/htmltokenizer.h"
 #include "source/pagecheck.h"
+#include "source/stylesheetrules.h"
 #include "tests/fuzz/fuzzinput.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzedDataProvider input(data, size);
-    const int which = input.ConsumeIntegralInRange(0, 2);
+    const int which = input.ConsumeIntegralInRange(0, 3);
     const QString text = textOf(input.ConsumeRemainingBytesAsString());
     switch (which) {
     case 0: {
@@ -22,6 +25,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     case 1:
         (void)source::elementToClose(text);
         break;
+    case 2: {
+        // Two sheets: the text, and the text with its first few characters typed in a third of
+        // the way along.
+        const auto rulesOf = [](QStringView sheet) {
+            QStringList rules;
+            const QChar *last = sheet.data();
+            for (const QStringView rule : source::stylesheetRules(sheet)) {
+                FUZZ_CHECK(!rule.isEmpty() && rule.data() >= last &&
+                           rule.data() + rule.size() <= sheet.data() + sheet.size());
+                FUZZ_CHECK(rule[0] != u' ' && rule[0] != u'\n' && !rule.startsWith(u"/*") &&
+                           !rule.startsWith(u"<!--") && !rule.startsWith(u"-->"));
+                last = rule.data() + rule.size();
+                rules.append(rule.toString());
+            }
+            return rules;
+        };
+        const QStringList before = rulesOf(text);
+        const QStringList after =
+            rulesOf(QString(text).insert(text.size() / 3, text.left(text.size() % 5)));
+        const source::RuleChange change = source::ruleChange(before, after);
+        QStringList made = before;
+        made.remove(change.first, change.removed);
+        for (qsizetype i = 0; i < change.inserted.size(); ++i)
+            made.insert(change.first + i, change.inserted[i]);
+        FUZZ_CHECK(made == after);
+        break;
+    }
     default:
         for (const source::Problem &problem : source::checkPage(text))
             FUZZ_CHECK(problem.line >= 1 && !problem.message.isEmpty() && problem.position >= 0 &&

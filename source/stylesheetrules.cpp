@@ -1,0 +1,199 @@
+#include "source/stylesheetrules.h"
+
+#include <QVarLengthArray>
+#include <algorithm>
+
+namespace source {
+
+namespace {
+
+bool isNewline(QChar c)
+{
+    return c == u'\n' || c == u'\r' || c == u'\f';
+}
+
+bool isWhitespace(QChar c)
+{
+    return c == u' ' || c == u'\t' || isNewline(c);
+}
+
+bool isNameChar(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u >= 0x80 || (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') ||
+           (u >= u'0' && u <= u'9') || u == u'-' || u == u'_';
+}
+
+int hexValue(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u >= u'0' && u <= u'9'   ? u - u'0'
+           : u >= u'a' && u <= u'f' ? u - u'a' + 10
+           : u >= u'A' && u <= u'F' ? u - u'A' + 10
+                                    : -1;
+}
+
+char32_t lower(char32_t code)
+{
+    return code >= U'A' && code <= U'Z' ? code + 32 : code;
+}
+
+// A backslash that escapes what follows: not one before a line break or the end.
+bool isEscape(QStringView text, qsizetype at)
+{
+    return at + 1 < text.size() && text[at] == u'\\' && !isNewline(text[at + 1]);
+}
+
+// Past the escape at at; its character's code, lower-cased when ASCII.
+qsizetype skipEscape(QStringView text, qsizetype at, char32_t *code)
+{
+    qsizetype i = at + 1;
+    if (hexValue(text[i]) < 0) {
+        *code = lower(text[i].unicode());
+        return i + 1;
+    }
+    char32_t value = 0;
+    for (int n = 0; n < 6 && i < text.size() && hexValue(text[i]) >= 0; ++n, ++i)
+        value = value * 16 + char32_t(hexValue(text[i]));
+    if (i < text.size() && isWhitespace(text[i]))
+        i += text.mid(i, 2) == u"\r\n" ? 2 : 1;
+    *code = lower(value);
+    return i;
+}
+
+// Past the run of name characters and escapes at at; whether the run is the word url.
+qsizetype skipName(QStringView text, qsizetype at, bool *isUrl)
+{
+    static constexpr char16_t kUrl[] = u"url";
+    qsizetype i = at;
+    int matched = 0;
+    bool url = true;
+    while (i < text.size()) {
+        char32_t code = 0;
+        if (isEscape(text, i))
+            i = skipEscape(text, i, &code);
+        else if (isNameChar(text[i]))
+            code = lower(text[i++].unicode());
+        else
+            break;
+        url = url && matched < 3 && code == kUrl[matched];
+        ++matched;
+    }
+    *isUrl = url && matched == 3;
+    return i;
+}
+
+// Past a string whose quote is at at: to its closing quote, or before a line break, which ends
+// it unclosed.
+qsizetype skipString(QStringView text, qsizetype at)
+{
+    const QChar quote = text[at];
+    qsizetype i = at + 1;
+    while (i < text.size()) {
+        const QChar c = text[i];
+        if (c == quote)
+            return i + 1;
+        if (isNewline(c))
+            return i;
+        // A backslash before CR LF escapes both.
+        i += c != u'\\' ? 1 : text.mid(i + 1, 2) == u"\r\n" ? 3 : 2;
+    }
+    return text.size();
+}
+
+qsizetype skipComment(QStringView text, qsizetype at)
+{
+    const qsizetype end = text.indexOf(u"*/", at + 2);
+    return end < 0 ? text.size() : end + 2;
+}
+
+}  // namespace
+
+QList<QStringView> stylesheetRules(QStringView text)
+{
+    QList<QStringView> rules;
+    QVarLengthArray<char16_t, 16> open;  // the closing bracket each open block waits for
+    qsizetype start = -1;                // of the rule being read
+    bool atRule = false;
+    const auto end = [&](qsizetype at) {
+        rules.append(text.mid(start, at - start));
+        start = -1;
+    };
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const QChar c = text[i];
+        if (c == u'/' && i + 1 < text.size() && text[i + 1] == u'*') {
+            i = skipComment(text, i);
+            continue;
+        }
+        if (start < 0) {
+            if (isWhitespace(c)) {
+                ++i;
+                continue;
+            }
+            if (text.mid(i, 4) == u"<!--") {
+                i += 4;
+                continue;
+            }
+            if (text.mid(i, 3) == u"-->") {
+                i += 3;
+                continue;
+            }
+            start = i;
+            atRule = c == u'@';
+        }
+        if (c == u'"' || c == u'\'') {
+            i = skipString(text, i);
+        } else if (c == u'@' || c == u'#') {
+            bool isUrl = false;
+            i = skipName(text, i + 1, &isUrl);
+        } else if (isEscape(text, i) || isNameChar(c)) {
+            bool isUrl = false;
+            i = skipName(text, i, &isUrl);
+            if (i < text.size() && text[i] == u'(') {
+                ++i;
+                qsizetype j = i;
+                while (j < text.size() && isWhitespace(text[j]))
+                    ++j;
+                if (!isUrl || (j < text.size() && (text[j] == u'"' || text[j] == u'\''))) {
+                    open.append(u')');
+                } else {
+                    // An unquoted url( holds brackets and quotes as its own characters.
+                    while (j < text.size() && text[j] != u')')
+                        j += isEscape(text, j) ? 2 : 1;
+                    i = std::min(j + 1, text.size());
+                }
+            }
+        } else if (c == u'{' || c == u'(' || c == u'[') {
+            open.append(c == u'{' ? u'}' : c == u'(' ? u')' : u']');
+            ++i;
+        } else if (!open.isEmpty() && c == open.back()) {
+            open.removeLast();
+            ++i;
+            if (open.isEmpty() && c == u'}')
+                end(i);
+        } else if (c == u';' && open.isEmpty() && atRule) {
+            end(++i);
+        } else {
+            ++i;
+        }
+    }
+    if (start >= 0)
+        end(text.size());
+    return rules;
+}
+
+RuleChange ruleChange(const QStringList &before, const QStringList &after)
+{
+    const qsizetype most = std::min(before.size(), after.size());
+    qsizetype first = 0;
+    while (first < most && before[first] == after[first])
+        ++first;
+    qsizetype last = 0;
+    while (last < most - first &&
+           before[before.size() - 1 - last] == after[after.size() - 1 - last])
+        ++last;
+    return {first, before.size() - first - last, after.mid(first, after.size() - first - last)};
+}
+
+}  // namespace source

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QList>
+#include <QStringList>
+#include <QStringView>
+
+namespace source {
+
+// The top-level rules of a stylesheet as a browser's CSS parser divides it: an at-rule up to its
+// ';' or the end of its block, any other rule up to the end of its block, without the
+// whitespace, comments and <!-- --> between them. A rule left open runs to the end of the text.
+// Each rule, parsed alone, gives what the browser makes of it within the whole text.
+QList<QStringView> stylesheetRules(QStringView text);
+
+// What turns one list of a sheet's rules into another: the rules from first, removed of them,
+// give way to inserted.
+struct RuleChange {
+    qsizetype first = 0;
+    qsizetype removed = 0;
+    QStringList inserted;
+};
+// The change over the fewest rules, by the rules before and after it that stay as they were.
+RuleChange ruleChange(const QStringList &before, const QStringList &after);
+
+}  // namespace source
