@@ -383,7 +383,8 @@ void Form1::otherChanged(Open &open)
     // A stylesheet the page uses restyles it at once, with no load.
     if (open.path.endsWith(u".css"_s, Qt::CaseInsensitive) &&
         usedFiles().contains(QFileInfo(open.path).absoluteFilePath())) {
-        m_webBrowser1.pane->restyle(open.path, open.document->text());
+        // The snapshot's: text() builds the whole text from the editor's blocks, ms a key.
+        m_webBrowser1.pane->restyle(open.path, open.document->snapshot().toString());
         return;
     }
     if (!m_usedEdited.contains(open.path))

@@ -109,40 +109,26 @@ qsizetype skipComment(QStringView text, qsizetype at)
 
 }  // namespace
 
-QList<QStringView> stylesheetRules(QStringView text)
+namespace {
+
+// The end of the rule that starts at start, and where its block's content begins (-1 for none);
+// whether its block or ';' ends it, rather than the end of the text.
+struct RuleEnd {
+    qsizetype end = 0;
+    qsizetype content = -1;
+    bool closed = false;
+};
+RuleEnd ruleEnd(QStringView text, qsizetype start)
 {
-    QList<QStringView> rules;
     QVarLengthArray<char16_t, 16> open;  // the closing bracket each open block waits for
-    qsizetype start = -1;                // of the rule being read
-    bool atRule = false;
-    const auto end = [&](qsizetype at) {
-        rules.append(text.mid(start, at - start));
-        start = -1;
-    };
-    qsizetype i = 0;
+    const bool atRule = text[start] == u'@';
+    RuleEnd rule;
+    qsizetype i = start;
     while (i < text.size()) {
         const QChar c = text[i];
         if (c == u'/' && i + 1 < text.size() && text[i + 1] == u'*') {
             i = skipComment(text, i);
-            continue;
-        }
-        if (start < 0) {
-            if (isWhitespace(c)) {
-                ++i;
-                continue;
-            }
-            if (text.mid(i, 4) == u"<!--") {
-                i += 4;
-                continue;
-            }
-            if (text.mid(i, 3) == u"-->") {
-                i += 3;
-                continue;
-            }
-            start = i;
-            atRule = c == u'@';
-        }
-        if (c == u'"' || c == u'\'') {
+        } else if (c == u'"' || c == u'\'') {
             i = skipString(text, i);
         } else if (c == u'@' || c == u'#') {
             bool isUrl = false;
@@ -165,22 +151,56 @@ QList<QStringView> stylesheetRules(QStringView text)
                 }
             }
         } else if (c == u'{' || c == u'(' || c == u'[') {
+            if (c == u'{' && open.isEmpty())
+                rule.content = i + 1;
             open.append(c == u'{' ? u'}' : c == u'(' ? u')' : u']');
             ++i;
         } else if (!open.isEmpty() && c == open.back()) {
             open.removeLast();
             ++i;
             if (open.isEmpty() && c == u'}')
-                end(i);
+                return {i, rule.content, true};
         } else if (c == u';' && open.isEmpty() && atRule) {
-            end(++i);
+            return {i + 1, -1, true};
         } else {
             ++i;
         }
     }
-    if (start >= 0)
-        end(text.size());
+    return {text.size(), rule.content, false};
+}
+
+}  // namespace
+
+QList<QStringView> stylesheetRules(QStringView text)
+{
+    QList<QStringView> rules;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        if (text.mid(i, 2) == u"/*")
+            i = skipComment(text, i);
+        else if (isWhitespace(text[i]))
+            ++i;
+        else if (text.mid(i, 4) == u"<!--")
+            i += 4;
+        else if (text.mid(i, 3) == u"-->")
+            i += 3;
+        else {
+            const qsizetype end = ruleEnd(text, i).end;
+            rules.append(text.mid(i, end - i));
+            i = end;
+        }
+    }
     return rules;
+}
+
+std::optional<QStringView> declarationsOf(QStringView rule)
+{
+    if (rule.isEmpty() || rule[0] == u'@')
+        return std::nullopt;
+    const RuleEnd end = ruleEnd(rule, 0);
+    if (!end.closed || end.end != rule.size() || end.content < 0)
+        return std::nullopt;
+    return rule.mid(end.content, end.end - 1 - end.content);
 }
 
 RuleChange ruleChange(const QStringList &before, const QStringList &after)

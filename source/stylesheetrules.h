@@ -3,6 +3,7 @@
 #include <QList>
 #include <QStringList>
 #include <QStringView>
+#include <optional>
 
 namespace source {
 
@@ -11,6 +12,10 @@ namespace source {
 // whitespace, comments and <!-- --> between them. A rule left open runs to the end of the text.
 // Each rule, parsed alone, gives what the browser makes of it within the whole text.
 QList<QStringView> stylesheetRules(QStringView text);
+
+// The declarations in a rule's block, of a rule that is neither an at-rule nor left open: the
+// text its style may be given in place of the rule, where the text before them is the same.
+std::optional<QStringView> declarationsOf(QStringView rule);
 
 // What turns one list of a sheet's rules into another: the rules from first, removed of them,
 // give way to inserted.

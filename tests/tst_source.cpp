@@ -371,6 +371,23 @@ private slots:
         QCOMPARE(found.join(u'|'), rules);
     }
 
+    void declarationsOf_data()
+    {
+        QTest::addColumn<QString>("rule");
+        QTest::addColumn<QString>("declarations");  // "-": none to give alone
+        QTest::addRow("a rule") << u"a, b { x: '}'; y: (}) }"_s << u" x: '}'; y: (}) "_s;
+        QTest::addRow("an at-rule") << u"@page { x: 1 }"_s << u"-"_s;
+        QTest::addRow("left open") << u"a { x: ( }"_s << u"-"_s;
+        QTest::addRow("no block") << u"a;"_s << u"-"_s;
+    }
+    void declarationsOf()
+    {
+        QFETCH(QString, rule);
+        QFETCH(QString, declarations);
+        const std::optional<QStringView> found = source::declarationsOf(rule);
+        QCOMPARE(found ? found->toString() : u"-"_s, declarations);
+    }
+
     void ruleChange_data()
     {
         QTest::addColumn<QStringList>("before");

@@ -92,8 +92,14 @@ function quorvaneSheetsOf(path) {
     try {
       if (sheet.href && decodeURIComponent(new URL(sheet.href).pathname).endsWith(path))
         found.push(sheet);
-      for (const rule of sheet.cssRules)
-        if (rule instanceof CSSImportRule && rule.styleSheet) visit(rule.styleSheet);
+      // Imports come before any other rule.
+      for (const rule of sheet.cssRules) {
+        if (rule instanceof CSSImportRule) {
+          if (rule.styleSheet) visit(rule.styleSheet);
+        } else if (rule.constructor.name !== 'CSSLayerStatementRule') {
+          break;
+        }
+      }
     } catch (e) {
       // Another origin's rules cannot be read.
     }
@@ -133,22 +139,45 @@ function quorvaneInsert(sheet, rule, at) {
   }
 }
 
-// Only the rules an edit touched: removed of them from first give way to inserted. False where
-// a sheet was not restyled here whole first, or has changed since (the page's scripts may add
-// rules): the whole text follows.
-function quorvaneRestyleRules(path, first, removed, inserted) {
+// The sheets at path, each with which rules it holds, while they are as restyled here last.
+function quorvaneHeldSheets(path, first, removed) {
   const found = quorvaneSheetsOf(path);
-  if (!found.length || inserted.some(rule => /^@import/i.test(rule))) return false;
   for (const sheet of found) {
     const held = quorvaneHeld.get(sheet);
     if (!held || first + removed > held.length ||
         held.reduce((n, kept) => n + kept, 0) !== sheet.cssRules.length) {
       quorvaneHeld.delete(sheet);
-      return false;
+      return [];
     }
   }
-  for (const sheet of found) {
-    const held = quorvaneHeld.get(sheet);
+  return found.map(sheet => [sheet, quorvaneHeld.get(sheet)]);
+}
+
+// The rule at first keeps its selector and is given these declarations. A rule the browser
+// dropped stays dropped: only its selector can have made it so.
+function quorvaneRestyleStyle(path, first, declarations) {
+  const found = quorvaneHeldSheets(path, first, 1);
+  for (const [sheet, held] of found) {
+    if (!held[first]) continue;
+    let at = 0;
+    for (let i = 0; i < first; ++i) at += held[i];
+    const rule = sheet.cssRules[at];
+    if (!(rule instanceof CSSStyleRule)) {
+      quorvaneHeld.delete(sheet);
+      return false;
+    }
+    rule.style.cssText = declarations;
+  }
+  return found.length > 0;
+}
+
+// Only the rules an edit touched: removed of them from first give way to inserted. False where
+// a sheet was not restyled here whole first, or has changed since (the page's scripts may add
+// rules): the whole text follows.
+function quorvaneRestyleRules(path, first, removed, inserted) {
+  const found = quorvaneHeldSheets(path, first, removed);
+  if (!found.length || inserted.some(rule => /^@import/i.test(rule))) return false;
+  for (const [sheet, held] of found) {
     let at = 0;
     for (let i = 0; i < first; ++i) at += held[i];
     try {

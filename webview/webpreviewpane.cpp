@@ -343,8 +343,7 @@ void WebPreviewPane::restyleDue()
             restyleWhole(file, rules);
             continue;
         }
-        source::RuleChange change = source::ruleChange(*last, rules);
-        *last = rules;
+        const source::RuleChange change = source::ruleChange(*last, rules);
         // Only what lies between rules changed: the page is as it should be.
         if (change.removed == 0 && change.inserted.isEmpty())
             continue;
@@ -353,17 +352,32 @@ void WebPreviewPane::restyleDue()
             restyleWhole(file, rules);
             continue;
         }
-        const QByteArray arguments =
-            QJsonDocument(QJsonArray{file, change.first, change.removed,
-                                     QJsonArray::fromStringList(change.inserted)})
-                .toJson(QJsonDocument::Compact);
-        ask(question(u"quorvaneRestyleRules(...%1)"_s.arg(QString::fromUtf8(arguments))),
-            [this, file, rules](const QVariant &answer) {
-                if (answer.toBool())
-                    ++m_restyledRules;
-                else
-                    restyleWhole(file, rules);
-            });
+        QString script;
+        const auto call = [](const QString &function, const QJsonArray &arguments) {
+            return question(u"%1(...%2)"_s.arg(
+                function,
+                QString::fromUtf8(QJsonDocument(arguments).toJson(QJsonDocument::Compact))));
+        };
+        // A key in a rule's declarations gives only its style the new ones, as a script of the
+        // page would: the engine restyles what that style reaches, not what the sheet does.
+        const auto was = change.removed == 1 && change.inserted.size() == 1
+                             ? source::declarationsOf(last->at(change.first))
+                             : std::nullopt;
+        const auto is = was ? source::declarationsOf(change.inserted[0]) : std::nullopt;
+        if (was && is &&
+            QStringView(last->at(change.first)).left(was->data() - last->at(change.first).data()) ==
+                QStringView(change.inserted[0]).left(is->data() - change.inserted[0].data()))
+            script = call(u"quorvaneRestyleStyle"_s, {file, change.first, is->toString()});
+        else
+            script = call(u"quorvaneRestyleRules"_s, {file, change.first, change.removed,
+                                                      QJsonArray::fromStringList(change.inserted)});
+        *last = rules;
+        ask(script, [this, file, rules](const QVariant &answer) {
+            if (answer.toBool())
+                ++m_restyledRules;
+            else
+                restyleWhole(file, rules);
+        });
     }
 }
 

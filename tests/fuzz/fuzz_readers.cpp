@@ -37,6 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 FUZZ_CHECK(rule[0] != u' ' && rule[0] != u'\n' && !rule.startsWith(u"/*") &&
                            !rule.startsWith(u"<!--") && !rule.startsWith(u"-->"));
                 last = rule.data() + rule.size();
+                if (const auto declarations = source::declarationsOf(rule))
+                    FUZZ_CHECK(declarations->data() > rule.data() &&
+                               declarations->data() + declarations->size() < last);
                 rules.append(rule.toString());
             }
             return rules;
