@@ -14,7 +14,7 @@ PACKAGES=(cmake make g++ pkg-config qt6-base-dev qt6-webengine-dev qt6-translati
           zlib1g-dev)
 # Real pages the benchmarks type into, whose lines end in LF alone: Debian ships them, and they
 # are not copied into the repository.
-BENCH_PACKAGES=(git-doc bash-doc autoconf-doc)
+BENCH_PACKAGES=(git-doc bash-doc autoconf-doc libjs-bootstrap4)
 # A real page the preview's tests edit: git's user manual. The fuzz targets: Debian's clang
 # and its libFuzzer and sanitizer runtimes.
 TEST_PACKAGES=(git-doc clang-14 libclang-rt-14-dev)
@@ -128,6 +128,7 @@ bench)
     QT_QPA_PLATFORM=offscreen build/bench/bench_large
     QT_QPA_PLATFORM=offscreen build/bench/bench_large open
     QT_QPA_PLATFORM=offscreen build/bench/bench_journal
+    QT_QPA_PLATFORM=offscreen build/bench/bench_stylesheet
     bash bench/startup.sh
     ;;
 package)
