@@ -171,10 +171,12 @@ RuleEnd ruleEnd(QStringView text, qsizetype start)
 
 }  // namespace
 
-QList<QStringView> stylesheetRules(QStringView text)
+namespace {
+
+// Past what lies between rules at at.
+qsizetype skipBetween(QStringView text, qsizetype at)
 {
-    QList<QStringView> rules;
-    qsizetype i = 0;
+    qsizetype i = at;
     while (i < text.size()) {
         if (text.mid(i, 2) == u"/*")
             i = skipComment(text, i);
@@ -184,13 +186,63 @@ QList<QStringView> stylesheetRules(QStringView text)
             i += 4;
         else if (text.mid(i, 3) == u"-->")
             i += 3;
-        else {
-            const qsizetype end = ruleEnd(text, i).end;
-            rules.append(text.mid(i, end - i));
-            i = end;
-        }
+        else
+            break;
+    }
+    return i;
+}
+
+}  // namespace
+
+QList<QStringView> stylesheetRules(QStringView text)
+{
+    QList<QStringView> rules;
+    for (qsizetype i = skipBetween(text, 0); i < text.size();) {
+        const qsizetype end = ruleEnd(text, i).end;
+        rules.append(text.mid(i, end - i));
+        i = skipBetween(text, end);
     }
     return rules;
+}
+
+SheetRules stylesheetRules(const SheetRules &before, QString text)
+{
+    SheetRules after{std::move(text), {}};
+    const QStringView old = before.text, now = after.text;
+    const qsizetype most = std::min(old.size(), now.size());
+    qsizetype same = 0;
+    while (same < most && old[same] == now[same])
+        ++same;
+    qsizetype sameAtEnd = 0;
+    while (sameAtEnd < most - same &&
+           old[old.size() - 1 - sameAtEnd] == now[now.size() - 1 - sameAtEnd])
+        ++sameAtEnd;
+    const qsizetype moved = now.size() - old.size();
+    const auto endOf = [&](QStringView rule) { return rule.data() + rule.size() - old.data(); };
+    // The rules that end before the first change are read as they were.
+    qsizetype kept = 0;
+    while (kept < before.rules.size() && endOf(before.rules[kept]) < same)
+        ++kept;
+    qsizetype i = kept ? endOf(before.rules[kept - 1]) : 0;
+    for (qsizetype k = 0; k < kept; ++k)
+        after.rules.append(now.mid(before.rules[k].data() - old.data(), before.rules[k].size()));
+    for (i = skipBetween(now, i); i < now.size();) {
+        const qsizetype end = ruleEnd(now, i).end;
+        after.rules.append(now.mid(i, end - i));
+        // Past the change, a rule that ends where one ended before: the rest reads as it did.
+        if (end >= now.size() - sameAtEnd && end > same) {
+            const auto found =
+                std::lower_bound(before.rules.cbegin() + kept, before.rules.cend(), end - moved,
+                                 [&](QStringView rule, qsizetype at) { return endOf(rule) < at; });
+            if (found != before.rules.cend() && endOf(*found) == end - moved) {
+                for (auto rest = found + 1; rest != before.rules.cend(); ++rest)
+                    after.rules.append(now.mid(rest->data() - old.data() + moved, rest->size()));
+                return after;
+            }
+        }
+        i = skipBetween(now, end);
+    }
+    return after;
 }
 
 std::optional<QStringView> declarationsOf(QStringView rule)
@@ -203,7 +255,7 @@ std::optional<QStringView> declarationsOf(QStringView rule)
     return rule.mid(end.content, end.end - 1 - end.content);
 }
 
-RuleChange ruleChange(const QStringList &before, const QStringList &after)
+RuleChange ruleChange(const QList<QStringView> &before, const QList<QStringView> &after)
 {
     const qsizetype most = std::min(before.size(), after.size());
     qsizetype first = 0;
@@ -213,7 +265,10 @@ RuleChange ruleChange(const QStringList &before, const QStringList &after)
     while (last < most - first &&
            before[before.size() - 1 - last] == after[after.size() - 1 - last])
         ++last;
-    return {first, before.size() - first - last, after.mid(first, after.size() - first - last)};
+    RuleChange change{first, before.size() - first - last, {}};
+    for (qsizetype i = first; i < after.size() - last; ++i)
+        change.inserted.append(after[i].toString());
+    return change;
 }
 
 }  // namespace source

@@ -13,6 +13,15 @@ namespace source {
 // Each rule, parsed alone, gives what the browser makes of it within the whole text.
 QList<QStringView> stylesheetRules(QStringView text);
 
+// A sheet's text and its rules, as views into it.
+struct SheetRules {
+    QString text;
+    QList<QStringView> rules;
+};
+// The rules of text, from those of the sheet's text before an edit: only what lies around the
+// characters that differ is read again, and the rules after it are those before, moved.
+SheetRules stylesheetRules(const SheetRules &before, QString text);
+
 // The declarations in a rule's block, of a rule that is neither an at-rule nor left open: the
 // text its style may be given in place of the rule, where the text before them is the same.
 std::optional<QStringView> declarationsOf(QStringView rule);
@@ -25,6 +34,6 @@ struct RuleChange {
     QStringList inserted;
 };
 // The change over the fewest rules, by the rules before and after it that stay as they were.
-RuleChange ruleChange(const QStringList &before, const QStringList &after);
+RuleChange ruleChange(const QList<QStringView> &before, const QList<QStringView> &after);
 
 }  // namespace source

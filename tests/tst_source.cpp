@@ -371,6 +371,30 @@ private slots:
         QCOMPARE(found.join(u'|'), rules);
     }
 
+    // Read again around an edit only, a sheet's rules are those of its text read whole.
+    void stylesheetRulesAfterEdits_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        const QString sheet = u"a { x: 1 }\nb { y: 2 }\n@media s { c { z: 3 } }\nd { }"_s;
+        QTest::addRow("in a declaration") << sheet << QString(sheet).insert(8, u'0');
+        QTest::addRow("a comment begun, to the end") << sheet << QString(sheet).insert(11, u"/*"_s);
+        QTest::addRow("a block begun") << sheet << QString(sheet).insert(12, u'{');
+        QTest::addRow("a brace taken away") << sheet << QString(sheet).remove(9, 1);
+        QTest::addRow("a rule added first") << sheet << u"e{}"_s + sheet;
+        QTest::addRow("a rule added last") << sheet << sheet + u"e{}"_s;
+        QTest::addRow("the same rule again") << u"a{}a{}"_s << u"a{}a{}a{}"_s;
+        QTest::addRow("all taken away") << sheet << QString();
+    }
+    void stylesheetRulesAfterEdits()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        const source::SheetRules edited = source::stylesheetRules(
+            source::SheetRules{before, source::stylesheetRules(before)}, after);
+        QCOMPARE(edited.rules, source::stylesheetRules(after));
+    }
+
     void declarationsOf_data()
     {
         QTest::addColumn<QString>("rule");
@@ -412,7 +436,10 @@ private slots:
         QFETCH(int, first);
         QFETCH(int, removed);
         QFETCH(QStringList, inserted);
-        const source::RuleChange change = source::ruleChange(before, after);
+        const auto views = [](const QStringList &rules) {
+            return QList<QStringView>(rules.cbegin(), rules.cend());
+        };
+        const source::RuleChange change = source::ruleChange(views(before), views(after));
         QCOMPARE(change.first, first);
         QCOMPARE(change.removed, removed);
         QCOMPARE(change.inserted, inserted);

@@ -335,24 +335,23 @@ void WebPreviewPane::restyleDue()
     const QHash<QString, QString> due = std::exchange(m_restyles, {});
     for (auto it = due.cbegin(); it != due.cend(); ++it) {
         const QString &file = it.key();
-        QStringList rules;
-        for (const QStringView rule : source::stylesheetRules(it.value()))
-            rules.append(rule.toString());
         const auto last = m_sheets.find(file);
         if (last == m_sheets.end()) {
-            restyleWhole(file, rules);
+            restyleWhole(file, {it.value(), source::stylesheetRules(it.value())});
             continue;
         }
-        const source::RuleChange change = source::ruleChange(*last, rules);
+        const source::SheetRules sheet = source::stylesheetRules(*last, it.value());
+        const source::RuleChange change = source::ruleChange(last->rules, sheet.rules);
         // Only what lies between rules changed: the page is as it should be.
-        if (change.removed == 0 && change.inserted.isEmpty())
+        if (change.removed == 0 && change.inserted.isEmpty()) {
+            *last = sheet;
             continue;
+        }
         // An edit that changes how the rest of the sheet reads touches the rest.
         if (change.removed + change.inserted.size() > kFewestRules) {
-            restyleWhole(file, rules);
+            restyleWhole(file, sheet);
             continue;
         }
-        QString script;
         const auto call = [](const QString &function, const QJsonArray &arguments) {
             return question(u"%1(...%2)"_s.arg(
                 function,
@@ -360,32 +359,38 @@ void WebPreviewPane::restyleDue()
         };
         // A key in a rule's declarations gives only its style the new ones, as a script of the
         // page would: the engine restyles what that style reaches, not what the sheet does.
-        const auto was = change.removed == 1 && change.inserted.size() == 1
-                             ? source::declarationsOf(last->at(change.first))
-                             : std::nullopt;
-        const auto is = was ? source::declarationsOf(change.inserted[0]) : std::nullopt;
-        if (was && is &&
-            QStringView(last->at(change.first)).left(was->data() - last->at(change.first).data()) ==
-                QStringView(change.inserted[0]).left(is->data() - change.inserted[0].data()))
-            script = call(u"quorvaneRestyleStyle"_s, {file, change.first, is->toString()});
+        const QStringView was = last->rules.value(change.first);
+        const auto wasDeclared = change.removed == 1 && change.inserted.size() == 1
+                                     ? source::declarationsOf(was)
+                                     : std::nullopt;
+        const auto declared =
+            wasDeclared ? source::declarationsOf(change.inserted[0]) : std::nullopt;
+        QString script;
+        if (declared &&
+            was.left(wasDeclared->data() - was.data()) ==
+                QStringView(change.inserted[0]).left(declared->data() - change.inserted[0].data()))
+            script = call(u"quorvaneRestyleStyle"_s, {file, change.first, declared->toString()});
         else
             script = call(u"quorvaneRestyleRules"_s, {file, change.first, change.removed,
                                                       QJsonArray::fromStringList(change.inserted)});
-        *last = rules;
-        ask(script, [this, file, rules](const QVariant &answer) {
+        *last = sheet;
+        ask(script, [this, file, sheet](const QVariant &answer) {
             if (answer.toBool())
                 ++m_restyledRules;
             else
-                restyleWhole(file, rules);
+                restyleWhole(file, sheet);
         });
     }
 }
 
-void WebPreviewPane::restyleWhole(const QString &file, const QStringList &rules)
+void WebPreviewPane::restyleWhole(const QString &file, const source::SheetRules &sheet)
 {
-    m_sheets.insert(file, rules);
-    const QByteArray arguments = QJsonDocument(QJsonArray{file, QJsonArray::fromStringList(rules)})
-                                     .toJson(QJsonDocument::Compact);
+    m_sheets.insert(file, sheet);
+    QJsonArray rules;
+    for (const QStringView rule : sheet.rules)
+        rules.append(rule.toString());
+    const QByteArray arguments =
+        QJsonDocument(QJsonArray{file, rules}).toJson(QJsonDocument::Compact);
     ask(question(u"quorvaneRestyle(...%1)"_s.arg(QString::fromUtf8(arguments))),
         [this, file](const QVariant &answer) {
             if (answer.toBool()) {

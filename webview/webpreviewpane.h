@@ -11,6 +11,7 @@
 
 #include "engine/previewpane.h"
 #include "source/previewsession.h"
+#include "source/stylesheetrules.h"
 
 class QAction;
 class QLabel;
@@ -103,7 +104,7 @@ private:
     // More rules changed than this are given whole.
     static constexpr qsizetype kFewestRules = 64;
     void restyleDue();
-    void restyleWhole(const QString &file, const QStringList &rules);
+    void restyleWhole(const QString &file, const source::SheetRules &sheet);
     // The page, on a profile of its own.
     void makePage();
     // What the session decides, done.
@@ -132,8 +133,9 @@ private:
 
     source::PreviewSession *m_session = nullptr;
     PreviewServer *m_server = nullptr;
-    QHash<QString, QString> m_restyles;    // stylesheets' texts due, by file
-    QHash<QString, QStringList> m_sheets;  // the rules each stylesheet last restyled the page with
+    QHash<QString, QString> m_restyles;  // stylesheets' texts due, by file
+    QHash<QString, source::SheetRules>
+        m_sheets;  // what each stylesheet last restyled the page with
     int m_restyledWhole = 0;
     int m_restyledRules = 0;
     RendererWatch *m_watch = nullptr;

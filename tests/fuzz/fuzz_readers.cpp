@@ -1,7 +1,7 @@
 // What reads the text at the caret and the page as a whole: the completion context, the end tag
 // to close and the page check. No crash, and no hang (libFuzzer's -timeout). And a stylesheet
-// divided into rules: in order, each begun by what begins a rule; the change from one sheet's
-// rules to another's makes the other's.
+// divided into rules: in order, each begun by what begins a rule; read again around an edit, the
+// same as read whole; the change from one sheet's rules to another's makes the other's.
 #include <cstdio>
 
 #include "source/completion.h"
@@ -45,9 +45,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             return rules;
         };
         const QStringList before = rulesOf(text);
-        const QStringList after =
-            rulesOf(QString(text).insert(text.size() / 3, text.left(text.size() % 5)));
-        const source::RuleChange change = source::ruleChange(before, after);
+        const QString edited = QString(text).insert(text.size() / 3, text.left(text.size() % 5));
+        const QStringList after = rulesOf(edited);
+        // Read again around the edit only, the same rules.
+        const source::SheetRules sheet = source::stylesheetRules(
+            source::SheetRules{text, source::stylesheetRules(text)}, edited);
+        FUZZ_CHECK(sheet.rules == source::stylesheetRules(edited));
+        const source::SheetRules old{text, source::stylesheetRules(text)};
+        const source::RuleChange change = source::ruleChange(old.rules, sheet.rules);
         QStringList made = before;
         made.remove(change.first, change.removed);
         for (qsizetype i = 0; i < change.inserted.size(); ++i)
