@@ -273,21 +273,22 @@ int main(int argc, char *argv[])
         if (!compare(form1, view, rule, runs))
             return 1;
 
-    // Ctrl+Tab between the page and its sheet, to the other's source drawn.
-    std::vector<double> moves;
-    for (int i = 0; i < runs; ++i) {
+    // Ctrl+Tab between the page and its sheet, to the other's source drawn: the events it posts,
+    // a paint among them, run.
+    std::vector<double> moves[2];
+    for (int i = 0; i < 2 * runs; ++i) {
         QElapsedTimer timer;
         timer.start();
         QTest::keyClick(&form1.Text1(), Qt::Key_Tab, Qt::ControlModifier);
         QCoreApplication::processEvents();
-        form1.Text1().viewport()->repaint();
-        moves.push_back(msSince(timer));
+        moves[form1.documentPath().endsWith(u".css"_s)].push_back(msSince(timer));
         (void)QTest::qWaitFor(settled, 10000);
     }
     std::printf(
-        "\nmoving between the two documents: median %.1f ms, slowest %.1f ms "
-        "(goal 16 ms)\n",
-        median(moves), *std::max_element(moves.begin(), moves.end()));
+        "\nCtrl+Tab to the page: median %.1f ms, slowest %.1f ms; to the sheet: median "
+        "%.1f ms, slowest %.1f ms (goal 16 ms)\n",
+        median(moves[0]), *std::max_element(moves[0].begin(), moves[0].end()), median(moves[1]),
+        *std::max_element(moves[1].begin(), moves[1].end()));
 
     // A linked stylesheet of 1 MB, opened by a Ctrl+click, to its first screen drawn.
     std::vector<double> opens;
@@ -302,10 +303,12 @@ int main(int argc, char *argv[])
         follow(u"large.css"_s);
         while (!form1.documentPath().endsWith(u"large.css"_s) && timer.elapsed() < 10000)
             QCoreApplication::processEvents();
-        form1.Text1().viewport()->repaint();
+        QCoreApplication::processEvents();
         opens.push_back(msSince(timer));
         (void)QTest::qWaitFor(settled, 10000);
-        largeMemory = residentMb() - before;
+        // The first time: later ones reuse what the heap kept.
+        if (i == 0)
+            largeMemory = residentMb() - before;
         if (!form1.closeDocument(form1.currentDocument()))
             return 1;
     }
