@@ -100,6 +100,14 @@ void SourceColours::suspend()
     m_suspended = true;
 }
 
+void SourceColours::setLanguage(source::Language language)
+{
+    if (language == m_source.language())
+        return;
+    m_source.setLanguage(language);
+    reset();
+}
+
 void SourceColours::reset()
 {
     m_suspended = false;
@@ -120,6 +128,7 @@ void SourceColours::reset()
         // parses in moments, and colours it the same.
         const qsizetype head = std::min(m_source.size(), shownEnd() + kParseHere);
         source::HtmlSource start;
+        start.setLanguage(m_source.language());
         start.setText(m_source.text(0, head));
         start.parse();
         colourShown(start, false);
@@ -162,6 +171,7 @@ void SourceColours::placeWindow()
     // What was coloured from another window is coloured again.
     m_dirty = {{0, text.size() + 1}};
     source::HtmlSource start;
+    start.setLanguage(m_source.language());
     start.setText(m_source.text(0, std::min<qsizetype>(m_source.size(), kWindow / 4)));
     start.parse();
     colourShown(start, false);

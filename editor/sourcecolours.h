@@ -29,6 +29,8 @@ public:
     // A text set as a whole. A small one is parsed at once; a larger one, and the edits to it,
     // on a thread of its own, and coloured when that is done, so that typing never waits.
     void reset();
+    // A page, or a stylesheet or a script of its own: coloured again in its language.
+    void setLanguage(source::Language language);
 
     // Changes are not followed until the next reset: for a text about to be set whole.
     void suspend();

@@ -18,6 +18,7 @@
 #include <QUrl>
 
 #include "editor/documentloader.h"
+#include "editor/sourcecolours.h"
 #include "editor/sourcedocument.h"
 #include "editor/sourceedit.h"
 #include "engine/previewpane.h"
@@ -33,6 +34,7 @@
 #include "forms/warning.h"
 #include "platform/fileio.h"
 #include "platform/memory.h"
+#include "source/languages.h"
 #include "source/pagelinks.h"
 #include "source/pagewidths.h"
 
@@ -524,6 +526,7 @@ void Form1::setDocumentOf(Open &open, const QString &path, const QString &encodi
         path.isEmpty() ? QString() : QDir::toNativeSeparators(QFileInfo(path).absolutePath());
     open.encoding = encoding;
     open.edit->setPageEncoding(encoding);
+    open.edit->colours().setLanguage(source::languageOf(path));
     open.journal->setDocument(path, encoding);
     if (&open == m_current)
         choosePage();

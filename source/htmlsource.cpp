@@ -201,9 +201,22 @@ void HtmlSource::setText(QStringView text)
     ++m_ticket;
 }
 
+void HtmlSource::setLanguage(Language language)
+{
+    m_language = language;
+    setText(m_text.mid(0, m_text.size()));
+}
+
+HtmlSource::Layer &HtmlSource::ownLayer() const
+{
+    return m_language == Language::Css          ? *m_css
+           : m_language == Language::JavaScript ? *m_javaScript
+                                                : *m_html;
+}
+
 bool HtmlSource::isParsed() const
 {
-    return m_html->tree != nullptr;
+    return ownLayer().tree != nullptr;
 }
 
 bool HtmlSource::isCurrent() const
@@ -276,6 +289,17 @@ QList<TextRange> HtmlSource::parse(const size_t *cancel)
     for (Layer *layer : {m_html.get(), m_css.get(), m_javaScript.get()})
         ts_parser_set_cancellation_flag(layer->parser, cancel);
     QList<TextRange> changed{*m_due};
+    if (m_language != Language::Html) {
+        // A stylesheet or a script of its own: its language reads all of it.
+        ownLayer().ranges = {{{0, 0}, {UINT32_MAX, UINT32_MAX}, 0, UINT32_MAX}};
+        const std::optional<QList<TextRange>> parsed = ownLayer().reparse(m_text);
+        if (!parsed)
+            return {};
+        changed += *parsed;
+        m_due.reset();
+        m_changed = changed;
+        return changed;
+    }
     if (const std::optional<QList<TextRange>> html = m_html->reparse(m_text))
         changed += *html;
     else
@@ -328,6 +352,7 @@ std::unique_ptr<HtmlSource> HtmlSource::copyToParse()
     copy->m_due = m_due;
     copy->m_ticket = m_ticket;
     copy->m_rowMark = m_rowMark;
+    copy->m_language = m_language;
     const Layer *from[] = {m_html.get(), m_css.get(), m_javaScript.get()};
     Layer *to[] = {copy->m_html.get(), copy->m_css.get(), copy->m_javaScript.get()};
     for (int i = 0; i < 3; ++i) {
@@ -365,11 +390,15 @@ QList<ColourSpan> HtmlSource::colours(TextRange range) const
     if (!isParsed() || range.start == range.end)
         return result;
     QList<ColourSpan> spans;
-    queries().html.colours(ts_tree_root_node(m_html->tree), m_text, range, spans);
+    if (m_language != Language::Html)
+        highlights(m_language).colours(ts_tree_root_node(ownLayer().tree), m_text, range, spans);
+    else
+        queries().html.colours(ts_tree_root_node(m_html->tree), m_text, range, spans);
     for (const Layer *layer : {m_css.get(), m_javaScript.get()})
-        if (layer->tree)
-            highlights(layer->language)
-                .colours(ts_tree_root_node(layer->tree), m_text, range, spans);
+        if (m_language == Language::Html)
+            if (layer->tree)
+                highlights(layer->language)
+                    .colours(ts_tree_root_node(layer->tree), m_text, range, spans);
     // Later captures paint over earlier ones: an inner node over its parent, a later pattern
     // over an earlier one for the same node, the embedded languages over the page.
     QVarLengthArray<Colour, 256> paint(range.end - range.start, Colour::None);
@@ -392,7 +421,7 @@ QList<ColourSpan> HtmlSource::colours(TextRange range) const
 
 std::optional<TagPair> HtmlSource::tagPairAt(qsizetype position) const
 {
-    if (!isParsed())
+    if (!m_html->tree)
         return std::nullopt;
     const TSNode root = ts_tree_root_node(m_html->tree);
     const auto tagAt = [&](qsizetype at) -> TSNode {
@@ -435,7 +464,7 @@ std::optional<TagPair> HtmlSource::tagPairAt(qsizetype position) const
 
 std::optional<QString> HtmlSource::elementToClose(qsizetype position) const
 {
-    if (position < 0 || position > m_text.size())
+    if (m_language != Language::Html || position < 0 || position > m_text.size())
         return std::nullopt;
     return source::elementToClose(m_text.mid(0, position));
 }
@@ -443,7 +472,7 @@ std::optional<QString> HtmlSource::elementToClose(qsizetype position) const
 QList<qsizetype> HtmlSource::elementsAt(qsizetype position) const
 {
     QList<qsizetype> found;
-    if (!isParsed() || position < 0 || position > m_text.size())
+    if (!m_html->tree || position < 0 || position > m_text.size())
         return found;
     const TSNode root = ts_tree_root_node(m_html->tree);
     const quint32 at = bytes(position);

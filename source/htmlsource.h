@@ -9,6 +9,7 @@
 
 #include "engine/chunkedtext.h"
 #include "source/colour.h"
+#include "source/languages.h"
 
 namespace source {
 
@@ -38,6 +39,10 @@ public:
 
     // A new text, not parsed yet.
     void setText(QStringView text);
+    // What the text is written in: a page, or a stylesheet or a script of its own, whose text is
+    // read whole in its language and has no tags. The text is to be parsed again.
+    void setLanguage(Language language);
+    Language language() const { return m_language; }
     qsizetype size() const { return m_text.size(); }
     QString text(qsizetype from = 0, qsizetype length = -1) const
     {
@@ -87,10 +92,12 @@ private:
     };
 
     quint32 rowAt(qsizetype position);
+    Layer &ownLayer() const;  // the layer that reads the whole text
     void move(const TSInputEdit &edit);
 
     ChunkedText m_text;
     std::unique_ptr<Layer> m_html, m_css, m_javaScript;
+    Language m_language = Language::Html;
     RowMark m_rowMark;
     // What changed since the last parse: there the embedded languages are looked for again.
     std::optional<TextRange> m_due;

@@ -23,6 +23,17 @@ QByteArray resource(const QString &name)
 
 }  // namespace
 
+Language languageOf(QStringView fileName)
+{
+    const QStringView suffix = fileName.mid(fileName.lastIndexOf(u'.') + 1);
+    if (suffix.compare(u"css", Qt::CaseInsensitive) == 0)
+        return Language::Css;
+    if (suffix.compare(u"js", Qt::CaseInsensitive) == 0 ||
+        suffix.compare(u"mjs", Qt::CaseInsensitive) == 0)
+        return Language::JavaScript;
+    return Language::Html;
+}
+
 const TSLanguage *grammar(Language language)
 {
     switch (language) {

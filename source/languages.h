@@ -1,12 +1,16 @@
 #pragma once
 
 #include <QByteArray>
+#include <QStringView>
 
 struct TSLanguage;
 
 namespace source {
 
 enum class Language { Html, Css, JavaScript };
+
+// What a file is written in, by its name: a stylesheet, a script, else a page.
+Language languageOf(QStringView fileName);
 
 const TSLanguage *grammar(Language language);
 

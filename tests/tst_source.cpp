@@ -77,6 +77,42 @@ private slots:
         QCOMPARE(colourOf(parse, text), QString(QChar(u'0' + int(colour))));
     }
 
+    // A stylesheet or a script of its own is read whole in its language: what looks like a tag
+    // there is not one.
+    void documentColours_data()
+    {
+        QTest::addColumn<source::Language>("language");
+        QTest::addColumn<QString>("text");  // its first character is checked
+        QTest::addColumn<Colour>("colour");
+        QTest::addColumn<int>("tags");  // where the caret is on a tag
+        QTest::addRow("a stylesheet's property")
+            << source::Language::Css << u"color"_s << Colour::CssProperty << 0;
+        QTest::addRow("a tag in a stylesheet's comment")
+            << source::Language::Css << u"<b>"_s << Colour::Comment << 0;
+        QTest::addRow("a script's keyword")
+            << source::Language::JavaScript << u"if"_s << Colour::Keyword << 0;
+        QTest::addRow("a tag in a script's string")
+            << source::Language::JavaScript << u"<b>"_s << Colour::String << 0;
+        QTest::addRow("the same page") << source::Language::Html << u"<b>"_s << Colour::None << 1;
+    }
+    void documentColours()
+    {
+        QFETCH(source::Language, language);
+        QFETCH(QString, text);
+        QFETCH(Colour, colour);
+        QFETCH(int, tags);
+        const QString document = language == source::Language::JavaScript
+                                     ? u"if (a < 3) { f('<b>'); }"_s
+                                     : u"a { color: red; } /* <b>x</b> */"_s;
+        HtmlSource parse;
+        parse.setText(document);
+        parse.setLanguage(language);
+        parse.parse();
+        if (language != source::Language::Html)
+            QCOMPARE(colourOf(parse, text), QString(QChar(u'0' + int(colour))));
+        QCOMPARE(int(parse.tagPairAt(document.indexOf(u"<b>"_s) + 1).has_value()), tags);
+    }
+
     void tagPairs_data()
     {
         QTest::addColumn<QString>("at");  // the caret goes before its first character
