@@ -31,6 +31,7 @@ public:
     void reset();
     // A page, or a stylesheet or a script of its own: coloured again in its language.
     void setLanguage(source::Language language);
+    source::Language language() const { return m_source.language(); }
 
     // Changes are not followed until the next reset: for a text about to be set whole.
     void suspend();

@@ -107,7 +107,8 @@ CaretContext WritingAids::contextAtCaret(qsizetype *offset) const
 {
     const qsizetype at = caret();
     *offset = std::max<qsizetype>(0, at - kContextWindow);
-    return source::caretContext(withLineFeeds(m_view.source().characters(*offset, at - *offset)));
+    return source::caretContext(withLineFeeds(m_view.source().characters(*offset, at - *offset)),
+                                m_colours.language());
 }
 
 bool WritingAids::keyPress(QKeyEvent *event)

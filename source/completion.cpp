@@ -109,9 +109,15 @@ CaretContext tagContext(QStringView text, const OpenTag &tag)
 
 }  // namespace
 
-CaretContext caretContext(QStringView text)
+CaretContext caretContext(QStringView text, Language language)
 {
     CaretContext context;
+    if (language == Language::Css)
+        return styleContext(text, 0, false);
+    if (language == Language::JavaScript) {
+        context.place = Place::Script;
+        return context;
+    }
     if (text.endsWith(u'<'))  // a tag's name comes next
         return {Kind::Element, Place::Tag, text.size(), {}, {}, {}, -1};
     // Read as the page index reads the page: only what is still open at the caret matters.
@@ -197,7 +203,9 @@ Vocabulary::Vocabulary()
         const QJsonObject property = entry.toObject();
         const QString name = property.value(u"name"_s).toString();
         const QString status = statusNote(property);
-        m_properties.append({name, u"CSS プロパティ"_s + status, !status.isEmpty(), false});
+        const QString note = propertyNote(name);
+        m_properties.append({name, (note.isEmpty() ? u"CSS プロパティ"_s : note) + status,
+                             !status.isEmpty(), false});
         QStringList keywords;
         for (const QJsonValue &value : property.value(u"values"_s).toArray())
             keywords.append(value[u"name"_s].toString());

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringView>
 
+#include "source/languages.h"
+
 namespace source {
 
 // What the caret stands in, read from the text just before it as a browser's tokenizer reads
@@ -29,8 +31,9 @@ struct CaretContext {
 };
 
 // The context at the end of before, the text before the caret (or its last part: a tag, a
-// <style> or a comment that began earlier is not seen). Positions are in before.
-CaretContext caretContext(QStringView before);
+// <style> or a comment that began earlier is not seen). Positions are in before. In a stylesheet
+// of its own the text is all style; in a script there is nothing to complete.
+CaretContext caretContext(QStringView before, Language language = Language::Html);
 
 // One line of the completion list: the text it puts in, and a note in Japanese.
 struct Suggestion {
@@ -71,6 +74,8 @@ private:
 // The one-line Japanese note on an HTML element, and whether HTML no longer has it; an empty
 // note for a name not known here.
 QString elementNote(QStringView name);
+// The same for a CSS property; empty for one without a note of ours.
+QString propertyNote(QStringView name);
 bool isObsoleteElement(QStringView name);
 
 }  // namespace source

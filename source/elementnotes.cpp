@@ -138,7 +138,94 @@ const QHash<QString, Note> &notes()
     return table;
 }
 
+// The same for the CSS properties an author uses most.
+const QHash<QString, QString> &propertyNotes()
+{
+    static const QHash<QString, QString> table{
+        {u"align-items"_s, u"フレックスやグリッドの項目の交差軸方向の揃え方"_s},
+        {u"animation"_s, u"アニメーション。@keyframes の名前と時間などをまとめて"_s},
+        {u"background"_s, u"背景。色・画像・位置などをまとめて"_s},
+        {u"background-color"_s, u"背景色"_s},
+        {u"background-image"_s, u"背景画像。url() やグラデーション"_s},
+        {u"background-position"_s, u"背景画像の位置"_s},
+        {u"background-repeat"_s, u"背景画像を繰り返すかどうか"_s},
+        {u"background-size"_s, u"背景画像の大きさ。cover や contain など"_s},
+        {u"border"_s, u"枠線。太さ・種類・色をまとめて"_s},
+        {u"border-bottom"_s, u"下の枠線"_s},
+        {u"border-collapse"_s, u"表のセルの枠線を重ねるかどうか"_s},
+        {u"border-color"_s, u"枠線の色"_s},
+        {u"border-radius"_s, u"角の丸み"_s},
+        {u"border-top"_s, u"上の枠線"_s},
+        {u"bottom"_s, u"配置した要素の下端の位置"_s},
+        {u"box-shadow"_s, u"要素の影"_s},
+        {u"box-sizing"_s, u"幅と高さに枠線と内側の余白を含めるかどうか"_s},
+        {u"clear"_s, u"回り込み (float) を解除する"_s},
+        {u"color"_s, u"文字の色"_s},
+        {u"content"_s, u"::before や ::after に入れる内容"_s},
+        {u"cursor"_s, u"マウスポインターの形"_s},
+        {u"display"_s, u"表示のしかた。block、inline、flex、grid、none など"_s},
+        {u"flex"_s, u"フレックス項目の伸び縮みをまとめて"_s},
+        {u"flex-direction"_s, u"フレックス項目を並べる向き"_s},
+        {u"flex-wrap"_s, u"フレックス項目を折り返すかどうか"_s},
+        {u"float"_s, u"左右への回り込み"_s},
+        {u"font"_s, u"文字の書体・大きさ・行の高さなどをまとめて"_s},
+        {u"font-family"_s, u"書体。優先するものから順にカンマで区切る"_s},
+        {u"font-size"_s, u"文字の大きさ"_s},
+        {u"font-style"_s, u"斜体にするかどうか"_s},
+        {u"font-weight"_s, u"文字の太さ"_s},
+        {u"gap"_s, u"グリッドやフレックスの項目の間隔"_s},
+        {u"grid-template-columns"_s, u"グリッドの列の幅と数"_s},
+        {u"grid-template-rows"_s, u"グリッドの行の高さと数"_s},
+        {u"height"_s, u"高さ"_s},
+        {u"justify-content"_s, u"フレックスやグリッドの項目の主軸方向の揃え方"_s},
+        {u"left"_s, u"配置した要素の左端の位置"_s},
+        {u"letter-spacing"_s, u"文字の間隔"_s},
+        {u"line-height"_s, u"行の高さ"_s},
+        {u"list-style"_s, u"リストの行頭記号をまとめて"_s},
+        {u"margin"_s, u"外側の余白。上・右・下・左の順"_s},
+        {u"margin-bottom"_s, u"下の外側の余白"_s},
+        {u"margin-left"_s, u"左の外側の余白"_s},
+        {u"margin-right"_s, u"右の外側の余白"_s},
+        {u"margin-top"_s, u"上の外側の余白"_s},
+        {u"max-width"_s, u"幅の上限"_s},
+        {u"min-height"_s, u"高さの下限"_s},
+        {u"min-width"_s, u"幅の下限"_s},
+        {u"object-fit"_s, u"画像や動画を枠に収めるしかた"_s},
+        {u"opacity"_s, u"不透明度。0 で透明、1 で不透明"_s},
+        {u"outline"_s, u"外側の輪郭線。フォーカスの印など"_s},
+        {u"overflow"_s, u"はみ出した内容の扱い。hidden、auto、scroll など"_s},
+        {u"padding"_s, u"内側の余白。上・右・下・左の順"_s},
+        {u"padding-bottom"_s, u"下の内側の余白"_s},
+        {u"padding-left"_s, u"左の内側の余白"_s},
+        {u"padding-right"_s, u"右の内側の余白"_s},
+        {u"padding-top"_s, u"上の内側の余白"_s},
+        {u"position"_s, u"配置のしかた。relative、absolute、fixed、sticky など"_s},
+        {u"right"_s, u"配置した要素の右端の位置"_s},
+        {u"text-align"_s, u"行の中での文字の揃え方"_s},
+        {u"text-decoration"_s, u"下線や取り消し線"_s},
+        {u"text-indent"_s, u"段落の最初の行の字下げ"_s},
+        {u"text-overflow"_s, u"はみ出した文字の表し方。ellipsis で「…」"_s},
+        {u"text-transform"_s, u"大文字・小文字の変換"_s},
+        {u"top"_s, u"配置した要素の上端の位置"_s},
+        {u"transform"_s, u"回転・拡大・移動などの変形"_s},
+        {u"transition"_s, u"値が変わるときのアニメーション"_s},
+        {u"vertical-align"_s, u"行の中やセルの中での縦の揃え方"_s},
+        {u"visibility"_s, u"見えるかどうか。hidden でも場所は取る"_s},
+        {u"white-space"_s, u"空白と改行の扱い"_s},
+        {u"width"_s, u"幅"_s},
+        {u"word-break"_s, u"単語の途中で改行するかどうか"_s},
+        {u"writing-mode"_s, u"縦書きか横書きか"_s},
+        {u"z-index"_s, u"重なりの順。大きいほど手前"_s},
+    };
+    return table;
+}
+
 }  // namespace
+
+QString propertyNote(QStringView name)
+{
+    return propertyNotes().value(name.toString().toLower());
+}
 
 QString elementNote(QStringView name)
 {

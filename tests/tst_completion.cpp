@@ -16,8 +16,13 @@ class CompletionTest : public QObject {
     // The names offered where "|" stands.
     static QStringList offered(const QString &marked)
     {
-        const QString before = marked.left(marked.indexOf(u'|'));
-        const CaretContext context = source::caretContext(before);
+        const qsizetype file = marked.indexOf(u':');
+        const QString name = marked.left(file);
+        const QString before = name.contains(u'.')
+                                   ? marked.sliced(file + 1).left(marked.indexOf(u'|') - file - 1)
+                                   : marked.left(marked.indexOf(u'|'));
+        const CaretContext context =
+            source::caretContext(before, source::languageOf(name.contains(u'.') ? name : u""_s));
         QStringList names;
         for (const source::Suggestion &suggestion : source::Vocabulary::instance().suggestions(
                  context, QStringView(before).sliced(context.start)))
@@ -77,6 +82,13 @@ private slots:
             Place::Style, u"bo"_s, u"font-weight"_s);
         row("a textarea's text", u"<textarea><b|"_s, Kind::Nothing, Place::Script);
         row("a '<' before a space", u"a < b|"_s, Kind::Nothing, Place::Text);
+        // A stylesheet or a script of its own, by the file's name.
+        row("a stylesheet's selector", u"s.css:h1|"_s, Kind::Nothing, Place::Style);
+        row("a stylesheet's property", u"s.css:h1 { col|"_s, Kind::CssProperty, Place::Style,
+            u"col"_s);
+        row("a '<' in a stylesheet", u"s.css:a { content: <|"_s, Kind::CssValue, Place::Style,
+            u""_s, u"content"_s);
+        row("a script's '<'", u"s.js:if (a <b|"_s, Kind::Nothing, Place::Script);
     }
 
     void contexts()
@@ -86,8 +98,13 @@ private slots:
         QFETCH(int, place);
         QFETCH(QString, typed);
         QFETCH(QString, of);
-        const QString before = marked.left(marked.indexOf(u'|'));
-        const CaretContext context = source::caretContext(before);
+        const qsizetype file = marked.indexOf(u':');
+        const QString name = marked.left(file);
+        const QString before = name.contains(u'.')
+                                   ? marked.sliced(file + 1).left(marked.indexOf(u'|') - file - 1)
+                                   : marked.left(marked.indexOf(u'|'));
+        const CaretContext context =
+            source::caretContext(before, source::languageOf(name.contains(u'.') ? name : u""_s));
         QCOMPARE(int(context.kind), kind);
         QCOMPARE(int(context.place), place);
         if (context.kind == Kind::Nothing)
@@ -173,6 +190,11 @@ private slots:
         QVERIFY(note(u"param"_s).obsolete);
         QVERIFY(!note(u"p"_s).obsolete);
         QCOMPARE(note(u"p"_s).note, u"段落"_s);
+        // The properties an author uses most have notes of ours too.
+        const QList<source::Suggestion> properties = source::Vocabulary::instance().suggestions(
+            source::caretContext(u"p { colo"_s, source::Language::Css), u"colo");
+        QCOMPARE(properties.value(0).name, u"color"_s);
+        QCOMPARE(properties.value(0).note, u"文字の色"_s);
         // A boolean attribute goes in bare.
         const QList<source::Suggestion> hidden =
             source::Vocabulary::instance().suggestions(source::caretContext(u"<p hidd"_s), u"hidd");

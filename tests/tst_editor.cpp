@@ -701,6 +701,13 @@ private slots:
         row("an element left open has no partner", u"<div|>x"_s, u"⌫⌫⌫p⎋"_s, u"<p|>x"_s);
         row("end tag of another name: no pair", u"<b|>x</i>"_s, u"⌫u⎋"_s, u"<u|>x</i>"_s);
         row("a void element", u"<br|><br>"_s, u"⌫⌫hr"_s, u"<hr|><br>"_s);
+        // A stylesheet or a script of its own, by its file's name.
+        row("a stylesheet's property and keyword", u"s.css:p { | }"_s, u"font-sty⏎it⏎"_s,
+            u"p { font-style: italic| }"_s);
+        row("a stylesheet's abbreviation", u"s.css:p { | }"_s, u"m10⇥"_s,
+            u"p { margin: 10px;| }"_s);
+        row("no tags in a stylesheet", u"s.css:|"_s, u"<ta"_s, u"<ta|"_s);
+        row("no tags in a script", u"s.js:|"_s, u"<ta"_s, u"<ta|"_s);
     }
 
     void writingAids()
@@ -709,7 +716,10 @@ private slots:
         QFETCH(QString, keys);
         QFETCH(QString, after);
         QFETCH(QStringList, offered);
-        setMarked(before);
+        const qsizetype file = before.startsWith(u"s."_s) ? before.indexOf(u':') : -1;
+        text1().colours().setLanguage(
+            source::languageOf(before.left(std::max<qsizetype>(0, file))));
+        setMarked(before.sliced(file + 1));
         press(keys);
         QCOMPARE(marked(), after);
         QCOMPARE(popup().isVisible(), !offered.isEmpty());
