@@ -637,18 +637,25 @@ private slots:
         QCOMPARE(readAll(path(u"b.html"_s)), "<p>b.html</p>\r\n");
     }
 
-    // Ended by the system with two documents not saved: the next start offers both, one after
+    // Killed with a page and its stylesheet not saved: the next start offers both, one after
     // the other, and each comes back as a document of its own that saves its own bytes.
-    void twoDocumentsRestored()
+    void twoDocumentsKilledThenRestored()
     {
         QVERIFY(writeAll(path(u"s.css"_s), "p { color: red; }\r\n"));
-        app::openFromCommandLine(*form1, {path(u"b.html"_s), path(u"s.css"_s)});
-        type(u"x"_s);
-        QTest::keyClick(&text1(), Qt::Key_Tab, Qt::ControlModifier);
-        type(u"y"_s);
-        form1->endForTheSystem();
-        stop();
-        open();
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"QUORVANE_ENDED_IN"_s, path());
+        environment.insert(u"QUORVANE_PAGE"_s, u"b.html s.css"_s);
+        environment.insert(u"TMPDIR"_s, path());
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(), {u"typeAndWaitToBeEnded"_s});
+        QVERIFY(child.waitForStarted());
+        QByteArray said;
+        QTRY_VERIFY_WITH_TIMEOUT((said += child.readAllStandardOutput()).contains("written"),
+                                 30000);
+        ::kill(pid_t(child.processId()), SIGKILL);
+        QVERIFY(child.waitForFinished());
+        QCOMPARE(QDir(path(u"journal"_s)).entryList({u"*.qvj"_s}).size(), 2);
         forms::offerJournal(*form1, path(u"journal"_s));
         for (int i = 0; i < 2; ++i) {
             QTRY_COMPARE(form1->findChildren<QMessageBox *>(u"journalQuestion"_s).size(), 1);
@@ -664,8 +671,8 @@ private slots:
             QVERIFY(form1->document().isModified());
             QTest::keyClick(&text1(), Qt::Key_S, Qt::ControlModifier);
         }
-        QCOMPARE(readAll(path(u"b.html"_s)), "y<p>b.html</p>\r\n\r\n");
-        QCOMPARE(readAll(path(u"s.css"_s)), "xp { color: red; }\r\n\r\n");
+        QCOMPARE(readAll(path(u"b.html"_s)), "\xe6\x97\xa5\xe6\x9c\xacx<p>b.html</p>\r\n\r\n");
+        QCOMPARE(readAll(path(u"s.css"_s)), "\xe6\x97\xa5\xe6\x9c\xacxp { color: red; }\r\n\r\n");
     }
 
     // The role the next test starts this program in: it types into a new document or a page,
@@ -677,9 +684,15 @@ private slots:
             QSKIP("started by endedThenRestored only");
         start(Pane::Recording, {path(u"program"_s), path(u"private"_s), folder + u"/journal"_s});
         app::endWhenTheSystemAsks(*form1);
-        const QString page = qEnvironmentVariable("QUORVANE_PAGE");
-        if (!page.isEmpty())
-            app::openFromCommandLine(*form1, {folder + u'/' + page});
+        // One page, or several files, each typed into.
+        QStringList files;
+        for (const QString &name :
+             qEnvironmentVariable("QUORVANE_PAGE").split(u' ', Qt::SkipEmptyParts))
+            files.append(folder + u'/' + name);
+        const QString page = files.value(0);
+        if (!files.isEmpty())
+            app::openFromCommandLine(*form1, files);
+        QTRY_COMPARE(form1->documentCount(), std::max<int>(1, int(files.size())));
         const auto typeInIme = [&](const QString &text) {  // as a Japanese input method does
             QInputMethodEvent typed;
             typed.setCommitString(text);
@@ -690,17 +703,33 @@ private slots:
             typeInIme(u"復元してほしい"_s);
             type(u" 12345</p>"_s);
         } else {
-            typeInIme(u"日本"_s);
-            type(u"x"_s);
+            for (qsizetype i = 0; i < files.size(); ++i) {
+                form1->setCurrentDocument(int(i));
+                typeInIme(u"日本"_s);
+                type(u"x"_s);
+            }
         }
         const auto say = [](const char *what) {
             std::fputs(what, stdout);
             std::fflush(stdout);
         };
         connect(&form1->journal(), &forms::JournalKeeper::written, this, [&] {
-            if (form1->journal().journal()->isCurrent())
+            if (files.size() < 2 && form1->journal().journal()->isCurrent())
                 say("journal written\n");
         });
+        // With several, once every one's journal has all of it.
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            for (int i = 0; i < form1->documentCount(); ++i) {
+                form1->setCurrentDocument(i);
+                if (!form1->journal().journal()->isCurrent())
+                    return;
+            }
+            poll.stop();
+            say("journals written\n");
+        });
+        if (files.size() > 1)
+            poll.start(20);
         say("typed\n");
         // In the program's own loop, which the signal ends.
         QTimer::singleShot(60000, this, [] { QCoreApplication::exit(1); });
