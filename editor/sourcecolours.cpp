@@ -114,7 +114,9 @@ void SourceColours::reset()
     stopParsing();
     m_offset = 0;
     const SourceDocument &text = m_view.source();
-    m_windowed = m_enabled && text.size() > kParseWhole;
+    m_windowed = m_enabled &&
+                 text.size() > (m_source.language() == source::Language::Html ? kParseWhole
+                                                                              : kParseWholeScript);
     if (m_windowed) {
         placeWindow();
         return;
@@ -172,7 +174,9 @@ void SourceColours::placeWindow()
     m_dirty = {{0, text.size() + 1}};
     source::HtmlSource start;
     start.setLanguage(m_source.language());
-    start.setText(m_source.text(0, std::min<qsizetype>(m_source.size(), kWindow / 4)));
+    // As far as the first screen and a little past it, as for a text parsed whole.
+    start.setText(m_source.text(
+        0, std::min(m_source.size(), std::max<qsizetype>(0, shownEnd() - m_offset) + kParseHere)));
     start.parse();
     colourShown(start, false);
     parseAside();

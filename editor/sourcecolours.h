@@ -51,6 +51,8 @@ public:
     // many times its size in parse trees.
     bool isWindowed() const { return m_windowed; }
     static constexpr qsizetype kParseWhole = 4 * 1024 * 1024;
+    // A stylesheet's or a script's tree holds a node for each token, many times a page's.
+    static constexpr qsizetype kParseWholeScript = 512 * 1024;
     static constexpr qsizetype kWindow = 256 * 1024;
     // Whether the colours are of the text as it stands: no parse is due or under way.
     bool isCurrent() const { return m_source.isCurrent() && !m_parser.isBusy(); }

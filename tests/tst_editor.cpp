@@ -397,6 +397,13 @@ private slots:
         QVERIFY(pair && pair->partner);
         QCOMPARE(pair->tag.start, last.position());
         QCOMPARE(pair->partner->start, last.position() + 6);
+        // A stylesheet's tree holds a node for each token: it is parsed around the view sooner.
+        text1().colours().setLanguage(source::Language::Css);
+        text1().setText(u"p { color: red; }\n"_s.repeated(20000));
+        QVERIFY(!text1().colours().isWindowed());
+        text1().setText(u"p { color: red; }\n"_s.repeated(40000));
+        QVERIFY(text1().colours().isWindowed());
+        text1().colours().setLanguage(source::Language::Html);
     }
 
     // Random edits of every size on texts that end their lines in LF, CR LF and CR, and hold a
