@@ -380,20 +380,20 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("rules");
         QTest::addRow("rules, at-rules, what lies between")
-            << u"<!-- a{x:1} /* b{} */\r\n@import 'x;y.css' ;@media (a;b) { p{} q{} } -->"_s
-            << u"a{x:1}|@import 'x;y.css' ;|@media (a;b) { p{} q{} }"_s;
+            << u"<!-- a{x:1} /* b{} */\r\n@import 'x;y.css' ;@media (a;b) { p{} q{} } -->/**/c{}"_s
+            << u"a{x:1}|@import 'x;y.css' ;|@media (a;b) { p{} q{} }|c{}"_s;
         QTest::addRow("a ; and a stray } belong to the rule they are in")
             << u"a; b{} } c {d{}} e"_s << u"a; b{}|} c {d{}}|e"_s;
         QTest::addRow("brackets close only what they opened")
-            << u"a{ ( } ) } b{ [ ) ] }"_s << u"a{ ( } ) }|b{ [ ) ] }"_s;
+            << u"a{ ( } ) } b{ [ ) ] } #{c} @{d}"_s << u"a{ ( } ) }|b{ [ ) ] }|#{c}|@{d}"_s;
         QTest::addRow("strings, escapes and comments hold no brackets")
-            << u"a{content:'}'} b{x:\\}} c{y:\"\n} d{/*}*/}"_s
-            << u"a{content:'}'}|b{x:\\}}|c{y:\"\n}|d{/*}*/}"_s;
+            << u"a{content:'}'} b{x:\\}} c{y:\"\n} d{/* } */}"_s
+            << u"a{content:'}'}|b{x:\\}}|c{y:\"\n}|d{/* } */}"_s;
         QTest::addRow("an unquoted url( holds what it holds")
-            << u"a{b:url( x{;'.png)} c{d:URL(\"}\")} e{f:-url(}) }"_s
-            << u"a{b:url( x{;'.png)}|c{d:URL(\"}\")}|e{f:-url(}) }"_s;
+            << u"a{b:url( x{;'.png)} c{d:URL(\"}\")} e{f:-url((}) }) } g{url(ab{)}"_s
+            << u"a{b:url( x{;'.png)}|c{d:URL(\"}\")}|e{f:-url((}) }) }|g{url(ab{)}"_s;
         QTest::addRow("url spelled with escapes")
-            << u"a{b:\\75 rl(}{)} c{}"_s << u"a{b:\\75 rl(}{)}|c{}"_s;
+            << u"a{b:\\75 rl(}{)} c{u\\rl(}{)}"_s << u"a{b:\\75 rl(}{)}|c{u\\rl(}{)}"_s;
         QTest::addRow("left open: the rest is the rule's")
             << u"a{x:1} b{x:(1}} /* c{} */ d{} "_s << u"a{x:1}|b{x:(1}} /* c{} */ d{} "_s;
     }
