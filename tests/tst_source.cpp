@@ -84,23 +84,20 @@ private slots:
         QTest::addColumn<source::Language>("language");
         QTest::addColumn<QString>("text");  // its first character is checked
         QTest::addColumn<Colour>("colour");
-        QTest::addColumn<int>("tags");  // where the caret is on a tag
         QTest::addRow("a stylesheet's property")
-            << source::Language::Css << u"color"_s << Colour::CssProperty << 0;
+            << source::Language::Css << u"color"_s << Colour::CssProperty;
         QTest::addRow("a tag in a stylesheet's comment")
-            << source::Language::Css << u"<b>"_s << Colour::Comment << 0;
+            << source::Language::Css << u"<b>"_s << Colour::Comment;
         QTest::addRow("a script's keyword")
-            << source::Language::JavaScript << u"if"_s << Colour::Keyword << 0;
+            << source::Language::JavaScript << u"if"_s << Colour::Keyword;
         QTest::addRow("a tag in a script's string")
-            << source::Language::JavaScript << u"<b>"_s << Colour::String << 0;
-        QTest::addRow("the same page") << source::Language::Html << u"<b>"_s << Colour::None << 1;
+            << source::Language::JavaScript << u"<b>"_s << Colour::String;
     }
     void documentColours()
     {
         QFETCH(source::Language, language);
         QFETCH(QString, text);
         QFETCH(Colour, colour);
-        QFETCH(int, tags);
         const QString document = language == source::Language::JavaScript
                                      ? u"if (a < 3) { f('<b>'); }"_s
                                      : u"a { color: red; } /* <b>x</b> */"_s;
@@ -108,9 +105,8 @@ private slots:
         parse.setText(document);
         parse.setLanguage(language);
         parse.parse();
-        if (language != source::Language::Html)
-            QCOMPARE(colourOf(parse, text), QString(QChar(u'0' + int(colour))));
-        QCOMPARE(int(parse.tagPairAt(document.indexOf(u"<b>"_s) + 1).has_value()), tags);
+        QCOMPARE(colourOf(parse, text), QString(QChar(u'0' + int(colour))));
+        QVERIFY(!parse.tagPairAt(document.indexOf(u"<b>"_s) + 1));
     }
 
     void tagPairs_data()
@@ -413,14 +409,9 @@ private slots:
         QTest::addColumn<QString>("before");
         QTest::addColumn<QString>("after");
         const QString sheet = u"a { x: 1 }\nb { y: 2 }\n@media s { c { z: 3 } }\nd { }"_s;
-        QTest::addRow("in a declaration") << sheet << QString(sheet).insert(8, u'0');
         QTest::addRow("a comment begun, to the end") << sheet << QString(sheet).insert(11, u"/*"_s);
         QTest::addRow("a block begun") << sheet << QString(sheet).insert(12, u'{');
-        QTest::addRow("a brace taken away") << sheet << QString(sheet).remove(9, 1);
-        QTest::addRow("a rule added first") << sheet << u"e{}"_s + sheet;
-        QTest::addRow("a rule added last") << sheet << sheet + u"e{}"_s;
         QTest::addRow("the same rule again") << u"a{}a{}"_s << u"a{}a{}a{}"_s;
-        QTest::addRow("all taken away") << sheet << QString();
     }
     void stylesheetRulesAfterEdits()
     {
@@ -438,7 +429,6 @@ private slots:
         QTest::addRow("a rule") << u"a, b { x: '}'; y: (}) }"_s << u" x: '}'; y: (}) "_s;
         QTest::addRow("an at-rule") << u"@page { x: 1 }"_s << u"-"_s;
         QTest::addRow("left open") << u"a { x: ( }"_s << u"-"_s;
-        QTest::addRow("no block") << u"a;"_s << u"-"_s;
     }
     void declarationsOf()
     {
@@ -458,9 +448,6 @@ private slots:
         const QStringList abc{u"a{}"_s, u"b{}"_s, u"c{}"_s};
         QTest::addRow("one rule changed") << abc << QStringList{u"a{}"_s, u"b{x:1}"_s, u"c{}"_s}
                                           << 1 << 1 << QStringList{u"b{x:1}"_s};
-        QTest::addRow("one added at the end")
-            << abc << (abc + QStringList{u"d{}"_s}) << 3 << 0 << QStringList{u"d{}"_s};
-        QTest::addRow("the first taken away") << abc << abc.mid(1) << 0 << 1 << QStringList{};
         QTest::addRow("a repeated rule taken away")
             << QStringList{u"a{}"_s, u"a{}"_s} << QStringList{u"a{}"_s} << 1 << 1 << QStringList{};
         QTest::addRow("nothing") << abc << abc << 3 << 0 << QStringList{};
