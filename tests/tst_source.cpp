@@ -386,10 +386,10 @@ private slots:
             << u"a{content:'}'} b{x:\\}} c{y:\"\n} d{/* } */}"_s
             << u"a{content:'}'}|b{x:\\}}|c{y:\"\n}|d{/* } */}"_s;
         QTest::addRow("an unquoted url( holds what it holds")
-            << u"a{b:url( x{;'.png)} c{d:URL(\"}\")} e{f:-url((}) }) } g{url(ab{)}"_s
-            << u"a{b:url( x{;'.png)}|c{d:URL(\"}\")}|e{f:-url((}) }) }|g{url(ab{)}"_s;
+            << u"a{b:url( x{;'.png)} c{d:URL(\")}\")} e{f:-url((}) }) } g{url(ab{)} h{}"_s
+            << u"a{b:url( x{;'.png)}|c{d:URL(\")}\")}|e{f:-url((}) }) }|g{url(ab{)}|h{}"_s;
         QTest::addRow("url spelled with escapes")
-            << u"a{b:\\75 rl(}{)} c{u\\rl(}{)}"_s << u"a{b:\\75 rl(}{)}|c{u\\rl(}{)}"_s;
+            << u"a{b:\\75 rl(}{)} c{u\\rl(}{)} d{}"_s << u"a{b:\\75 rl(}{)}|c{u\\rl(}{)}|d{}"_s;
         QTest::addRow("left open: the rest is the rule's")
             << u"a{x:1} b{x:(1}} /* c{} */ d{} "_s << u"a{x:1}|b{x:(1}} /* c{} */ d{} "_s;
     }
