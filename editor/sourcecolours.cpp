@@ -218,6 +218,14 @@ std::optional<source::TagPair> SourceColours::tagPairAt(int documentPosition) co
     return pair;
 }
 
+std::optional<QString> SourceColours::startTagEnded(int documentPosition) const
+{
+    const qsizetype position = m_view.source().textPosition(documentPosition);
+    if (position < m_offset || position > m_offset + m_source.size())
+        return std::nullopt;
+    return m_source.startTagEnded(position - m_offset);
+}
+
 QList<qsizetype> SourceColours::elementsAt(int documentPosition) const
 {
     if (m_windowed || !isCurrent())

@@ -363,6 +363,10 @@ void SourceEdit::typeKey(QKeyEvent *event)
         }
     }
     const QString typed = event->text();
+    if (typeOverCloser(typed)) {
+        event->accept();
+        return;
+    }
     if (!m_typeOver.isEmpty() && typed.size() == 1 && textCursor().position() == m_typeOverAt &&
         !textCursor().hasSelection() && m_typeOver.startsWith(typed, Qt::CaseInsensitive)) {
         m_typeOver.remove(0, 1);
@@ -378,6 +382,67 @@ void SourceEdit::typeKey(QKeyEvent *event)
     QPlainTextEdit::keyPressEvent(event);
     if (typed == u"/"_s)
         completeEndTag();
+    else if (typed == u">"_s)
+        completeStartTag();
+}
+
+void SourceEdit::completeStartTag()
+{
+    const QTextCursor typed = textCursor();
+    if (typed.hasSelection() || !m_closing())
+        return;
+    const std::optional<QString> name = m_colours->startTagEnded(typed.position());
+    const qsizetype at = m_source->textPosition(typed.position());
+    const QString closer = name ? u"</"_s + *name + u'>' : QString();
+    if (!name || m_source->characters(at, closer.size()).compare(closer, Qt::CaseInsensitive) == 0)
+        return;
+    // An edit of its own, as the end tag after "</" is: one change, one undo step.
+    const int caret = typed.position();
+    QTextCursor cursor = typed;
+    cursor.beginEditBlock();
+    cursor.insertText(closer);
+    cursor.endEditBlock();
+    Closer put{cursor, closer};
+    put.range.setPosition(caret, QTextCursor::KeepAnchor);
+    m_closers.append(put);
+    if (m_closers.size() > 64)  // left as they were, and gone past
+        m_closers.removeFirst();
+    cursor.setPosition(caret);
+    setTextCursor(cursor);
+}
+
+bool SourceEdit::typeOverCloser(const QString &typed)
+{
+    if (typed.size() != 1)
+        return false;
+    QTextCursor caret = textCursor();
+    // Only those that stand as they were put count; the innermost is typed over first.
+    m_closers.removeIf([](const Closer &c) { return c.range.selectedText() != c.text; });
+    if (m_closers.isEmpty() || caret.hasSelection())
+        return false;
+    Closer &closer = m_closers.last();
+    const int start = closer.range.selectionStart();
+    // A "<" typed before it starts a tag within, or its own end tag, which the "/" after it
+    // tells: then that "<" is taken back and the caret goes over the end tag's "</".
+    if (closer.typed == 0 && typed == u"/"_s && caret.position() == start && start > 0 &&
+        document()->characterAt(start - 1) == u'<') {
+        caret.deletePreviousChar();
+        caret.setPosition(closer.range.selectionStart() + 2);
+        setTextCursor(caret);
+        closer.typed = 2;
+        return true;
+    }
+    if (closer.typed > 0 && caret.position() == start + closer.typed &&
+        typed == closer.text.at(closer.typed)) {
+        caret.movePosition(QTextCursor::NextCharacter);
+        setTextCursor(caret);
+        if (++closer.typed == closer.text.size())
+            m_closers.removeLast();
+        return true;
+    }
+    if (closer.typed > 0)
+        m_closers.removeLast();
+    return false;
 }
 
 void SourceEdit::completeEndTag()

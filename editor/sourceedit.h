@@ -3,6 +3,8 @@
 #include <QPlainTextEdit>
 #include <QSet>
 #include <QTextBlock>
+#include <QTextCursor>
+#include <functional>
 #include <optional>
 
 #include "editor/editorview.h"
@@ -40,6 +42,9 @@ public:
     SourceColours &colours() const { return *m_colours; }
     // The completion list, Emmet's abbreviations and the linked tag names.
     WritingAids &aids() const { return *m_aids; }
+    // Whether the ">" of a start tag puts its end tag after the caret: not while the settings'
+    // line break after ">" is on, whose caret goes to the end.
+    void setClosingStartTags(std::function<bool()> closing) { m_closing = std::move(closing); }
     // The encoding the document is kept in, as a page names it: what "!" declares.
     void setPageEncoding(const QString &encoding);
     void moveCaretToEnd();
@@ -99,6 +104,8 @@ private:
     void placeMarks();
     void typeKey(QKeyEvent *event);
     void completeEndTag();
+    void completeStartTag();
+    bool typeOverCloser(const QString &typed);
     QAction *addCommand(const QString &name, const QString &caption, const QKeySequence &keys);
 
     struct Marked {
@@ -121,6 +128,15 @@ private:
     // full gets it once.
     QString m_typeOver;
     int m_typeOverAt = -1;
+    // The end tags put after start tags, the innermost last: each as it was put, and how much of
+    // it has been typed over.
+    struct Closer {
+        QTextCursor range;
+        QString text;
+        int typed = 0;
+    };
+    QList<Closer> m_closers;
+    std::function<bool()> m_closing = [] { return true; };
     // While a text is set, what is known of the old one does not hold.
     bool m_replacing = false;
     bool m_showingMarks = false;

@@ -149,6 +149,8 @@ Form1::Open &Form1::newDocument()
     it->edit->setAccessibleName(u"HTML ソース"_s);
     it->encoding = m_newEncoding;
     it->edit->setPageEncoding(it->encoding);
+    // The line break after ">" takes the caret to the end: an end tag put after it would not do.
+    it->edit->setClosingStartTags([this] { return !(m_form3 && m_form3->lineBreakOn()); });
     it->edit->hide();
     connect(it->document, &editor::SourceDocument::changed, this, [this, it] {
         // Edits in a stylesheet or script do not count toward the page's refreshes.

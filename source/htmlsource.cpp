@@ -469,6 +469,13 @@ std::optional<QString> HtmlSource::elementToClose(qsizetype position) const
     return source::elementToClose(m_text.mid(0, position));
 }
 
+std::optional<QString> HtmlSource::startTagEnded(qsizetype position) const
+{
+    if (m_language != Language::Html || position < 0 || position > m_text.size())
+        return std::nullopt;
+    return source::startTagEnded(m_text.mid(0, position));
+}
+
 QList<qsizetype> HtmlSource::elementsAt(qsizetype position) const
 {
     QList<qsizetype> found;

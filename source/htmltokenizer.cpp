@@ -312,4 +312,22 @@ std::optional<QString> elementToClose(QStringView text)
     return written.last();
 }
 
+std::optional<QString> startTagEnded(QStringView text)
+{
+    if (!text.endsWith(u'>'))
+        return std::nullopt;
+    Tokenizer tokenizer(text, 0, 0);
+    PageToken t, last;
+    Tokenizer::Step step;
+    while ((step = tokenizer.next(t)) == Tokenizer::Step::Token)
+        last = t;
+    // A script's or style's start tag leaves its text open, with nothing in it yet.
+    const bool ended = step == Tokenizer::Step::Done ||
+                       (!tokenizer.rawText().isEmpty() && tokenizer.openAt() == text.size());
+    if (!ended || last.kind != Kind::Start || last.end != text.size() || last.selfClosing ||
+        html::isVoid(last.name))
+        return std::nullopt;
+    return text.sliced(last.start + 1, last.name.size()).toString();
+}
+
 }  // namespace source

@@ -85,4 +85,8 @@ QStringList openFormatting(const QList<PageToken> &tokens, qsizetype end);
 // comment or a text element such as a script.
 std::optional<QString> elementToClose(QStringView text);
 
+// The start tag that the ">" ending text ends, its name as written: none where that ">" ends
+// anything else (an end tag, a comment, a void element's or a self-closing tag) or is text.
+std::optional<QString> startTagEnded(QStringView text);
+
 }  // namespace source

@@ -262,7 +262,9 @@ private slots:
         edit.selectAll();
         edit.copy();
         QCOMPARE(QApplication::clipboard()->text(), u"a\u00a0b\nc\nd"_s);
-        // The line break after ">" is an edit of its own, undone apart from the typing.
+        // The line break after ">" is an edit of its own, undone apart from the typing; while it is
+        // on, no end tag is put after a start tag's ">".
+        edit.setClosingStartTags([] { return false; });
         edit.clear();
         QTest::keyClicks(&edit, u"<b>"_s);
         edit.source().appendLineBreak();
@@ -708,6 +710,15 @@ private slots:
         row("an element left open has no partner", u"<div|>x"_s, u"⌫⌫⌫p⎋"_s, u"<p|>x"_s);
         row("end tag of another name: no pair", u"<b|>x</i>"_s, u"⌫u⎋"_s, u"<u|>x</i>"_s);
         row("a void element", u"<br|><br>"_s, u"⌫⌫hr"_s, u"<hr|><br>"_s);
+        // A start tag's ">" puts its end tag after the caret; typed out in full, it is typed over.
+        row("a start tag's end tag", u"<p>|</p>"_s, u"<b>"_s, u"<p><b>|</b></p>"_s);
+        row("its end tag typed over", u"|"_s, u"<b>x</b>y"_s, u"<b>x</b>y|"_s);
+        row("a tag within, and both typed over", u"|"_s, u"<div class=\"a>b\"><i>x</i></div>"_s,
+            u"<div class=\"a>b\"><i>x</i></div>|"_s);
+        row("no end tag in a comment or a script's text, nor for a void element",
+            u"<!-- |\n<script>\n"_s, u"<b>↓<em>"_s, u"<!-- <b>\n<script><em>|\n"_s);
+        row("a void element's", u"|"_s, u"<br>"_s, u"<br>|"_s);
+        row("nor where it follows already", u"|</b>"_s, u"<b>"_s, u"<b>|</b>"_s);
         // A stylesheet or a script of its own, by its file's name.
         row("a stylesheet's property and keyword", u"s.css:p { | }"_s, u"font-sty⏎it⏎"_s,
             u"p { font-style: italic| }"_s);
@@ -762,6 +773,15 @@ private slots:
         QCOMPARE(text1().text(), u"<divv>x</divv>"_s);
         text1().undo();
         QCOMPARE(text1().text(), u"<div>x</div>"_s);
+
+        // The end tag put after a start tag, as "</" completion's is.
+        setMarked(u"|"_s);
+        changes.clear();
+        press(u"<i>"_s);
+        QCOMPARE(changes.size(), 4);
+        QCOMPARE(marked(), u"<i>|</i>"_s);
+        text1().undo();
+        QCOMPARE(marked(), u"<i>|"_s);
     }
 
     // "!" declares the document's own encoding and Japanese; composing with an input method

@@ -1,7 +1,8 @@
 // What reads the text at the caret and the page as a whole: the completion context, the end tag
-// to close and the page check. No crash, and no hang (libFuzzer's -timeout). And a stylesheet
-// divided into rules: in order, each begun by what begins a rule; read again around an edit, the
-// same as read whole; the change from one sheet's rules to another's makes the other's.
+// to close, the start tag a ">" ends, and the page check. No crash, and no hang (libFuzzer's
+// -timeout). And a stylesheet divided into rules: in order, each begun by what begins a rule; read
+// again around an edit, the same as read whole; the change from one sheet's rules to another's
+// makes the other's.
 #include <cstdio>
 
 #include "source/completion.h"
@@ -24,6 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     case 1:
         (void)source::elementToClose(text);
+        if (const std::optional<QString> name = source::startTagEnded(text))
+            FUZZ_CHECK(!name->isEmpty() && text.contains(u'<' + *name));
         break;
     case 2: {
         // Two sheets: the text, and the text with its first few characters typed in a third of
