@@ -40,6 +40,8 @@ QPushButton *button(QWidget *parent, const QString &name, const QString &caption
     b->setToolTip(tip);
     b->setAutoDefault(false);
     b->setFocusPolicy(Qt::TabFocus);
+    // As wide as its caption, not the style's least width for a button: the fields take the rest.
+    b->setFixedWidth(b->fontMetrics().horizontalAdvance(caption) + 2 * b->fontMetrics().height());
     return b;
 }
 

@@ -565,6 +565,24 @@ private slots:
     // A journal that cannot be written is said beside the page, and typing goes on.
     // The page is checked after a pause in typing, and its problems told beside it; a page too
     // large to check says so.
+    // At the designed size the find bar's buttons are as wide as their captions and its fields take
+    // the rest, so that a hint and a word typed there can be read.
+    void findBarFieldsTakeItsWidth()
+    {
+        QApplication::setActiveWindow(form1.get());
+        QTest::keyClick(&text1(), Qt::Key_F, Qt::ControlModifier);
+        auto *bar = text1().findChild<QWidget *>(u"findBar"_s);
+        QTRY_VERIFY(bar->isVisible());
+        const auto width = [bar](const QString &name) {
+            return bar->findChild<QWidget *>(name)->width();
+        };
+        for (const QString &button : {u"findPrevious"_s, u"findNext"_s, u"replaceOne"_s})
+            QVERIFY2(width(u"findText"_s) > 2 * width(button), qPrintable(button));
+        QVERIFY(width(u"replaceText"_s) > width(u"replaceAll"_s));
+        const QFontMetrics metrics(bar->font());
+        QVERIFY(width(u"findText"_s) > metrics.horizontalAdvance(u"検索する文字列"_s));
+    }
+
     void problemsToldAfterAPause()
     {
         QSignalSpy checked(form1->findChild<forms::ProblemWatch *>(),
