@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QPainter>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocumentFragment>
@@ -77,6 +78,10 @@ SourceEdit::SourceEdit(SourceDocument &document, QWidget *parent)
             &QAction::triggered, this, qOverload<>(&SourceEdit::goToLine));
     connect(addCommand(u"formatSource"_s, u"整形"_s, QKeySequence(Qt::SHIFT | Qt::ALT | Qt::Key_F)),
             &QAction::triggered, this, &SourceEdit::formatSource);
+    m_showSpaces = addCommand(u"showSpaces"_s, u"全角スペースとタブを表示"_s, {});
+    m_showSpaces->setCheckable(true);
+    m_showSpaces->setChecked(true);
+    connect(m_showSpaces, &QAction::toggled, viewport(), qOverload<>(&QWidget::update));
     separator();
     connect(addCommand(u"findNextCommand"_s, u"次を検索"_s, QKeySequence(Qt::Key_F3)),
             &QAction::triggered, m_findBar, &FindBar::findNext);
@@ -133,6 +138,51 @@ void SourceEdit::contextMenuEvent(QContextMenuEvent *event)
     menu->addActions(m_commands);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(event->globalPos());
+}
+
+void SourceEdit::paintEvent(QPaintEvent *event)
+{
+    QPlainTextEdit::paintEvent(event);
+    if (m_showSpaces->isChecked()) {
+        QPainter painter(viewport());
+        drawSpaces(painter, event->rect());
+    }
+}
+
+// A faint box where a full-width space is, which looks like two spaces, and a faint arrow where
+// a tab is: drawn over the text, never part of it.
+void SourceEdit::drawSpaces(QPainter &painter, const QRect &area)
+{
+    QColor faint = palette().color(QPalette::Text);
+    faint.setAlpha(70);
+    painter.setPen(QPen(faint, 1));
+    const QPointF offset = contentOffset();
+    for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
+        const QRectF box = blockBoundingGeometry(block).translated(offset);
+        if (box.top() > area.bottom())
+            break;
+        const QString text = block.text();
+        const QTextLayout *layout = block.layout();
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text[i] != u'\u3000' && text[i] != u'\t')
+                continue;
+            const QTextLine line = layout->lineForTextPosition(int(i));
+            if (!line.isValid())
+                continue;
+            const qreal left = line.cursorToX(int(i)), right = line.cursorToX(int(i) + 1);
+            const QRectF cell(box.left() + left, box.top() + line.y(), right - left, line.height());
+            if (text[i] == u'\u3000') {
+                const qreal side = std::min(cell.width(), cell.height()) * 0.7;
+                painter.drawRect(
+                    QRectF(cell.center().x() - side / 2, cell.center().y() - side / 2, side, side));
+            } else {
+                const qreal y = cell.center().y(), end = cell.left() + std::min(cell.width(), 12.0);
+                painter.drawLine(QPointF(cell.left() + 2, y), QPointF(end - 1, y));
+                painter.drawLine(QPointF(end - 4, y - 3), QPointF(end - 1, y));
+                painter.drawLine(QPointF(end - 4, y + 3), QPointF(end - 1, y));
+            }
+        }
+    }
 }
 
 void SourceEdit::placeMargins()

@@ -13,6 +13,8 @@
 #include "source/colour.h"
 #include "source/pagecheck.h"
 
+class QPainter;
+
 namespace editor {
 
 class FindBar;
@@ -83,6 +85,7 @@ protected:
     void inputMethodEvent(QInputMethodEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
     void insertFromMimeData(const QMimeData *source) override;
     QMimeData *createMimeDataFromSelection() const override;
 
@@ -102,6 +105,7 @@ private:
     void markCaret();
     void showMarks();
     void placeMarks();
+    void drawSpaces(QPainter &painter, const QRect &area);
     void typeKey(QKeyEvent *event);
     void completeEndTag();
     void completeStartTag();
@@ -119,6 +123,7 @@ private:
     QList<source::Problem> m_problems;
     mutable std::optional<QSet<int>> m_problemLines;  // nothing until asked again
     QList<QAction *> m_commands;                      // for the context menu, separators among them
+    QAction *m_showSpaces = nullptr;  // full-width spaces and tabs marked where they are
     engine::Background m_formatter;
     SourceColours *m_colours = nullptr;
     LineNumbers *m_lineNumbers = nullptr;

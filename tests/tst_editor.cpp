@@ -273,6 +273,32 @@ private slots:
         QCOMPARE(edit.text(), u"<b>"_s);
     }
 
+    // A full-width space and a tab are marked faintly, drawn over the text and never part of it;
+    // the context menu turns the marks off.
+    void spacesMarked()
+    {
+        setMarked(u"a\u3000b\tc|"_s);
+        const auto cell = [&](int position) {
+            QTextCursor at(text1().document());
+            at.setPosition(position);
+            const QRect left = text1().cursorRect(at);
+            at.setPosition(position + 1);
+            return QRect(left.topLeft(), text1().cursorRect(at).bottomLeft()).adjusted(1, 0, -1, 0);
+        };
+        const auto drawn = [&](const QRect &area) {
+            return text1().viewport()->grab().toImage().copy(area);
+        };
+        const QImage space = drawn(cell(1)), tab = drawn(cell(3)), letter = drawn(cell(0));
+        auto *marks = text1().findChild<QAction *>(u"showSpaces"_s);
+        QVERIFY(marks->isChecked());
+        marks->trigger();
+        QVERIFY(drawn(cell(1)) != space);
+        QVERIFY(drawn(cell(3)) != tab);
+        QCOMPARE(drawn(cell(0)), letter);
+        QCOMPARE(text1().text(), u"a\u3000b\tc"_s);
+        marks->trigger();
+    }
+
     // The source is coloured from its parse, and colours are no change: a page set, typed into
     // and composed into with an input method counts and refreshes exactly as plain text does.
     void coloursAreNoChange()
