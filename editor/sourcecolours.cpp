@@ -218,6 +218,13 @@ std::optional<source::TagPair> SourceColours::tagPairAt(int documentPosition) co
     return pair;
 }
 
+bool SourceColours::isStyle(int documentPosition) const
+{
+    const qsizetype position = m_view.source().textPosition(documentPosition);
+    return position >= m_offset && position < m_offset + m_source.size() &&
+           m_source.isStyle(position - m_offset);
+}
+
 std::optional<QString> SourceColours::startTagEnded(int documentPosition) const
 {
     const qsizetype position = m_view.source().textPosition(documentPosition);

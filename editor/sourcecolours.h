@@ -45,6 +45,7 @@ public:
     std::optional<source::TagPair> tagPairAt(int documentPosition) const;
     std::optional<QString> elementToClose(int documentPosition) const;
     std::optional<QString> startTagEnded(int documentPosition) const;
+    bool isStyle(int documentPosition) const;
     // The start tags of the elements that hold position, innermost first: only from a parse of
     // the whole page as it stands, else none.
     QList<qsizetype> elementsAt(int documentPosition) const;

@@ -1,6 +1,7 @@
 #include "editor/sourceedit.h"
 
 #include <QAction>
+#include <QColorDialog>
 #include <QContextMenuEvent>
 #include <QFontDatabase>
 #include <QInputMethodEvent>
@@ -8,6 +9,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocumentFragment>
@@ -143,10 +145,85 @@ void SourceEdit::contextMenuEvent(QContextMenuEvent *event)
 void SourceEdit::paintEvent(QPaintEvent *event)
 {
     QPlainTextEdit::paintEvent(event);
-    if (m_showSpaces->isChecked()) {
-        QPainter painter(viewport());
+    QPainter painter(viewport());
+    if (m_showSpaces->isChecked())
         drawSpaces(painter, event->rect());
+    drawSwatches(painter, event->rect());
+}
+
+// A swatch of each CSS colour in view, in a stylesheet's text or a style attribute: in the space
+// before it, else as a bar under it. Only the lines in view are read.
+void SourceEdit::drawSwatches(QPainter &painter, const QRect &area)
+{
+    static const QRegularExpression kStyleAttribute(uR"(\bstyle\s*=\s*("[^"]*|'[^']*))"_s,
+                                                    QRegularExpression::CaseInsensitiveOption);
+    m_swatches.clear();
+    const QPointF offset = contentOffset();
+    for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
+        const QRectF box = blockBoundingGeometry(block).translated(offset);
+        if (box.top() > viewport()->height())
+            break;
+        const QString text = block.text();
+        QList<std::pair<qsizetype, qsizetype>> attributes;
+        for (auto it = kStyleAttribute.globalMatch(text); it.hasNext();) {
+            const QRegularExpressionMatch match = it.next();
+            attributes.append({match.capturedStart(1), match.capturedEnd(1)});
+        }
+        const QTextLayout *layout = block.layout();
+        for (const WrittenColour &written : writtenColours(text)) {
+            const int position = block.position() + int(written.start);
+            const bool inAttribute =
+                std::any_of(attributes.cbegin(), attributes.cend(), [&](const auto &range) {
+                    return written.start > range.first && written.start < range.second;
+                });
+            if (!inAttribute && !m_colours->isStyle(position))
+                continue;
+            const QTextLine line = layout->lineForTextPosition(int(written.start));
+            if (!line.isValid())
+                continue;
+            const qreal top = box.top() + line.y();
+            const qreal left = box.left() + line.cursorToX(int(written.start));
+            QRectF swatch;
+            if (written.start > 0 && text[written.start - 1] == u' ') {
+                const qreal before = box.left() + line.cursorToX(int(written.start) - 1);
+                const qreal side = std::min(left - before, line.height()) - 2;
+                swatch = QRectF(before + (left - before - side) / 2,
+                                top + (line.height() - side) / 2, side, side);
+            } else {
+                const qreal right =
+                    box.left() + line.cursorToX(int(written.start + written.length));
+                swatch = QRectF(left, top + line.height() - 3, right - left, 3);
+            }
+            m_swatches.append({swatch, position, written});
+            if (!swatch.intersects(area))
+                continue;
+            painter.fillRect(swatch, written.colour);
+            painter.setPen(QPen(palette().color(QPalette::Mid), 1));
+            painter.drawRect(swatch);
+        }
     }
+}
+
+void SourceEdit::chooseColour(const Swatch &swatch)
+{
+    auto *dialog = new QColorDialog(swatch.written.colour, this);
+    dialog->setObjectName(u"colourDialog"_s);
+    dialog->setOption(QColorDialog::ShowAlphaChannel);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    QTextCursor range(document());
+    range.setPosition(swatch.position);
+    range.setPosition(swatch.position + int(swatch.written.length), QTextCursor::KeepAnchor);
+    const QString was = range.selectedText();
+    connect(dialog, &QColorDialog::colorSelected, this,
+            [this, range, was, written = swatch.written](const QColor &colour) mutable {
+                // Only where the text is still what was clicked.
+                if (range.selectedText() != was || !colour.isValid())
+                    return;
+                range.beginEditBlock();
+                range.insertText(writeColour(colour, written));
+                range.endEditBlock();
+            });
+    dialog->open();
 }
 
 // A faint box where a full-width space is, which looks like two spaces, and a faint arrow where
@@ -355,6 +432,15 @@ void SourceEdit::focusOutEvent(QFocusEvent *event)
 void SourceEdit::mousePressEvent(QMouseEvent *event)
 {
     m_aids->close();
+    if (event->button() == Qt::LeftButton && event->modifiers() == Qt::NoModifier) {
+        for (const Swatch &swatch : std::as_const(m_swatches)) {
+            if (swatch.box.adjusted(-1, -2, 1, 2).contains(event->position())) {
+                chooseColour(swatch);
+                event->accept();
+                return;
+            }
+        }
+    }
     if (event->button() == Qt::LeftButton && event->modifiers() == Qt::ControlModifier) {
         const QTextCursor at = cursorForPosition(event->position().toPoint());
         // Only the text around the click is read: a link is within a tag.

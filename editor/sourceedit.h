@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "editor/editorview.h"
+#include "editor/writtencolours.h"
 #include "engine/background.h"
 #include "engine/textsnapshot.h"
 #include "source/colour.h"
@@ -105,7 +106,15 @@ private:
     void markCaret();
     void showMarks();
     void placeMarks();
+    // The colours' swatches drawn last: where, and the colour written in the text document.
+    struct Swatch {
+        QRectF box;
+        int position = 0;
+        WrittenColour written;
+    };
     void drawSpaces(QPainter &painter, const QRect &area);
+    void drawSwatches(QPainter &painter, const QRect &area);
+    void chooseColour(const Swatch &swatch);
     void typeKey(QKeyEvent *event);
     void completeEndTag();
     void completeStartTag();
@@ -124,6 +133,7 @@ private:
     mutable std::optional<QSet<int>> m_problemLines;  // nothing until asked again
     QList<QAction *> m_commands;                      // for the context menu, separators among them
     QAction *m_showSpaces = nullptr;  // full-width spaces and tabs marked where they are
+    QList<Swatch> m_swatches;
     engine::Background m_formatter;
     SourceColours *m_colours = nullptr;
     LineNumbers *m_lineNumbers = nullptr;

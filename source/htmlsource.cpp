@@ -469,6 +469,16 @@ std::optional<QString> HtmlSource::elementToClose(qsizetype position) const
     return source::elementToClose(m_text.mid(0, position));
 }
 
+bool HtmlSource::isStyle(qsizetype position) const
+{
+    if (m_language != Language::Html)
+        return m_language == Language::Css;
+    const quint32 at = bytes(position);
+    return std::any_of(m_css->ranges.cbegin(), m_css->ranges.cend(), [at](const TSRange &range) {
+        return range.start_byte <= at && at < range.end_byte;
+    });
+}
+
 std::optional<QString> HtmlSource::startTagEnded(qsizetype position) const
 {
     if (m_language != Language::Html || position < 0 || position > m_text.size())

@@ -79,6 +79,8 @@ public:
     // typed there. Void elements and elements closed before position don't count; inside a
     // comment, a tag, a script or style text there is none.
     std::optional<QString> elementToClose(qsizetype position) const;
+    // Whether position is in a stylesheet's text: all of a stylesheet of its own, a page's <style>.
+    bool isStyle(qsizetype position) const;
     // The start tag whose ">" ends at position, for its end tag to be put after it.
     std::optional<QString> startTagEnded(qsizetype position) const;
 

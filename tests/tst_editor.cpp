@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QColorDialog>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +28,7 @@
 #include "editor/sourcedocument.h"
 #include "editor/sourceedit.h"
 #include "editor/writingaids.h"
+#include "editor/writtencolours.h"
 #include "source/pagecheck.h"
 
 using namespace Qt::StringLiterals;
@@ -297,6 +299,78 @@ private slots:
         QCOMPARE(drawn(cell(0)), letter);
         QCOMPARE(text1().text(), u"a\u3000b\tc"_s);
         marks->trigger();
+    }
+
+    // CSS colours as they are written, and another written in the same notation.
+    void writtenColours_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("colour");     // as Qt names it, #aarrggbb; "-" for none
+        QTest::addColumn<QString>("rewritten");  // as red would be written in its place
+        QTest::addRow("hex") << u"color: #3a7bd5;"_s << u"#ff3a7bd5"_s << u"#ff0000"_s;
+        QTest::addRow("short hex") << u"#abc"_s << u"#ffaabbcc"_s << u"#ff0000"_s;
+        QTest::addRow("hex, alpha last") << u"#11223380"_s << u"#80112233"_s << u"#ff0000"_s;
+        QTest::addRow("rgb()") << u"rgb(1, 2, 3)"_s << u"#ff010203"_s << u"rgb(255, 0, 0)"_s;
+        QTest::addRow("rgba(), spaces and a slash")
+            << u"rgba(255 0 0 / 50%)"_s << u"#80ff0000"_s << u"rgb(255, 0, 0)"_s;
+        QTest::addRow("hsl()") << u"hsl(120, 100%, 25%)"_s << u"#ff008000"_s
+                               << u"hsl(0, 100%, 50%)"_s;
+        QTest::addRow("a name") << u"border: 1px solid Navy"_s << u"#ff000080"_s << u"red"_s;
+        QTest::addRow("not a colour: a word of a property, a class, five digits")
+            << u"white-space: nowrap; .red; #12345"_s << u"-"_s << QString();
+    }
+    void writtenColours()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, colour);
+        QFETCH(QString, rewritten);
+        const QList<editor::WrittenColour> found = editor::writtenColours(text);
+        if (colour == u"-") {
+            QVERIFY(found.isEmpty());
+            return;
+        }
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(found[0].colour.name(QColor::HexArgb), colour);
+        QCOMPARE(text.mid(found[0].start + found[0].length).indexOf(u';'),
+                 text.endsWith(u';') ? 0 : -1);
+        QCOMPARE(editor::writeColour(Qt::red, found[0]), rewritten);
+    }
+
+    // A swatch beside a colour in a style sheet, clicked: the colour chosen takes the text's place
+    // in its notation, as one change.
+    void swatchChosen()
+    {
+        setMarked(u"<style>\np { color: rgb(1, 2, 3); }\n</style>\n<p style=\"color:#abc\">|"_s);
+        QTRY_VERIFY(text1().colours().isCurrent());
+        text1().viewport()->repaint();
+        QTextCursor at(text1().document());
+        at.setPosition(int(text1().toPlainText().indexOf(u"rgb")));
+        const QRect value = text1().cursorRect(at);
+        QSignalSpy changes(&text1().source(), &SourceDocument::changed);
+        // In the space before it.
+        QTest::mouseClick(text1().viewport(), Qt::LeftButton, {},
+                          value.center() - QPoint(value.height() / 3, 0));
+        auto *dialog = text1().findChild<QColorDialog *>(u"colourDialog"_s);
+        QVERIFY(dialog);
+        dialog->setCurrentColor(QColor(0, 128, 255));
+        dialog->accept();
+        QCOMPARE(text1().text(),
+                 u"<style>\np { color: rgb(0, 128, 255); }\n</style>\n<p style=\"color:#abc\">"_s);
+        QCOMPARE(changes.size(), 1);
+        QTRY_VERIFY(!text1().findChild<QColorDialog *>());
+        // In a style attribute, with no space before it: a bar under it.
+        text1().viewport()->repaint();
+        at.setPosition(int(text1().toPlainText().indexOf(u"#abc")));
+        const QRect hex = text1().cursorRect(at);
+        QTest::mouseClick(text1().viewport(), Qt::LeftButton, {},
+                          QPoint(hex.left() + 3, hex.bottom() - 1));
+        dialog = text1().findChild<QColorDialog *>(u"colourDialog"_s);
+        QVERIFY(dialog);
+        dialog->setCurrentColor(Qt::white);
+        dialog->accept();
+        QVERIFY(text1().text().endsWith(u"<p style=\"color:#ffffff\">"_s));
+        text1().undo();
+        QVERIFY(text1().text().endsWith(u"<p style=\"color:#abc\">"_s));
     }
 
     // The source is coloured from its parse, and colours are no change: a page set, typed into
