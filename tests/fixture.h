@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAccessible>
 #include <QDir>
 #include <chrono>
 #include <memory>
@@ -9,6 +10,19 @@
 #include "webview/webpreviewpane.h"
 
 namespace testsupport {
+
+// Every name in a window's accessibility tree, as assistive technology reads it.
+inline QStringList accessibleNames(QObject *window)
+{
+    QStringList names;
+    const auto walk = [&](const auto &self, QAccessibleInterface *node) -> void {
+        names.append(node->text(QAccessible::Name));
+        for (int i = 0; i < node->childCount(); ++i)
+            self(self, node->child(i));
+    };
+    walk(walk, QAccessible::queryAccessibleInterface(window));
+    return names;
+}
 
 // The main window over a preview in a new folder of its own: the preview file goes to "program",
 // or to "private" when that cannot take it, and the journal to "journal", unless other folders

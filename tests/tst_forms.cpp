@@ -467,13 +467,7 @@ private slots:
         QCOMPARE(readAll(form1->previewPath()), "<link rel=\"stylesheet\" href=\"s.css\">\r\n\r\n");
         QCOMPARE(form1->tabs().tabText(1), u"s.css *"_s);
         // As assistive technology reads the window: the tabs by their names.
-        QStringList names;
-        const auto walk = [&](const auto &self, QAccessibleInterface *node) -> void {
-            names.append(node->text(QAccessible::Name));
-            for (int i = 0; i < node->childCount(); ++i)
-                self(self, node->child(i));
-        };
-        walk(walk, QAccessible::queryAccessibleInterface(form1.get()));
+        const QStringList names = testsupport::accessibleNames(form1.get());
         for (const QString &name : {u"page.html"_s, u"s.css (保存していない変更あり)"_s})
             QVERIFY2(names.contains(name), qPrintable(name));
         QTest::keyClick(&text1(), Qt::Key_Tab, Qt::ControlModifier);

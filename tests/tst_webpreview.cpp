@@ -938,13 +938,7 @@ window.onload = () => {
         QTRY_VERIFY(list->isVisible());
         // In the window's accessibility tree with their names, beside the page and not inside
         // the view, whose own node holds only the page.
-        QStringList names;
-        const auto walk = [&](const auto &self, QAccessibleInterface *node) -> void {
-            names.append(node->text(QAccessible::Name));
-            for (int i = 0; i < node->childCount(); ++i)
-                self(self, node->child(i));
-        };
-        walk(walk, QAccessible::queryAccessibleInterface(form1.get()));
+        const QStringList names = testsupport::accessibleNames(form1.get());
         for (const QString &name :
              {u"HTML ソース"_s, u"プレビュー"_s, u"ページ"_s, u"ページのメッセージ"_s,
               u"ページのメッセージの数"_s, u"ページのメッセージの一覧"_s,
