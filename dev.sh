@@ -10,7 +10,7 @@ cd "$(dirname "$0")"
 
 PACKAGES=(cmake make g++ pkg-config qt6-base-dev qt6-webengine-dev qt6-translations-l10n
           libtree-sitter-dev xvfb xauth fonts-noto-cjk clang-format librsvg2-bin desktop-file-utils
-          appstream dpkg-dev x11-utils lintian libtidy-dev node-js-beautify qt6-declarative-dev
+          appstream dpkg-dev x11-utils lintian libtidy-dev qt6-declarative-dev
           zlib1g-dev)
 # Real pages the benchmarks type into, whose lines end in LF alone: Debian ships them, and they
 # are not copied into the repository.

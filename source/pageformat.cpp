@@ -1,87 +1,145 @@
 #include "source/pageformat.h"
 
-#include <QFile>
-#include <QJSEngine>
+#include <QSet>
+
+#include "source/htmltokenizer.h"
+#include "source/htmlvocabulary.h"
 
 using namespace Qt::StringLiterals;
 
 namespace source {
 
+namespace {
+
+using Kind = PageToken::Kind;
+
+const QString kIndent = u"  "_s;
+
+// The elements whose tags stand on lines of their own: what a browser lays out as blocks, and
+// the head's. Any other is inline and stays in its line.
+bool isBlock(const QString &name)
+{
+    static const QSet<QString> kBlocks{
+        u"html"_s,    u"head"_s,     u"body"_s,     u"title"_s,      u"meta"_s,     u"link"_s,
+        u"base"_s,    u"style"_s,    u"script"_s,   u"noscript"_s,   u"template"_s, u"div"_s,
+        u"p"_s,       u"ul"_s,       u"ol"_s,       u"li"_s,         u"dl"_s,       u"dt"_s,
+        u"dd"_s,      u"menu"_s,     u"table"_s,    u"caption"_s,    u"colgroup"_s, u"col"_s,
+        u"thead"_s,   u"tbody"_s,    u"tfoot"_s,    u"tr"_s,         u"td"_s,       u"th"_s,
+        u"section"_s, u"article"_s,  u"nav"_s,      u"aside"_s,      u"header"_s,   u"footer"_s,
+        u"main"_s,    u"h1"_s,       u"h2"_s,       u"h3"_s,         u"h4"_s,       u"h5"_s,
+        u"h6"_s,      u"hgroup"_s,   u"address"_s,  u"blockquote"_s, u"figure"_s,   u"figcaption"_s,
+        u"form"_s,    u"fieldset"_s, u"legend"_s,   u"details"_s,    u"summary"_s,  u"dialog"_s,
+        u"hr"_s,      u"pre"_s,      u"optgroup"_s, u"option"_s,     u"search"_s,   u"center"_s};
+    return kBlocks.contains(name);
+}
+
+// A tag that stands on a line of its own: a block's, a comment, a doctype.
+bool standsAlone(const PageToken &token)
+{
+    return token.kind == Kind::Comment || token.kind == Kind::Other ||
+           (token.foreign == 0 && isBlock(token.name));
+}
+
+bool isBlank(QStringView text)
+{
+    for (const QChar c : text)
+        if (!html::isSpace(c))
+            return false;
+    return true;
+}
+
+qsizetype indentationOf(QStringView line)
+{
+    qsizetype n = 0;
+    while (n < line.size() && (line[n] == u' ' || line[n] == u'\t'))
+        ++n;
+    return n;
+}
+
+// A script's or style's lines given the indentation of its element's content, each keeping what
+// it had beyond the least of them; the line of its end tag, that of the element. Nothing where a
+// line may be within a token that holds line ends (a template string, an escaped line end).
+std::optional<QString> indentBody(QStringView body, const QString &inner, const QString &outer)
+{
+    if (!body.contains(u'\n') || body.contains(u'`') || body.contains(u"\\\n"))
+        return std::nullopt;
+    const QList<QStringView> lines = body.split(u'\n');
+    qsizetype least = -1;
+    for (qsizetype i = 1; i < lines.size(); ++i)
+        if (!isBlank(lines[i]))
+            least = least < 0 ? indentationOf(lines[i]) : std::min(least, indentationOf(lines[i]));
+    QString out = lines[0].toString();
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        out += u'\n';
+        if (i == lines.size() - 1 && isBlank(lines[i]))
+            out += outer;
+        else if (!isBlank(lines[i]))
+            out += inner + lines[i].mid(least).toString();
+    }
+    return out;
+}
+
+}  // namespace
+
 std::optional<QString> formatPage(QStringView text, QString *failure)
 {
-    const auto failed = [failure](const QString &why) -> std::optional<QString> {
-        if (failure)
-            *failure = why;
-        return std::nullopt;
+    (void)failure;
+    const QString base = text.left(indentationOf(text)).toString();
+    QList<PageToken> tokens;
+    readTokens(text, 0, 0, tokens);
+    QString out;
+    out.reserve(text.size() + text.size() / 4);
+    QStringList open;                // the elements open, innermost last
+    qsizetype blocks = 0, kept = 0;  // of them, blocks, and those whose text is kept (pre)
+    const auto depthIndent = [&](qsizetype depth) { return base + kIndent.repeated(depth); };
+    const auto close = [&](qsizetype count) {
+        for (qsizetype i = 0; i < count; ++i) {
+            const QString &name = open.last();
+            blocks -= isBlock(name);
+            kept -= name == u"pre"_s || name == u"listing"_s;
+            open.removeLast();
+        }
     };
-    QFile script(u":/beautifier/beautifier.min.js"_s);
-    if (!script.open(QIODevice::ReadOnly))
-        return failed(u"整形に使う js-beautify を読み込めませんでした"_s);
-    QJSEngine engine;
-    // js-beautify reads by sticky expressions (a search from a scan's place, not onward), which
-    // Qt's engine reads as strictly as Unicode ones: "\-" or "\:" outside a class is refused.
-    // Each such escape is the character itself.
-    engine.evaluate(
-        uR"(
-        (function () {
-            var Native = RegExp;
-            var plain = function (source) {
-                var out = '', inClass = false;
-                for (var i = 0; i < source.length; i++) {
-                    var c = source[i];
-                    if (c === '\\' && i + 1 < source.length) {
-                        var next = source[++i];
-                        var kept = inClass || /[\^$\\.*+?()[\]{}|\/A-Za-z0-9]/.test(next);
-                        out += kept ? c + next : next;
-                        continue;
-                    }
-                    if (c === '[') inClass = true;
-                    else if (c === ']') inClass = false;
-                    out += c;
-                }
-                return out;
-            };
-            var Sticky = function (pattern, flags) {
-                if (!flags || flags.indexOf('y') < 0)
-                    return new Native(pattern, flags);
-                var source = pattern instanceof Native ? pattern.source : String(pattern);
-                return new Native(plain(source), flags);
-            };
-            Sticky.prototype = Native.prototype;
-            RegExp = Sticky;
-        })())"_s);
-    const QJSValue loaded = engine.evaluate(QString::fromUtf8(script.readAll()), script.fileName());
-    const QJSValue html = engine.globalObject().property(u"beautifier"_s).property(u"html"_s);
-    if (loaded.isError() || !html.isCallable())
-        return failed(
-            u"整形に使う js-beautify を読み込めませんでした: %1"_s.arg(loaded.toString()));
-    QJSValue options = engine.newObject();
-    options.setProperty(u"indent_size"_s, 2);
-    options.setProperty(u"indent_char"_s, u" "_s);
-    options.setProperty(u"eol"_s, u"\n"_s);
-    // A wrapped line would put a line end where a space was, or where there was none.
-    options.setProperty(u"wrap_line_length"_s, 0);
-    options.setProperty(u"preserve_newlines"_s, true);
-    options.setProperty(u"max_preserve_newlines"_s, 2);
-    // Asked of the whole, it would end every <style> and <script> in a blank line too.
-    options.setProperty(u"end_with_newline"_s, false);
-    options.setProperty(u"extra_liners"_s, engine.newArray(0));
-    // Scripts as written: Qt's engine loses its way in js-beautify's JavaScript tokenizer, even
-    // on "/* a */".
-    QJSValue asWritten = engine.newArray(3);
-    asWritten.setProperty(0, u"pre"_s);
-    asWritten.setProperty(1, u"textarea"_s);
-    asWritten.setProperty(2, u"script"_s);
-    options.setProperty(u"content_unformatted"_s, asWritten);
-    QJSValue none = engine.newArray(1);
-    none.setProperty(0, u"none"_s);
-    options.setProperty(u"templating"_s, none);
-    const QJSValue result = html.call({text.toString(), options});
-    if (result.isError())
-        return failed(u"整形できませんでした: %1"_s.arg(result.toString()));
-    QString out = result.toString();
-    if (text.endsWith(u'\n') && !out.endsWith(u'\n'))
-        out += u'\n';
+    qsizetype at = 0;
+    const PageToken *before = nullptr;
+    for (const PageToken &token : std::as_const(tokens)) {
+        const QStringView between = text.sliced(at, token.start - at);
+        const bool endsRaw = before && before->kind == Kind::Start && token.kind == Kind::End &&
+                             before->name == token.name && html::isRawText(token.name);
+        if (token.kind == Kind::End && token.foreign == 0 && open.contains(token.name) && !endsRaw)
+            close(open.size() - open.lastIndexOf(token.name));
+        if (endsRaw) {
+            const std::optional<QString> body =
+                token.name == u"script"_s || token.name == u"style"_s
+                    ? indentBody(between, depthIndent(blocks), depthIndent(blocks - 1))
+                    : std::nullopt;
+            out += body.value_or(between.toString());
+            close(1);
+        } else if (before && kept == 0 && isBlank(between) &&
+                   ((standsAlone(*before) && standsAlone(token)) ||
+                    ((standsAlone(*before) || standsAlone(token)) && between.contains(u'\n')))) {
+            // A blank line between blocks stays one.
+            out += (between.count(u'\n') > 1 ? u"\n\n"_s : u"\n"_s) + depthIndent(blocks);
+        } else {
+            out += between;
+        }
+        out += text.sliced(token.start, token.end - token.start);
+        if (token.kind == Kind::Start && token.foreign == 0) {
+            close(html::closedBy(token.name, open));
+            if (!html::isVoid(token.name) && !token.selfClosing) {
+                open.append(token.name);
+                blocks += isBlock(token.name);
+                kept += token.name == u"pre"_s || token.name == u"listing"_s;
+            }
+        }
+        at = token.end;
+        before = &token;
+    }
+    const QStringView rest = text.sliced(at);
+    if (before && isBlank(rest) && standsAlone(*before))
+        out += rest.contains(u'\n') ? u"\n"_s : QString();
+    else
+        out += rest;
     return out;
 }
 

@@ -197,8 +197,8 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("selected");  // lines from the first, 0 for none
         QTest::addColumn<QString>("expected");
-        QTest::addRow("the page, LF") << u"<div><p>a</p>\n<ul><li>b</ul></div>\n"_s << 0
-                                      << u"<div>\n  <p>a</p>\n  <ul>\n    <li>b\n  </ul>\n"
+        QTest::addRow("the page, LF") << u"<div><p>a</p>\n<ul><li>b</li></ul></div>\n"_s << 0
+                                      << u"<div>\n  <p>a</p>\n  <ul>\n    <li>b</li>\n  </ul>\n"
                                          u"</div>\n"_s;
         QTest::addRow("a part, CR LF")
             << u"<body>\r\n  <div><p>a</p></div>\r\n</body>"_s << 2

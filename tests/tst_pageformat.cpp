@@ -27,7 +27,7 @@ QString format(const QString &page)
 
 }  // namespace
 
-// Tidying a page's indentation with js-beautify, in the program's own JavaScript engine.
+// Tidying a page's indentation on the program's own reading of tags.
 class PageFormatTest : public QObject {
     Q_OBJECT
 
@@ -38,15 +38,19 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::addRow("nested, inline kept, references as written")
             << u"<div><p>Hello <b>世界</b> &amp; &copy; &#x1F600;</p><ul><li>a<li>b</ul></div>\n"_s
-            << u"<div>\n  <p>Hello <b>世界</b> &amp; &copy; &#x1F600;</p>\n  <ul>\n    <li>a\n"
-               u"    <li>b\n  </ul>\n</div>\n"_s;
-        QTest::addRow("pre and textarea as written")
-            << u"<div><pre>  a\n    b  </pre><textarea> x\n  y</textarea></div>"_s
-            << u"<div>\n  <pre>  a\n    b  </pre><textarea> x\n  y</textarea>\n</div>"_s;
-        QTest::addRow("style by the CSS beautifier, script as written")
-            << u"<style>p{margin:0}</style><script>/* a */ if(a){b(x - -1)}</script>"_s
-            << u"<style>\n  p {\n    margin: 0\n  }\n</style>\n"
-               u"<script>/* a */ if(a){b(x - -1)}</script>"_s;
+            << u"<div>\n  <p>Hello <b>世界</b> &amp; &copy; &#x1F600;</p>\n  <ul>\n    "
+               u"<li>a<li>b</ul>\n"
+               u"</div>\n"_s;
+        QTest::addRow("pre and textarea as written, white space between inline tags too")
+            << u"<div><pre>  a\n    <b>b</b>  </pre><textarea> x\n  y</textarea> <i>z</i></div>"_s
+            << u"<div>\n  <pre>  a\n    <b>b</b>  </pre><textarea> x\n  y</textarea> <i>z</i></div>"_s;
+        QTest::addRow("a script's lines indented within it, a blank line kept")
+            << u"<body>\n<script>\n    if (a) {\n        b();\n    }\n</script>\n\n\n<p>x</p></body>"_s
+            << u"<body>\n  <script>\n    if (a) {\n        b();\n    }\n  </script>\n\n  <p>x</p>\n"
+               u"</body>"_s;
+        QTest::addRow("one in a line, and a template string, as written")
+            << u"<style>p{margin:0}</style><script>\nlet t = `a\n  b`;\n</script>"_s
+            << u"<style>p{margin:0}</style>\n<script>\nlet t = `a\n  b`;\n</script>"_s;
         QTest::addRow("a part, from where it stands")
             << u"    <ul><li>a</li></ul>"_s << u"    <ul>\n      <li>a</li>\n    </ul>"_s;
     }

@@ -29,6 +29,7 @@
 #include "editor/sourceedit.h"
 #include "engine/textfile.h"
 #include "platform/process.h"
+#include "source/pageformat.h"
 #include "source/pagepatch.h"
 #include "tests/fixture.h"
 #include "tests/pages.h"
@@ -243,6 +244,64 @@ private slots:
         QTest::newRow("an end tag of an element closed long before")
             << u"<p><x>a<div>b</x>|</div>c"_s << u">"_s;
     }
+    // 整形 changes only white space that the page does not show: a page tidied parses to the same
+    // elements, attributes, comments and text, but for white space alone beside a block or at
+    // a block's edge, and the indentation of a script's or a style's lines.
+    void formattedPageParsesTheSame()
+    {
+        QList<QString> pages{
+            bookOfSize(300 * 1024),
+            u"<!DOCTYPE html><html><head><style>\n  p { margin: 0 }\n</style></head><body>"
+            u"<ul><li>a <b>b</b> <i>c</i><li>d</ul><pre>  x\n <b>y</b></pre><table><tr><td>1"
+            u"<td>2</table><!-- c --><script>\n  if (a) {\n    b();\n  }\n</script>"
+            u"<svg><g><text>t</text></g></svg><p>e<textarea>\n  f</textarea></p></body></html>"_s};
+        if (const QString manual = readRealPage(kRealPages[1]); !manual.isEmpty())
+            pages.append(manual);
+        static const QString kSame =
+            uR"((function (a, b) {
+          const blocks = new Set(('html head body title meta link base style script noscript ' +
+            'template div p ul ol li dl dt dd menu table caption colgroup col thead tbody ' +
+            'tfoot tr td th section article nav aside header footer main h1 h2 h3 h4 h5 h6 ' +
+            'hgroup address blockquote figure figcaption form fieldset legend details summary ' +
+            'dialog hr pre optgroup option search center').split(' '));
+          const block = n => n && n.nodeType === 1 && n.namespaceURI ===
+            'http://www.w3.org/1999/xhtml' && blocks.has(n.localName);
+          const shown = n => n.nodeType !== 3 || /\S/.test(n.data) ||
+            !(block(n.previousSibling) || block(n.nextSibling) ||
+              ((!n.previousSibling || !n.nextSibling) && block(n.parentNode)));
+          const text = n => /^(script|style)$/.test(n.parentNode.localName)
+            ? n.data.replace(/^[ 	]+/gm, '').trim() : n.data;
+          const diff = (x, y, path) => {
+            if (x.nodeName !== y.nodeName) return path + ': ' + x.nodeName + ' / ' + y.nodeName;
+            if (x.nodeType === 3 || x.nodeType === 8)
+              return text(x) === text(y) ? '' : path + ': ' + JSON.stringify(x.data.slice(0, 80));
+            if (x.nodeType === 1) {
+              const attributes = e => Array.from(e.attributes, t => t.name + '=' + t.value).join(' ');
+              if (attributes(x) !== attributes(y)) return path + ': ' + attributes(x);
+            }
+            const xs = Array.from(x.childNodes).filter(shown);
+            const ys = Array.from(y.childNodes).filter(shown);
+            for (let i = 0; i < Math.max(xs.length, ys.length); ++i) {
+              if (!xs[i] || !ys[i]) return path + ': ' + xs.length + ' / ' + ys.length + ' nodes';
+              const d = diff(xs[i], ys[i], path + '/' + xs[i].nodeName + '[' + i + ']');
+              if (d) return d;
+            }
+            return '';
+          };
+          const parse = t => new DOMParser().parseFromString(t, 'text/html');
+          return diff(parse(a), parse(b), '') || 'same';
+        }))"_s;
+        for (QString page : std::as_const(pages)) {
+            page.replace(u"\r\n"_s, u"\n"_s);  // as the editor hands it over
+            const std::optional<QString> tidied = source::formatPage(page, nullptr);
+            QVERIFY(tidied && *tidied != page);
+            const QString arguments = QString::fromUtf8(
+                QJsonDocument(QJsonArray{page, *tidied}).toJson(QJsonDocument::Compact));
+            QCOMPARE(evaluate(view->web(), kSame + u"(..."_s + arguments + u")"_s).toString(),
+                     u"same"_s);
+        }
+    }
+
     void hardEditsShowAsALoadWould()
     {
         QFETCH(QString, page);
