@@ -24,7 +24,8 @@ ElementOutline::ElementOutline(QWidget *parent) : QWidget(parent)
 
 void ElementOutline::want(int element)
 {
-    m_bring = element != m_shown;
+    // One the page had no box for (not made yet, or not shown) is brought when it has one.
+    m_bring = element != m_shown || m_boxless;
     m_wanted = element;
     if (element < 0) {
         m_shown = -1;
@@ -33,11 +34,14 @@ void ElementOutline::want(int element)
     }
     if (!m_asking)
         askNow();
+    else
+        m_again = true;
 }
 
 void ElementOutline::askNow()
 {
     m_asking = true;
+    m_again = false;
     emit ask(m_wanted, std::exchange(m_bring, false));
 }
 
@@ -50,7 +54,14 @@ void ElementOutline::answered(int element, const QRectF &box, const QString &nam
         return;
     }
     m_shown = element;
-    if (name.isEmpty()) {
+    m_boxless = name.isEmpty();
+    // Wanted again meanwhile, perhaps of a page changed since: an element not there then may be
+    // now.
+    if (m_boxless && m_again) {
+        askNow();
+        return;
+    }
+    if (m_boxless) {
         hideOutline();
         return;
     }

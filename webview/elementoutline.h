@@ -49,6 +49,8 @@ private:
     int m_shown = -1;
     bool m_asking = false;
     bool m_bring = false;
+    bool m_boxless = false;  // the page had no box for the element shown
+    bool m_again = false;    // wanted again while a question was out
 };
 
 }  // namespace webview

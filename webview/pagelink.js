@@ -8,9 +8,24 @@ function quorvaneFindElements() {
   return all.map(e => e.localName).join(' ');
 }
 
+// The elements as the page has them now: an update in place adds and replaces elements after
+// they were found, and the numbers are of the page as it stands.
+function quorvaneCurrent() {
+  const q = window.quorvane;
+  if (!q) return null;
+  const live = document.getElementsByTagName('*');
+  for (let i = 0; i < live.length || i < q.all.length; ++i)
+    if (live[i] !== q.all[i]) {
+      const all = Array.from(live);
+      window.quorvane = { all, index: new Map(all.map((e, k) => [e, k])) };
+      break;
+    }
+  return window.quorvane;
+}
+
 // The element's box in the view, brought into view first when asked and out of it.
 function quorvaneBoxOf(k, bring) {
-  const q = window.quorvane, e = q && q.all[k];
+  const q = quorvaneCurrent(), e = q && q.all[k];
   if (!e || !e.isConnected || e.getClientRects().length === 0) return null;
   let r = e.getBoundingClientRect();
   if (bring && (r.bottom <= 0 || r.top >= innerHeight || r.right <= 0 || r.left >= innerWidth)) {
@@ -22,7 +37,7 @@ function quorvaneBoxOf(k, bring) {
 
 // The element at a point of the view, then its ancestors.
 function quorvaneElementsAt(x, y) {
-  const q = window.quorvane, chain = [];
+  const q = quorvaneCurrent(), chain = [];
   for (let e = q ? document.elementFromPoint(x, y) : null; e; e = e.parentElement) {
     const i = q.index.get(e);
     if (i !== undefined) chain.push(i);
@@ -33,7 +48,7 @@ function quorvaneElementsAt(x, y) {
 // Brings the element's top to the top of the view; one with no box, the nearest before it that
 // has one. Only the page's own scroll moves.
 function quorvaneScrollTo(k) {
-  const q = window.quorvane;
+  const q = quorvaneCurrent();
   for (let i = q ? Math.min(k, q.all.length - 1) : -1; i >= 0; --i) {
     const e = q.all[i];
     if (!e.isConnected || e.getClientRects().length === 0) continue;
@@ -47,7 +62,7 @@ function quorvaneScrollTo(k) {
 // The innermost element at the top edge of the view, then its ancestors. Where the edge meets
 // only the body (a margin between blocks), the last element that starts above it.
 function quorvaneTopElements() {
-  const q = window.quorvane;
+  const q = quorvaneCurrent();
   if (!q) return [];
   let best = -1;
   for (const x of [0.5, 0.2, 0.8, 0.05, 0.95]) {
