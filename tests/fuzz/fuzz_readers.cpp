@@ -1,20 +1,21 @@
 // What reads the text at the caret and the page as a whole: the completion context, the end tag
-// to close, the start tag a ">" ends, and the page check. No crash, and no hang (libFuzzer's
-// -timeout). And a stylesheet divided into rules: in order, each begun by what begins a rule; read
-// again around an edit, the same as read whole; the change from one sheet's rules to another's
-// makes the other's.
+// to close, the start tag a ">" ends, and the page check; 整形, which changes white space alone. No
+// crash, and no hang (libFuzzer's -timeout). And a stylesheet divided into rules: in order, each
+// begun by what begins a rule; read again around an edit, the same as read whole; the change from
+// one sheet's rules to another's makes the other's.
 #include <cstdio>
 
 #include "source/completion.h"
 #include "source/htmltokenizer.h"
 #include "source/pagecheck.h"
+#include "source/pageformat.h"
 #include "source/stylesheetrules.h"
 #include "tests/fuzz/fuzzinput.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzedDataProvider input(data, size);
-    const int which = input.ConsumeIntegralInRange(0, 3);
+    const int which = input.ConsumeIntegralInRange(0, 4);
     const QString text = textOf(input.ConsumeRemainingBytesAsString());
     switch (which) {
     case 0: {
@@ -61,6 +62,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         for (qsizetype i = 0; i < change.inserted.size(); ++i)
             made.insert(change.first + i, change.inserted[i]);
         FUZZ_CHECK(made == after);
+        break;
+    }
+    case 3: {
+        // 整形 changes white space alone.
+        const auto substance = [](QString page) {
+            page.removeIf([](QChar c) { return c.isSpace(); });
+            return page;
+        };
+        const std::optional<QString> tidied = source::formatPage(text, nullptr);
+        FUZZ_CHECK(tidied && substance(*tidied) == substance(text));
         break;
     }
     default:
