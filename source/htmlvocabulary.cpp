@@ -62,6 +62,22 @@ bool isTablePart(const QString &name)
     return kTable.contains(name);
 }
 
+bool isBlock(const QString &name)
+{
+    static const QSet<QString> kBlocks{
+        u"html"_s,    u"head"_s,     u"body"_s,     u"title"_s,      u"meta"_s,     u"link"_s,
+        u"base"_s,    u"style"_s,    u"script"_s,   u"noscript"_s,   u"template"_s, u"div"_s,
+        u"p"_s,       u"ul"_s,       u"ol"_s,       u"li"_s,         u"dl"_s,       u"dt"_s,
+        u"dd"_s,      u"menu"_s,     u"table"_s,    u"caption"_s,    u"colgroup"_s, u"col"_s,
+        u"thead"_s,   u"tbody"_s,    u"tfoot"_s,    u"tr"_s,         u"td"_s,       u"th"_s,
+        u"section"_s, u"article"_s,  u"nav"_s,      u"aside"_s,      u"header"_s,   u"footer"_s,
+        u"main"_s,    u"h1"_s,       u"h2"_s,       u"h3"_s,         u"h4"_s,       u"h5"_s,
+        u"h6"_s,      u"hgroup"_s,   u"address"_s,  u"blockquote"_s, u"figure"_s,   u"figcaption"_s,
+        u"form"_s,    u"fieldset"_s, u"legend"_s,   u"details"_s,    u"summary"_s,  u"dialog"_s,
+        u"hr"_s,      u"pre"_s,      u"optgroup"_s, u"option"_s,     u"search"_s,   u"center"_s};
+    return kBlocks.contains(name);
+}
+
 bool isSelectPart(const QString &name)
 {
     return name == u"select"_s || name == u"option"_s || name == u"optgroup"_s;

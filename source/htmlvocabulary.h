@@ -25,6 +25,9 @@ bool isFormatting(const QString &name);
 // Placed by the tree builder from what is open around it.
 bool isTablePart(const QString &name);
 bool isSelectPart(const QString &name);
+// Laid out as a block by a browser, or of the head: its tags stand on lines of their own when a
+// page is tidied. Any other is inline.
+bool isBlock(const QString &name);
 // Of the elements open, innermost last, those a start tag of name closes first, as the tree
 // builder does without an end tag (a <p> before a block, an <li> before the next): how many.
 qsizetype closedBy(const QString &name, const QStringList &open);

@@ -1,7 +1,5 @@
 #include "source/pageformat.h"
 
-#include <QSet>
-
 #include "source/htmltokenizer.h"
 #include "source/htmlvocabulary.h"
 
@@ -15,29 +13,11 @@ using Kind = PageToken::Kind;
 
 const QString kIndent = u"  "_s;
 
-// The elements whose tags stand on lines of their own: what a browser lays out as blocks, and
-// the head's. Any other is inline and stays in its line.
-bool isBlock(const QString &name)
-{
-    static const QSet<QString> kBlocks{
-        u"html"_s,    u"head"_s,     u"body"_s,     u"title"_s,      u"meta"_s,     u"link"_s,
-        u"base"_s,    u"style"_s,    u"script"_s,   u"noscript"_s,   u"template"_s, u"div"_s,
-        u"p"_s,       u"ul"_s,       u"ol"_s,       u"li"_s,         u"dl"_s,       u"dt"_s,
-        u"dd"_s,      u"menu"_s,     u"table"_s,    u"caption"_s,    u"colgroup"_s, u"col"_s,
-        u"thead"_s,   u"tbody"_s,    u"tfoot"_s,    u"tr"_s,         u"td"_s,       u"th"_s,
-        u"section"_s, u"article"_s,  u"nav"_s,      u"aside"_s,      u"header"_s,   u"footer"_s,
-        u"main"_s,    u"h1"_s,       u"h2"_s,       u"h3"_s,         u"h4"_s,       u"h5"_s,
-        u"h6"_s,      u"hgroup"_s,   u"address"_s,  u"blockquote"_s, u"figure"_s,   u"figcaption"_s,
-        u"form"_s,    u"fieldset"_s, u"legend"_s,   u"details"_s,    u"summary"_s,  u"dialog"_s,
-        u"hr"_s,      u"pre"_s,      u"optgroup"_s, u"option"_s,     u"search"_s,   u"center"_s};
-    return kBlocks.contains(name);
-}
-
 // A tag that stands on a line of its own: a block's, a comment, a doctype.
 bool standsAlone(const PageToken &token)
 {
     return token.kind == Kind::Comment || token.kind == Kind::Other ||
-           (token.foreign == 0 && isBlock(token.name));
+           (token.foreign == 0 && html::isBlock(token.name));
 }
 
 bool isBlank(QStringView text)
@@ -95,7 +75,7 @@ std::optional<QString> formatPage(QStringView text, QString *failure)
     const auto close = [&](qsizetype count) {
         for (qsizetype i = 0; i < count; ++i) {
             const QString &name = open.last();
-            blocks -= isBlock(name);
+            blocks -= html::isBlock(name);
             kept -= name == u"pre"_s || name == u"listing"_s;
             open.removeLast();
         }
@@ -128,7 +108,7 @@ std::optional<QString> formatPage(QStringView text, QString *failure)
             close(html::closedBy(token.name, open));
             if (!html::isVoid(token.name) && !token.selfClosing) {
                 open.append(token.name);
-                blocks += isBlock(token.name);
+                blocks += html::isBlock(token.name);
                 kept += token.name == u"pre"_s || token.name == u"listing"_s;
             }
         }
