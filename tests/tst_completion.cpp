@@ -13,16 +13,21 @@ using Place = CaretContext::Place;
 class CompletionTest : public QObject {
     Q_OBJECT
 
-    // The names offered where "|" stands.
-    static QStringList offered(const QString &marked)
+    // The text before "|", and the context there; in a stylesheet or a script of its own where
+    // a file's name and ":" come first.
+    static std::pair<QString, CaretContext> contextAt(const QString &marked)
     {
         const qsizetype file = marked.indexOf(u':');
         const QString name = marked.left(file);
-        const QString before = name.contains(u'.')
-                                   ? marked.sliced(file + 1).left(marked.indexOf(u'|') - file - 1)
+        const bool own = name.contains(u'.');
+        const QString before = own ? marked.sliced(file + 1).left(marked.indexOf(u'|') - file - 1)
                                    : marked.left(marked.indexOf(u'|'));
-        const CaretContext context =
-            source::caretContext(before, source::languageOf(name.contains(u'.') ? name : u""_s));
+        return {before, source::caretContext(before, source::languageOf(own ? name : u""_s))};
+    }
+    // The names offered where "|" stands.
+    static QStringList offered(const QString &marked)
+    {
+        const auto [before, context] = contextAt(marked);
         QStringList names;
         for (const source::Suggestion &suggestion : source::Vocabulary::instance().suggestions(
                  context, QStringView(before).sliced(context.start)))
@@ -96,13 +101,7 @@ private slots:
         QFETCH(int, place);
         QFETCH(QString, typed);
         QFETCH(QString, of);
-        const qsizetype file = marked.indexOf(u':');
-        const QString name = marked.left(file);
-        const QString before = name.contains(u'.')
-                                   ? marked.sliced(file + 1).left(marked.indexOf(u'|') - file - 1)
-                                   : marked.left(marked.indexOf(u'|'));
-        const CaretContext context =
-            source::caretContext(before, source::languageOf(name.contains(u'.') ? name : u""_s));
+        const auto [before, context] = contextAt(marked);
         QCOMPARE(int(context.kind), kind);
         QCOMPARE(int(context.place), place);
         if (context.kind == Kind::Nothing)
