@@ -158,6 +158,8 @@ void SourceEdit::drawSwatches(QPainter &painter, const QRect &area)
     static const QRegularExpression kStyleAttribute(uR"(\bstyle\s*=\s*("[^"]*|'[^']*))"_s,
                                                     QRegularExpression::CaseInsensitiveOption);
     m_swatches.clear();
+    if (m_colours->language() == source::Language::JavaScript)
+        return;
     const QPointF offset = contentOffset();
     for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
         const QRectF box = blockBoundingGeometry(block).translated(offset);
