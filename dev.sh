@@ -37,13 +37,13 @@ install_missing() {
         apt-get install -y --no-install-recommends "${missing[@]}" </dev/null
 }
 
-# The tree-sitter grammars, morphdom, Emmet and VS Code's web data, as package-lock.json pins
-# them, from the npm registry; fetched again only when the lock file changed. Their install
-# scripts would build a Node.js binding, which nothing here uses.
+# The tree-sitter grammars, morphdom, Emmet, axe-core and VS Code's web data, as
+# package-lock.json pins them, from the npm registry; fetched again only when the lock file
+# changed. Their install scripts would build a Node.js binding, which nothing here uses.
 fetch_grammars() {
     local grammars=source/grammars
     cmp -s "$grammars/package-lock.json" "$grammars/node_modules/.quorvane-lock" && return 0
-    echo "Fetching the tree-sitter grammars, morphdom, Emmet and the web data"
+    echo "Fetching the tree-sitter grammars, morphdom, Emmet, axe-core and the web data"
     (cd "$grammars" && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error </dev/null)
     cp "$grammars/package-lock.json" "$grammars/node_modules/.quorvane-lock"
 }
@@ -129,6 +129,7 @@ bench)
     QT_QPA_PLATFORM=offscreen build/bench/bench_large open
     QT_QPA_PLATFORM=offscreen build/bench/bench_journal
     QT_QPA_PLATFORM=offscreen build/bench/bench_stylesheet
+    QT_QPA_PLATFORM=offscreen build/bench/bench_accessibility
     bash bench/startup.sh
     ;;
 package)

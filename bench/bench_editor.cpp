@@ -2,6 +2,7 @@
 // character refreshes the preview) over a recording pane: the UI thread's time for one
 // keystroke, how soon the first screen of an opened page is coloured, and the longest the UI
 // thread is held meanwhile; and how soon the completion list shows after a key.
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -97,6 +98,45 @@ int main(int argc, char *argv[])
 
     if (only)
         return 0;
+
+    // A keystroke among colours, full-width spaces and tabs, with their swatches and marks drawn,
+    // beside the same lines whose colours are not colours and whose marks are off.
+    std::printf("\n%-8s %22s %22s %8s\n", "page", "swatches and marks ms", "without", "ratio");
+    QAction *marks = edit.findChild<QAction *>(u"showSpaces"_s);
+    for (const auto &[label, size] :
+         {std::pair{"100 KB", 100 * 1024}, std::pair{"1 MB", 1024 * 1024}}) {
+        QString lines;
+        for (int i = 0; i < 60; ++i)
+            lines +=
+                u"<p style=\"color: #3a7bd5; background: rgb(250 250 250)\">\u3000全角"
+                u"\u3000スペース\tタブ <span style=\"color: hsl(20 80% 40%)\">red</span></p>\r\n"_s;
+        QString page = bookOfSize(size);
+        page.insert(page.indexOf(u"\r\n"_s, (page.size() - lines.size()) / 2) + 2, lines);
+        QString plain = page;
+        plain.replace(u"#3a7bd5"_s, u"#3a7bdx"_s)
+            .replace(u"rgb("_s, u"rgx("_s)
+            .replace(u"hsl("_s, u"hsx("_s);
+        double with = 0, without = 0;
+        for (const bool shown : {false, true, false, true}) {
+            marks->setChecked(shown);
+            open(edit, shown ? page : plain);
+            (shown ? with : without) = keystrokeMs(edit, 31);
+        }
+        std::printf("%-8s %22.2f %22.2f %8.2f\n", label, with, without, with / without);
+    }
+
+    // 整形 of a whole page, from the command to the text replaced: the UI thread's longest hold.
+    std::printf("\n%-8s %14s %22s\n", "整形", "to replaced ms", "longest stall");
+    for (const auto &[label, size] :
+         {std::pair{"100 KB", 100 * 1024}, std::pair{"1 MB", 1024 * 1024}}) {
+        open(edit, bookOfSize(size));
+        QSignalSpy formatted(&edit, &editor::SourceEdit::formatted);
+        QElapsedTimer timer;
+        timer.start();
+        edit.findChild<QAction *>(u"formatSource"_s)->trigger();
+        const double stall = longestStall([&] { return formatted.size() > 0; });
+        std::printf("%-8s %14.1f %22.1f\n", label, msSince(timer), stall);
+    }
 
     // The completion list, in a paragraph halfway down and in a tag there: from the key to the
     // list shown, with the refresh every key makes in this mode; a plain letter there beside.

@@ -18,14 +18,14 @@ inline double msSince(const QElapsedTimer &timer)
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
-// The longest the event loop went without turning, while it runs until done() or 60 s.
+// The longest the event loop went without turning, while it runs until done() or for limit ms.
 template <typename Done>
-double longestStall(Done done)
+double longestStall(Done done, qint64 limit = 60000)
 {
     QElapsedTimer clock;
     clock.start();
     double last = 0, longest = 0;
-    while (!done() && clock.elapsed() < 60000) {
+    while (!done() && clock.elapsed() < limit) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         const double now = msSince(clock);
         longest = std::max(longest, now - last);

@@ -80,6 +80,8 @@ SourceEdit::SourceEdit(SourceDocument &document, QWidget *parent)
             &QAction::triggered, this, qOverload<>(&SourceEdit::goToLine));
     connect(addCommand(u"formatSource"_s, u"整形"_s, QKeySequence(Qt::SHIFT | Qt::ALT | Qt::Key_F)),
             &QAction::triggered, this, &SourceEdit::formatSource);
+    m_checkAccessibility = addCommand(u"checkAccessibility"_s, u"アクセシビリティを検査"_s, {});
+    m_checkAccessibility->setEnabled(false);
     m_showSpaces = addCommand(u"showSpaces"_s, u"全角スペースとタブを表示"_s, {});
     m_showSpaces->setCheckable(true);
     m_showSpaces->setChecked(true);

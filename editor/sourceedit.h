@@ -43,6 +43,9 @@ public:
     void setText(const QString &text);
 
     SourceColours &colours() const { return *m_colours; }
+    // The context menu's command that checks the page's accessibility: off until a page's
+    // check is linked to it.
+    QAction &checkAccessibilityCommand() const { return *m_checkAccessibility; }
     // The completion list, Emmet's abbreviations and the linked tag names.
     WritingAids &aids() const { return *m_aids; }
     // Whether the ">" of a start tag puts its end tag after the caret: not while the settings'
@@ -132,6 +135,7 @@ private:
     QList<source::Problem> m_problems;
     mutable std::optional<QSet<int>> m_problemLines;  // nothing until asked again
     QList<QAction *> m_commands;                      // for the context menu, separators among them
+    QAction *m_checkAccessibility = nullptr;
     QAction *m_showSpaces = nullptr;  // full-width spaces and tabs marked where they are
     QList<Swatch> m_swatches;
     engine::Background m_formatter;

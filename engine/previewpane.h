@@ -12,6 +12,13 @@
 
 namespace engine {
 
+// What the accessibility check found of the page: a message in Japanese, and the element it is
+// of, then its ancestors (none for the page itself).
+struct Finding {
+    QString text;
+    QList<int> elements;
+};
+
 // What a pane that shows a real page tells of it, for linking it to the source. Elements go by
 // their index in the page's document order.
 class PageEvents : public QObject {
@@ -27,6 +34,9 @@ signals:
     // A message of the page's was chosen: its line in the preview file and its column, from 1;
     // column 0 for the line's start.
     void lineChosen(int line, int column);
+    // The page's accessibility was checked: what was found, at most so many, and what else the
+    // person should know of it (empty for nothing).
+    void accessibilityChecked(const QList<engine::Finding> &findings, const QString &note);
 };
 
 // What the engine needs of the preview: load a local file, or say why it could not be written.
@@ -87,6 +97,16 @@ public:
     virtual void setProblems(const QList<Problem> &problems, const QString &note)
     {
         (void)problems, (void)note;
+    }
+
+    // Checks the accessibility of the page shown once it shows the text, a check under way given
+    // up; pageEvents() tells what it found.
+    virtual void checkAccessibility() {}
+    // What the check found, with places in the editor, told beside the page until the next;
+    // note first among them, empty for none.
+    virtual void setFindings(const QList<Problem> &findings, const QString &note)
+    {
+        (void)findings, (void)note;
     }
 
     PageEvents &pageEvents() { return m_pageEvents; }

@@ -24,6 +24,7 @@
 #include "engine/previewpane.h"
 #include "engine/textcodec.h"
 #include "engine/textfile.h"
+#include "forms/accessibilitywatch.h"
 #include "forms/form1layout.h"
 #include "forms/form2.h"
 #include "forms/form3.h"
@@ -247,8 +248,10 @@ void Form1::choosePage()
     m_page = page;
     delete m_pageLink;
     delete m_problemWatch;
+    delete m_accessibilityWatch;
     m_pageLink = new PageLink(*page->edit, *m_webBrowser1.pane);
     m_problemWatch = new ProblemWatch(*page->edit, *m_webBrowser1.pane);
+    m_accessibilityWatch = new AccessibilityWatch(*page->edit, *m_webBrowser1.pane);
     m_preview.setDocument(page->folder, page->encoding);
     // Another page is shown at once, whatever the refresh mode.
     if (!first)

@@ -47,6 +47,7 @@ class Form2;
 class Form3;
 class JournalKeeper;
 class PageLink;
+class AccessibilityWatch;
 class ProblemWatch;
 
 // The main window: the HTML source on the left, its preview on the right, four buttons above.
@@ -196,6 +197,7 @@ private:
     QTabBar *m_tabs = nullptr;
     QPointer<PageLink> m_pageLink;
     QPointer<ProblemWatch> m_problemWatch;
+    QPointer<AccessibilityWatch> m_accessibilityWatch;
     QString m_newEncoding;  // a new document's
     QString m_linkNotice;
     QString m_shownNotice;

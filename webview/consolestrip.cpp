@@ -30,6 +30,8 @@ QString levelName(ConsoleStrip::Level level)
         return u"警告"_s;
     case ConsoleStrip::Level::Problem:
         return u"HTML の問題"_s;
+    case ConsoleStrip::Level::Finding:
+        return u"アクセシビリティ"_s;
     case ConsoleStrip::Level::Error:
         break;
     }
@@ -102,7 +104,8 @@ QListWidgetItem *ConsoleStrip::entry(Level level, const QString &text, int line,
     item->setData(kColumnRole, column);
     item->setData(kCountRole, 1);
     item->setIcon(style()->standardIcon(level == Level::Error ? QStyle::SP_MessageBoxCritical
-                                        : level == Level::Warning || level == Level::Problem
+                                        : level == Level::Warning || level == Level::Problem ||
+                                                level == Level::Finding
                                             ? QStyle::SP_MessageBoxWarning
                                             : QStyle::SP_MessageBoxInformation));
     return item;
@@ -118,7 +121,7 @@ void ConsoleStrip::add(Level level, const QString &text, int line, const QString
     } else if (m_byKey.size() < kMostEntries) {
         item = entry(level, text, line, file);
         m_byKey.insert(key, item);
-        m_list->addItem(item);
+        m_list->insertItem(m_list->count() - int(m_findings.items.size()), item);
     } else {
         ++m_untold;
     }
@@ -130,7 +133,8 @@ void ConsoleStrip::clear()
 {
     for (int i = m_list->count() - 1; i >= 0; --i)
         if (m_list->item(i) != m_warning && m_list->item(i) != m_notice &&
-            !m_problems.contains(m_list->item(i)))
+            !m_problems.items.contains(m_list->item(i)) &&
+            !m_findings.items.contains(m_list->item(i)))
             delete m_list->takeItem(i);
     m_byKey.clear();
     m_untold = 0;
@@ -151,16 +155,30 @@ void ConsoleStrip::setWarning(const QString &text, int line)
 void ConsoleStrip::setProblems(const QList<engine::PreviewPane::Problem> &problems,
                                const QString &note)
 {
-    qDeleteAll(m_problems);
-    m_problems.clear();
-    int at = (m_warning ? 1 : 0) + (m_notice ? 1 : 0);
+    setGroup(m_problems, Level::Problem, problems, note, (m_warning ? 1 : 0) + (m_notice ? 1 : 0));
+}
+
+void ConsoleStrip::setFindings(const QList<engine::PreviewPane::Problem> &findings,
+                               const QString &note)
+{
+    setGroup(m_findings, Level::Finding, findings, note, -1);
+}
+
+void ConsoleStrip::setGroup(Group &group, Level level,
+                            const QList<engine::PreviewPane::Problem> &rows, const QString &note,
+                            int at)
+{
+    qDeleteAll(group.items);
+    group.items.clear();
+    if (at < 0)
+        at = m_list->count();
     if (!note.isEmpty())
-        m_problems.append(entry(Level::Info, note, 0, {}));
-    for (const engine::PreviewPane::Problem &problem :
-         problems.first(std::min<qsizetype>(problems.size(), kMostEntries)))
-        m_problems.append(entry(Level::Problem, problem.text, problem.line, {}, problem.column));
-    m_untoldProblems = int(problems.size() - std::min<qsizetype>(problems.size(), kMostEntries));
-    for (QListWidgetItem *item : std::as_const(m_problems))
+        group.items.append(entry(Level::Info, note, 0, {}));
+    for (const engine::PreviewPane::Problem &row :
+         rows.first(std::min<qsizetype>(rows.size(), kMostEntries)))
+        group.items.append(entry(level, row.text, row.line, {}, row.column));
+    group.untold = int(rows.size() - std::min<qsizetype>(rows.size(), kMostEntries));
+    for (QListWidgetItem *item : std::as_const(group.items))
         m_list->insertItem(at++, item);
     refresh();
 }
@@ -178,7 +196,7 @@ void ConsoleStrip::setNotice(const QString &text)
 
 void ConsoleStrip::refresh()
 {
-    int errors = 0, warnings = 0, problems = 0, others = 0;
+    int errors = 0, warnings = 0, problems = 0, findings = 0, others = 0;
     QString first;
     for (int i = 0; i < m_list->count(); ++i) {
         const QListWidgetItem *item = m_list->item(i);
@@ -195,14 +213,17 @@ void ConsoleStrip::refresh()
         case Level::Problem:
             problems += count;
             break;
+        case Level::Finding:
+            findings += count;
+            break;
         case Level::Info:
             others += count;
             break;
         }
     }
     QStringList counts;
-    if (m_untold + m_untoldProblems)
-        counts.append(u"ほか %1 件は省略"_s.arg(m_untold + m_untoldProblems));
+    if (const int untold = m_untold + m_problems.untold + m_findings.untold)
+        counts.append(u"ほか %1 件は省略"_s.arg(untold));
     if (errors)
         counts.append(u"エラー %1 件"_s.arg(errors));
     if (warnings)
@@ -211,6 +232,8 @@ void ConsoleStrip::refresh()
         counts.append(u"HTML の問題 %1 件"_s.arg(problems));
     if (others)
         counts.append(u"メッセージ %1 件"_s.arg(others));
+    if (findings)
+        counts.append(u"アクセシビリティ %1 件"_s.arg(findings));
     // Closed, the first error is worth a glance.
     QString summary = counts.join(u"、"_s);
     if (!m_summary->isChecked() && !first.isEmpty())

@@ -18,7 +18,7 @@ class ConsoleStrip : public QWidget {
     Q_OBJECT
 
 public:
-    enum class Level { Info, Warning, Error, Problem };
+    enum class Level { Info, Warning, Error, Problem, Finding };
 
     explicit ConsoleStrip(QWidget *parent = nullptr);
 
@@ -34,6 +34,8 @@ public:
     // messages, until the next; note first among them, empty for none. They stay while pages
     // load.
     void setProblems(const QList<engine::PreviewPane::Problem> &problems, const QString &note);
+    // What the accessibility check found, last in the list, the same way.
+    void setFindings(const QList<engine::PreviewPane::Problem> &findings, const QString &note);
 
     // One of the program's own about itself, first in the list until replaced, whatever page
     // is loaded; empty for none.
@@ -54,13 +56,20 @@ private:
     QListWidgetItem *entry(Level level, const QString &text, int line, const QString &file,
                            int column = 0);
     void refresh();
+    // Rows of the program's own that stay while pages load, replaced together.
+    struct Group {
+        QList<QListWidgetItem *> items;
+        int untold = 0;
+    };
+    void setGroup(Group &group, Level level, const QList<engine::PreviewPane::Problem> &rows,
+                  const QString &note, int at);
 
     QToolButton *m_summary = nullptr;
     QListWidget *m_list = nullptr;
     QListWidgetItem *m_warning = nullptr;
     QListWidgetItem *m_notice = nullptr;
-    QList<QListWidgetItem *> m_problems;
-    int m_untoldProblems = 0;
+    Group m_problems;
+    Group m_findings;
     QHash<QString, QListWidgetItem *> m_byKey;  // the page's messages, by what tells them apart
     int m_untold = 0;
     QTimer m_refresh;

@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
+#include <algorithm>
 
 #include "platform/process.h"
 
@@ -51,7 +52,7 @@ void RendererWatch::look()
     }
     if (const std::optional<double> seconds = platform::processorSeconds(pid))
         m_samples.append({now, *seconds});
-    if (isHeld(m_samples, m_asked, now, (kHeld + m_allowance).count())) {
+    if (isHeld(m_samples, m_asked, now, (kHeld + std::max(m_allowance, m_checking)).count())) {
         restart();
         emit held(pid);
     }

@@ -31,6 +31,8 @@ public:
     // While a page loads, it may hold the process longer: a large page takes the engine about a
     // second a megabyte to read. 0 once it is loaded.
     void allowWhileLoading(std::chrono::milliseconds more) { m_allowance = more; }
+    // So may a rule of the accessibility check, on a large page, while a check runs. 0 after.
+    void allowWhileChecking(std::chrono::milliseconds more) { m_checking = more; }
     // A new page: what was asked of the last is forgotten.
     void restart();
 
@@ -47,6 +49,7 @@ private:
     quint64 m_question = 0;
     Samples m_samples;
     std::chrono::milliseconds m_allowance{0};
+    std::chrono::milliseconds m_checking{0};
 };
 
 }  // namespace webview

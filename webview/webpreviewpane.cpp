@@ -168,6 +168,7 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
         // Questions to the page before are never answered.
         m_askingTop = m_topAgain = m_scrolling = false;
         m_scrollWanted = -1;
+        cancelCheck();
     });
     connect(m_view, &QWebEngineView::loadFinished, this, [this](bool ok) {
         m_watch->allowWhileLoading({});
@@ -191,6 +192,9 @@ WebPreviewPane::WebPreviewPane(QWidget *parent, std::chrono::milliseconds loadTi
         if (m_isPreview && followsScroll() && personScrolling())
             askForTop();
     });
+    m_checkPoll.setSingleShot(true);
+    m_checkPoll.setInterval(100);
+    connect(&m_checkPoll, &QTimer::timeout, this, &WebPreviewPane::askFound);
     placeParts();
 }
 
@@ -241,6 +245,8 @@ void WebPreviewPane::followSession()
             emit pageEvents().elementsFound();
         if (!m_restyles.isEmpty())
             restyleDue();
+        if (m_checkDue)
+            startCheck();
     });
     connect(m_session, &source::PreviewSession::elementsChanged, this,
             [this] { m_outline->pageChanging(); });
@@ -285,6 +291,7 @@ WebPreviewPane::~WebPreviewPane()
 
 void WebPreviewPane::navigate(const Refresh &refresh)
 {
+    cancelCheck();
     m_pageText = refresh.text;
     // What a refresh does to the page's scroll is not the person's.
     m_pageInput.invalidate();
@@ -298,6 +305,7 @@ void WebPreviewPane::navigate(const Refresh &refresh)
 
 void WebPreviewPane::writing(const Refresh &refresh)
 {
+    cancelCheck();
     m_pageInput.invalidate();
     if (m_isPreview && refresh.text)
         m_session->writing(*refresh.text, refresh.encoding);
@@ -428,6 +436,105 @@ void WebPreviewPane::setProblems(const QList<Problem> &problems, const QString &
 void WebPreviewPane::setNotice(const QString &notice)
 {
     m_console->setNotice(notice);
+}
+
+void WebPreviewPane::checkAccessibility()
+{
+    cancelCheck();
+    // The page is checked once it shows the text.
+    if (m_session->isUpdating())
+        m_checkDue = true;
+    else
+        startCheck();
+}
+
+void WebPreviewPane::startCheck()
+{
+    m_checkDue = false;
+    if (!m_isPreview) {
+        emit pageEvents().accessibilityChecked(
+            {}, u"ページを表示していないため、アクセシビリティを検査できません"_s);
+        return;
+    }
+    // axe-core with its Japanese messages, given to the page's world once: a load makes a new
+    // world, which has none.
+    static const QString kChecker =
+        resource(u":/webview/axe.min.js"_s) + u"\naxe.configure({ locale: "_s +
+        resource(u":/webview/axe-ja.json"_s) + u", noHtml: true });\n"_s +
+        resource(u":/webview/accessibility.js"_s);
+    const quint64 check = ++m_check;
+    m_checking = true;
+    m_checkClock.start();
+    ask(u"typeof quorvaneCheckStart === 'function'"_s, [this, check](const QVariant &ready) {
+        if (check != m_check)
+            return;
+        ask((ready.toBool() ? QString() : kChecker) + u"\nquorvaneCheckStart()"_s,
+            [this, check](const QVariant &) {
+                if (check != m_check)
+                    return;
+                // One rule may hold the page's process for long on a large page, and the page
+                // is no hung page for it: about 30 ms for each thousand characters at most.
+                const qsizetype size = m_pageText ? m_pageText->sizeBound() : 0;
+                m_watch->allowWhileChecking(std::chrono::milliseconds(10'000 + size / 8));
+                m_checkPoll.start();
+            });
+    });
+}
+
+void WebPreviewPane::askFound()
+{
+    ask(question(u"quorvaneCheckFound(%1)"_s.arg(kMostFindings)), [this, check = m_check](
+                                                                      const QVariant &answer) {
+        if (check != m_check)
+            return;
+        const QVariantMap found = answer.toMap();
+        if (found.isEmpty()) {
+            m_checkPoll.start();
+            return;
+        }
+        m_checking = false;
+        m_watch->allowWhileChecking({});
+        m_lastCheck = {m_checkClock.elapsed(), found.value(u"longest"_s).toDouble(),
+                       found.value(u"slices"_s).toInt()};
+        if (found.contains(u"error"_s)) {
+            emit pageEvents().accessibilityChecked(
+                {}, u"アクセシビリティを検査できませんでした: %1"_s.arg(
+                        found.value(u"error"_s).toString()));
+            return;
+        }
+        QList<engine::Finding> findings;
+        for (const QVariant &row : found.value(u"rows"_s).toList()) {
+            const QVariantList parts = row.toList();
+            engine::Finding finding{parts.value(1).toString(), {}};
+            for (const QVariant &element : parts.value(0).toList())
+                finding.elements.append(element.toInt());
+            findings.append(finding);
+        }
+        const int count = found.value(u"count"_s).toInt();
+        emit pageEvents().accessibilityChecked(
+            findings,
+            count > findings.size()
+                ? u"アクセシビリティの問題は %1 件あり、最初の %2 件を示します"_s.arg(count).arg(
+                      findings.size())
+                : QString());
+    });
+}
+
+void WebPreviewPane::cancelCheck()
+{
+    m_checkDue = false;
+    if (!std::exchange(m_checking, false))
+        return;
+    ++m_check;
+    m_checkPoll.stop();
+    m_watch->allowWhileChecking({});
+    ask(u"typeof quorvaneCheckStop === 'function' && quorvaneCheckStop()"_s,
+        [](const QVariant &) {});
+}
+
+void WebPreviewPane::setFindings(const QList<Problem> &findings, const QString &note)
+{
+    m_console->setFindings(findings, note);
 }
 
 void WebPreviewPane::showElement(int element)

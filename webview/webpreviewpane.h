@@ -55,6 +55,18 @@ public:
     void setWarning(const QString &warning, int line) override;
     void setProblems(const QList<Problem> &problems, const QString &note) override;
     void setNotice(const QString &notice) override;
+    void checkAccessibility() override;
+    void setFindings(const QList<Problem> &findings, const QString &note) override;
+    // The findings told at most; the rest are counted.
+    static constexpr int kMostFindings = 500;
+    // How the last check that finished went: from asked to found, the longest of its tasks in
+    // the page, and how many there were.
+    struct CheckTimes {
+        qint64 total = 0;
+        double longest = 0;
+        int slices = 0;
+    };
+    CheckTimes lastCheck() const { return m_lastCheck; }
     void showElement(int element) override;
     int elementOf(const engine::TextSnapshot &text, const QList<qsizetype> &starts) override;
     std::optional<qsizetype> startOf(const engine::TextSnapshot &text,
@@ -123,6 +135,9 @@ private:
     void askForTop();
     bool personScrolling() const;
     void askToScroll();
+    void startCheck();
+    void cancelCheck();
+    void askFound();
 
     PreviewView *m_view = nullptr;
     ConsoleStrip *m_console = nullptr;
@@ -156,6 +171,15 @@ private:
     bool m_askingTop = false, m_topAgain = false;
     int m_scrollWanted = -1;
     bool m_scrolling = false;
+
+    // The accessibility check: the one under way by its number, one asked for while the page is
+    // updated, and the wait between asking what it found.
+    quint64 m_check = 0;
+    bool m_checking = false;
+    bool m_checkDue = false;
+    QTimer m_checkPoll;
+    QElapsedTimer m_checkClock;
+    CheckTimes m_lastCheck;
 };
 
 }  // namespace webview
