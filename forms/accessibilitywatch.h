@@ -28,7 +28,7 @@ public:
     static constexpr int kAfterTyping = 1000;
     // A larger document's page is checked only when asked: a rule takes seconds on it, and holds
     // the page meanwhile.
-    static constexpr qsizetype kLargestAutomatic = 64 * 1024;
+    static constexpr qsizetype kLargestAutomatic = 32 * 1024;
 
 signals:
     // What a check found is shown.
