@@ -1025,6 +1025,24 @@ window.onload = () => {
             !list->findItems(u"アクセシビリティの問題は見つかりませんでした"_s, Qt::MatchStartsWith)
                  .isEmpty(),
             20000);
+
+        // Typing while a rule holds a large page for seconds gives the check up: the page is no
+        // hung page, and shows what was typed once the rule ends.
+        form1->Text1().setText(bookOfSize(300 * 1024));
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view->web()).contains(u"第1章"_s), 20000);
+        const qint64 process = view->web().page()->renderProcessPid();
+        form1->Text1().checkAccessibilityCommand().trigger();
+        const auto held = [&] {
+            const auto answered = std::make_shared<bool>(false);
+            view->web().page()->runJavaScript(u"0"_s,
+                                              [answered](const QVariant &) { *answered = true; });
+            return !QTest::qWaitFor([&] { return *answered; }, 1500);
+        };
+        QVERIFY(QTest::qWaitFor(held, 20000));
+        form1->Text1().moveCaretToEnd();
+        QTest::keyClicks(&form1->Text1(), u"<p>typed</p>"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(pageText(view->web()).endsWith(u"typed"_s), 30000);
+        QCOMPARE(view->web().page()->renderProcessPid(), process);
     }
 
     // The page's messages at the pane's foot, repeats counted; an entry leads to its line; the

@@ -525,11 +525,14 @@ void WebPreviewPane::cancelCheck()
     m_checkDue = false;
     if (!std::exchange(m_checking, false))
         return;
-    ++m_check;
+    const quint64 stopped = ++m_check;
     m_checkPoll.stop();
-    m_watch->allowWhileChecking({});
+    // The rule under way holds the page until it ends, and the allowance stays till then.
     ask(u"typeof quorvaneCheckStop === 'function' && quorvaneCheckStop()"_s,
-        [](const QVariant &) {});
+        [this, stopped](const QVariant &) {
+            if (stopped == m_check)
+                m_watch->allowWhileChecking({});
+        });
 }
 
 void WebPreviewPane::setFindings(const QList<Problem> &findings, const QString &note)
