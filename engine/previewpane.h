@@ -100,8 +100,9 @@ public:
     }
 
     // Checks the accessibility of the page shown once it shows the text, a check under way given
-    // up; pageEvents() tells what it found.
-    virtual void checkAccessibility() {}
+    // up; pageEvents() tells what it found. Unless a person asked, a large page is not checked:
+    // it is told.
+    virtual void checkAccessibility(bool asked) { (void)asked; }
     // What the check found, with places in the editor, told beside the page until the next;
     // note first among them, empty for none.
     virtual void setFindings(const QList<Problem> &findings, const QString &note)

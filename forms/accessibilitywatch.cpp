@@ -30,7 +30,7 @@ AccessibilityWatch::AccessibilityWatch(editor::SourceEdit &edit, engine::Preview
         m_asked = true;
         m_pause.stop();
         m_pane.setFindings({}, u"アクセシビリティを検査しています…"_s);
-        m_pane.checkAccessibility();
+        m_pane.checkAccessibility(true);
     });
 }
 
@@ -43,15 +43,7 @@ AccessibilityWatch::~AccessibilityWatch()
 void AccessibilityWatch::paused()
 {
     // Asked for, a large page is checked again after an update that gave the check up.
-    if (m_asked || m_edit.source().size() <= kLargestAutomatic) {
-        m_pane.checkAccessibility();
-        return;
-    }
-    m_pane.setFindings(
-        {},
-        u"ページが %1 K 文字を超えるため、アクセシビリティは自動では検査していません。"
-        u"右クリックメニューの「アクセシビリティを検査」で検査できます"_s.arg(kLargestAutomatic /
-                                                                              1024));
+    m_pane.checkAccessibility(m_asked);
 }
 
 void AccessibilityWatch::found(const QList<engine::Finding> &findings, const QString &note)

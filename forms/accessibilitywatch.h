@@ -14,8 +14,8 @@ class SourceEdit;
 namespace forms {
 
 // Checks the page's accessibility after a pause in typing and in the page's updates, or at once
-// from the editor's context menu, and shows each finding in a row beside the page on the line
-// of its element.
+// from the editor's context menu (a large page only then), and shows each finding in a row
+// beside the page on the line of its element.
 class AccessibilityWatch : public QObject {
     Q_OBJECT
 
@@ -26,9 +26,6 @@ public:
 
     // How long typing and the page's updates must pause before the page is checked.
     static constexpr int kAfterTyping = 1000;
-    // A larger document's page is checked only when asked: a rule takes seconds on it, and holds
-    // the page meanwhile.
-    static constexpr qsizetype kLargestAutomatic = 32 * 1024;
 
 signals:
     // What a check found is shown.

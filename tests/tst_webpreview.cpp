@@ -1026,10 +1026,12 @@ window.onload = () => {
                  .isEmpty(),
             20000);
 
-        // Typing while a rule holds a large page for seconds gives the check up: the page is no
-        // hung page, and shows what was typed once the rule ends.
+        // A large page is checked only when asked. Typing while a rule holds it for seconds gives
+        // the check up: the page is no hung page, and shows what was typed once the rule ends.
         form1->Text1().setText(bookOfSize(300 * 1024));
-        QTRY_VERIFY_WITH_TIMEOUT(pageText(view->web()).contains(u"第1章"_s), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !list->findItems(u"ページの要素が 1000 を超えるため"_s, Qt::MatchStartsWith).isEmpty(),
+            20000);
         const qint64 process = view->web().page()->renderProcessPid();
         form1->Text1().checkAccessibilityCommand().trigger();
         const auto held = [&] {

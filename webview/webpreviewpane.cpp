@@ -438,9 +438,10 @@ void WebPreviewPane::setNotice(const QString &notice)
     m_console->setNotice(notice);
 }
 
-void WebPreviewPane::checkAccessibility()
+void WebPreviewPane::checkAccessibility(bool asked)
 {
     cancelCheck();
+    m_checkAsked = asked;
     // The page is checked once it shows the text.
     if (m_session->isUpdating())
         m_checkDue = true;
@@ -468,10 +469,20 @@ void WebPreviewPane::startCheck()
     ask(u"typeof quorvaneCheckStart === 'function'"_s, [this, check](const QVariant &ready) {
         if (check != m_check)
             return;
-        ask((ready.toBool() ? QString() : kChecker) + u"\nquorvaneCheckStart()"_s,
-            [this, check](const QVariant &) {
+        ask((ready.toBool() ? QString() : kChecker) +
+                u"\nquorvaneCheckStart(%1)"_s.arg(m_checkAsked ? 0 : kMostElementsUnasked),
+            [this, check](const QVariant &rules) {
                 if (check != m_check)
                     return;
+                if (rules.toInt() < 0) {
+                    m_checking = false;
+                    emit pageEvents().accessibilityChecked(
+                        {},
+                        u"ページの要素が %1 を超えるため、アクセシビリティは自動では検査して"
+                        u"いません。右クリックメニューの「アクセシビリティを検査」で検査できます"_s
+                            .arg(kMostElementsUnasked));
+                    return;
+                }
                 // One rule may hold the page's process for long on a large page, and the page
                 // is no hung page for it: about 30 ms for each thousand characters at most.
                 const qsizetype size = m_pageText ? m_pageText->sizeBound() : 0;

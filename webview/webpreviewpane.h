@@ -55,7 +55,9 @@ public:
     void setWarning(const QString &warning, int line) override;
     void setProblems(const QList<Problem> &problems, const QString &note) override;
     void setNotice(const QString &notice) override;
-    void checkAccessibility() override;
+    void checkAccessibility(bool asked) override;
+    // A page of more elements is checked only when a person asks: a rule holds it for seconds.
+    static constexpr int kMostElementsUnasked = 1000;
     void setFindings(const QList<Problem> &findings, const QString &note) override;
     // The findings told at most; the rest are counted.
     static constexpr int kMostFindings = 500;
@@ -177,6 +179,7 @@ private:
     quint64 m_check = 0;
     bool m_checking = false;
     bool m_checkDue = false;
+    bool m_checkAsked = false;
     QTimer m_checkPoll;
     QElapsedTimer m_checkClock;
     CheckTimes m_lastCheck;
