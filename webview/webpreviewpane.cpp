@@ -484,7 +484,7 @@ void WebPreviewPane::startCheck()
                     return;
                 }
                 // One rule may hold the page's process for long on a large page, and the page
-                // is no hung page for it: colour contrast took about 70 ms for each thousand
+                // is no hung page for it: colour contrast took about 45 ms for each thousand
                 // characters of the 1.9 MB book.
                 const qsizetype size = m_pageText ? m_pageText->sizeBound() : 0;
                 m_watch->allowWhileChecking(std::chrono::milliseconds(10'000 + size / 8));
